@@ -1,0 +1,44 @@
+#include "app/WorkingFolder.h"
+
+#include "engine/ClipCatalogue.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace auravox::WorkingFolder {
+
+QString choose(const QString &executableFolder)
+{
+    QString folder = qEnvironmentVariable("AURAVOX_HOME");
+    if (folder.isEmpty()) {
+        const QFileInfo exe(executableFolder);
+        if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable()) {
+            folder = executableFolder;
+        } else {
+            QString data = qEnvironmentVariable("XDG_DATA_HOME");
+            if (data.isEmpty())
+                data = QDir::homePath() + QStringLiteral("/.local/share");
+            folder = data + QStringLiteral("/auravox");
+        }
+    }
+    if (!QDir().mkpath(folder))
+        return QString();
+    return QDir(folder).absolutePath();
+}
+
+bool seedHelloFile(const QString &folder)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("kuckoo.wav"));
+    if (QFileInfo::exists(path))
+        return true;
+    const QByteArray data = ClipCatalogue::defaultHelloFile();
+    QSaveFile file(path);
+    if (data.isEmpty() || !file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(data);
+    return file.commit();
+}
+
+} // namespace auravox::WorkingFolder

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace auravox::WorkingFolder {
+
+// The program's folder, where every relative file name (auravox.ini, the log,
+// kuckoo.wav, the summary files) lives:
+// - $AURAVOX_HOME when set;
+// - else the executable's folder when it is writable (a portable install);
+// - else $XDG_DATA_HOME/auravox (usually ~/.local/share/auravox).
+// The folder is created when missing. Returns an empty string when it can't be.
+QString choose(const QString &executableFolder);
+
+// Writes the default hello file "kuckoo.wav" into `folder` when it is missing.
+// Returns false only when it was missing and could not be written.
+bool seedHelloFile(const QString &folder);
+
+} // namespace auravox::WorkingFolder

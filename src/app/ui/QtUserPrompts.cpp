@@ -1,0 +1,40 @@
+#include "app/ui/QtUserPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace auravox {
+
+void QtUserPrompts::beep()
+{
+    QApplication::beep();
+}
+
+void QtUserPrompts::message(const QString &text)
+{
+    QMessageBox::information(m_parent, QStringLiteral("AURAVOX"), text);
+}
+
+QString QtUserPrompts::toQtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '))
+                       + QLatin1Char(')');
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString QtUserPrompts::openFileName(const QString &filter, const QString &defaultSuffix, const QString &startPath)
+{
+    QFileDialog dialog(m_parent, QString(), startPath, toQtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace auravox

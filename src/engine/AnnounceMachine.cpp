@@ -1,0 +1,255 @@
+#include "engine/AnnounceMachine.h"
+
+#include "common/Clock.h"
+#include "engine/ClipPlayer.h"
+#include "engine/NumberSpeech.h"
+
+#include <QTimer>
+
+#include <array>
+
+namespace auravox {
+
+namespace {
+const std::array<const char *, 7> kWeekdays{"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
+const std::array<const char *, 12> kMonths{"jan", "feb", "mar", "apr", "may", "jun",
+                                           "jul", "aug", "sep", "oct", "nov", "dec"};
+
+QString weekdayClip(int weekday)
+{
+    return QStringLiteral("son_") + QLatin1String(kWeekdays[static_cast<size_t>((weekday + 6) % 7)]);
+}
+
+QString monthClip(int month)
+{
+    return QStringLiteral("son_") + QLatin1String(kMonths[static_cast<size_t>((month + 11) % 12)]);
+}
+
+constexpr int kLastWeatherItemStep = AnnounceMachine::kFirstWeatherItemStep + WeatherSpeech::kItemCount - 1;
+} // namespace
+
+AnnounceMachine::AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog)
+    : m_host(host), m_player(player), m_clock(clock), m_watchdog(watchdog)
+{
+}
+
+void AnnounceMachine::playClip(const QString &name, int nextStep)
+{
+    // The step moves on first: a failure inside the play call runs the
+    // watchdog reset, whose step 0 must win.
+    m_step = nextStep;
+    m_player.playWaveResource(name);
+}
+
+void AnnounceMachine::playFile(const QString &path, int nextStep)
+{
+    m_step = nextStep;
+    m_player.playWaveFile(path);
+}
+
+void AnnounceMachine::run()
+{
+    const MessageChoices choices = m_host.messageChoices();
+    for (;;) {
+        const ClockFields f = m_host.clockFields();
+        switch (m_step) {
+        case 1:
+            if (choices.pauseSeconds > 0)
+                m_clock.waitPumping(choices.pauseSeconds * 1000);
+            if (m_step != 1)
+                return; // the watchdog ended the announcement during the pause
+            if (choices.hello) {
+                // The path is not tested: an empty one fails in the player.
+                playFile(choices.helloPath, 2);
+                return;
+            }
+            m_step = 2;
+            continue;
+        case 2:
+            if (!choices.date && !choices.dateUS) {
+                m_step = 7;
+                continue;
+            }
+            playClip(weekdayClip(f.weekday), 3);
+            return;
+        case 3:
+            playClip(choices.date ? NumberSpeech::dayOfMonth(f.day).value(0) : monthClip(f.month), 4);
+            return;
+        case 4:
+            playClip(choices.dateUS ? NumberSpeech::dayOfMonth(f.day).value(0) : monthClip(f.month), 5);
+            return;
+        case 5:
+            if (f.year >= 2001 && f.year <= 2059) {
+                playClip(QStringLiteral("son2000"), 6);
+                return;
+            }
+            m_step = 7;
+            continue;
+        case 6:
+            playClip(QStringLiteral("son") + QString::number(f.year - 2000), 7);
+            return;
+        case 7:
+            if (choices.timeIs) {
+                playClip(QStringLiteral("son_time_is"), 8);
+                return;
+            }
+            m_step = 8;
+            continue;
+        case 8:
+            if (choices.time) {
+                playClip(NumberSpeech::hour(f.hour).value(0), 9);
+                return;
+            }
+            m_step = kWeatherGateStep;
+            continue;
+        case 9:
+        case 10:
+            if (f.minute != 0) {
+                playClip(NumberSpeech::minutes(f.minute).value(0), 11);
+                return;
+            }
+            m_step = 11;
+            continue;
+        case 11:
+            playClip(f.hour > 11 ? QStringLiteral("son_pm") : QStringLiteral("son_am"), kWeatherGateStep);
+            return;
+        case kWeatherGateStep:
+            m_pendingClips.clear();
+            m_itemLoaded = false;
+            m_step = (m_weather && m_weather->beginWeather()) ? kFirstWeatherItemStep : kGoodbyeStep;
+            continue;
+        case kGoodbyeStep:
+            if (choices.goodbye && !choices.goodbyePath.isEmpty()) {
+                playFile(choices.goodbyePath, kEndStep);
+                return;
+            }
+            m_step = kEndStep;
+            continue;
+        case kEndStep:
+            finish();
+            return;
+        default:
+            if (m_step >= kFirstWeatherItemStep && m_step <= kLastWeatherItemStep) {
+                if (!m_itemLoaded) {
+                    m_pendingClips = m_weather ? m_weather->weatherItem(m_step - kFirstWeatherItemStep + 1)
+                                               : QStringList();
+                    m_itemLoaded = true;
+                }
+                if (!m_pendingClips.isEmpty()) {
+                    playClip(m_pendingClips.takeFirst(), m_step);
+                    return;
+                }
+                m_itemLoaded = false;
+                m_step = m_step == kLastWeatherItemStep ? kGoodbyeStep : m_step + 1;
+                continue;
+            }
+            if (!start())
+                return;
+            continue;
+        }
+    }
+}
+
+bool AnnounceMachine::start()
+{
+    m_step = 0;
+    if (m_host.startupPending() || m_busy.load())
+        return false;
+    if (m_port->inhibitOnDcd() && m_lines.dcdOn)
+        return false;
+
+    m_busy.store(true);
+    m_lines.ctsSeen = true;
+    m_lines.dsrSeen = true;
+    m_host.setPlayEnabled(false);
+    m_watchdog.start(kWatchdogMs);
+    m_host.showStatus(QStringLiteral("AURAVOX PLAYS"));
+
+    if (m_errorSimulation)
+        return false; // stays busy until the watchdog ends it
+
+    if (m_port->portText() != TransmitterPort::kNoPortText && m_port->portName() != TransmitterPort::kNoPortName) {
+        if (m_port->useDtr()) {
+            m_port->setDtr(true);
+            m_port->showLed(true);
+        }
+        if (m_port->useRts()) {
+            m_port->setRts(true);
+            m_port->showLed(true);
+        }
+        // Give the transmitter time to come up before the first clip.
+        m_clock.waitPumping(300);
+        if (!m_busy.load())
+            return false; // reset by the watchdog meanwhile
+    }
+
+    const MessageChoices choices = m_host.messageChoices();
+    if (choices.recordWhilePlaying)
+        m_links->recorderStart();
+
+    if (choices.header && !choices.headerPath.isEmpty()) {
+        playFile(choices.headerPath, 1);
+        return false;
+    }
+    m_step = 1;
+    return true;
+}
+
+void AnnounceMachine::finish()
+{
+    if (!(m_port->portText() == TransmitterPort::kNoPortText && m_port->portName() == TransmitterPort::kNoPortName)) {
+        m_port->setDtr(false);
+        m_port->setRts(false);
+        m_port->showLed(false);
+    }
+    m_busy.store(false);
+    m_step = 0;
+    m_host.setPlayEnabled(true);
+    m_host.setSoundCardOkEnabled(true);
+    m_watchdog.stop();
+    m_host.showStatus(QStringLiteral("AURAVOX DONE"));
+
+    const bool recording = m_host.messageChoices().recordWhilePlaying;
+    if (m_siblingRequest) {
+        m_siblingRequest = false;
+        m_links->sendSiblingDone();
+    } else {
+        m_clock.waitPumping(1000);
+        m_links->renewSiblingLink();
+    }
+    m_links->takeDeferredReading();
+    if (recording)
+        m_links->recorderStop();
+}
+
+void AnnounceMachine::clipEnded()
+{
+    if (m_step > 0)
+        run();
+}
+
+void AnnounceMachine::watchdogReset()
+{
+    m_watchdog.stop();
+    if (m_busy.load() && m_player.isPlaying()) {
+        // The clip's own end continues the announcement; keep a watchdog on it
+        // so a later stall is still caught.
+        m_watchdog.start(kWatchdogMs);
+        return;
+    }
+    try {
+        m_player.stopDevice();
+        m_clock.waitPumping(1000);
+        m_links->renewSiblingLink();
+    } catch (...) {
+        // The reset must always return the machine to idle.
+    }
+    m_player.clearFlags();
+    m_busy.store(false);
+    m_step = 0;
+    m_pendingClips.clear();
+    m_itemLoaded = false;
+    m_host.setPlayEnabled(true);
+}
+
+} // namespace auravox

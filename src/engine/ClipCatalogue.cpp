@@ -1,0 +1,56 @@
+#include "engine/ClipCatalogue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace auravox {
+
+ClipCatalogue::ClipCatalogue() : ClipCatalogue(QStringLiteral(":/resources/clips")) {}
+
+ClipCatalogue::ClipCatalogue(const QString &folder)
+{
+    const QDir dir(folder);
+    const QFileInfoList entries = dir.entryInfoList({QStringLiteral("*.wav"), QStringLiteral("*.WAV")}, QDir::Files);
+    for (const QFileInfo &entry : entries)
+        m_paths.insert(entry.completeBaseName().toUpper(), entry.filePath());
+}
+
+std::unique_ptr<QIODevice> ClipCatalogue::open(const QString &name) const
+{
+    const auto it = m_paths.constFind(name.toUpper());
+    if (it == m_paths.constEnd())
+        return nullptr;
+    auto file = std::make_unique<QFile>(it.value());
+    if (!file->open(QIODevice::ReadOnly))
+        return nullptr;
+    return file;
+}
+
+bool ClipCatalogue::contains(const QString &name) const
+{
+    return m_paths.contains(name.toUpper());
+}
+
+QByteArray ClipCatalogue::wavData(const QString &name) const
+{
+    const std::unique_ptr<QIODevice> in = open(name);
+    return in ? in->readAll() : QByteArray();
+}
+
+QStringList ClipCatalogue::names() const
+{
+    QStringList list = m_paths.keys();
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+QByteArray ClipCatalogue::defaultHelloFile()
+{
+    QFile file(QStringLiteral(":/resources/kuckoo.wav"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace auravox

@@ -1,0 +1,227 @@
+#include "engine/ClipPlayer.h"
+
+#include "common/Clock.h"
+#include "engine/ClipCatalogue.h"
+#include "platform/UserPrompts.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+#include <new>
+
+namespace auravox {
+
+namespace {
+constexpr qsizetype kHeaderRecordSize = 32;
+} // namespace
+
+ClipPlayer::ClipPlayer(WaveOutput &output, const ClipCatalogue &catalogue, Clock &clock, UserPrompts &prompts,
+                       PlayerEvents &events, QObject *parent)
+    : QObject(parent), m_output(output), m_catalogue(catalogue), m_clock(clock), m_prompts(prompts),
+      m_events(events)
+{
+    connect(&m_output, &WaveOutput::opened, this, &ClipPlayer::onWaveOpen);
+    connect(&m_output, &WaveOutput::bufferDone, this, &ClipPlayer::onWaveDone);
+}
+
+bool ClipPlayer::allocMem()
+{
+    bool ok = true;
+    auto attempt = [&](auto &&allocate, const char *message) {
+        try {
+            allocate();
+        } catch (const std::bad_alloc &) {
+            m_events.showPlayerStatus(QString::fromLatin1(message));
+            ok = false;
+        }
+    };
+    attempt([&] { m_buffers[0].assign(kBufferSize, 0); }, "Err :Alloc Mem");
+    attempt([&] { m_buffers[1].assign(kBufferSize, 0); }, "Err: Alloc Mem");
+    // The two headers are plain members here; only the spare one and the sample
+    // block are separate allocations.
+    attempt([&] { m_spareHeader.assign(kHeaderRecordSize, 0); }, "Err :Alloc Mem");
+    attempt([&] { m_samples = QByteArray(kInitialSampleBlock, '\0'); }, "Err :Alloc mem");
+    if (!ok)
+        m_events.requestTerminate();
+    return ok;
+}
+
+void ClipPlayer::freeUnlock()
+{
+    m_spareHeader.clear();
+    m_spareHeader.shrink_to_fit();
+    m_samples = QByteArray();
+}
+
+void ClipPlayer::playWaveFile(const QString &path)
+{
+    if (m_playing) {
+        m_prompts.beep();
+        fail(ClipError::Busy, ClipOrigin::File);
+        return;
+    }
+    // A trial open tells a missing or unreadable file apart from a damaged one.
+    QFile file(path);
+    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        fail(ClipError::Missing, ClipOrigin::File);
+        return;
+    }
+    play(&file, ClipOrigin::File);
+}
+
+void ClipPlayer::playWaveResource(const QString &name)
+{
+    if (m_playing) {
+        m_prompts.beep();
+        fail(ClipError::Busy, ClipOrigin::Resource);
+        return;
+    }
+    const std::unique_ptr<QIODevice> in = m_catalogue.open(name);
+    if (!in) {
+        fail(ClipError::Missing, ClipOrigin::Resource);
+        return;
+    }
+    play(in.get(), ClipOrigin::Resource);
+}
+
+void ClipPlayer::play(QIODevice *in, ClipOrigin origin)
+{
+    if (m_buffers[0].empty() && !allocMem())
+        return;
+
+    LoadedClip clip;
+    const ClipError loadError = loadWav(*in, clip);
+    in->close();
+    if (loadError != ClipError::None) {
+        fail(loadError, origin);
+        return;
+    }
+    m_samples = std::move(clip.samples);
+    m_format = clip.format;
+
+    if (!m_output.open(m_selectedDevice, m_format)) {
+        fail(ClipError::DeviceOpen, origin);
+        return;
+    }
+
+    m_readPosition = 0;
+    m_written = 0;
+    m_done = 0;
+    fillBuffer(0);
+    if (m_readPosition < m_samples.size())
+        fillBuffer(1);
+    else
+        m_headers[1].length = 0;
+
+    if (!m_output.prepareHeader(1, m_headers[0].data, m_headers[0].length)) {
+        fail(ClipError::Prepare1, origin);
+        return;
+    }
+    m_headers[0].prepared = true;
+    if (!m_output.write(1)) {
+        fail(ClipError::Write1, origin);
+        return;
+    }
+    m_written = 1;
+    if (m_headers[1].length > 0) {
+        if (!m_output.prepareHeader(2, m_headers[1].data, m_headers[1].length)) {
+            fail(ClipError::Prepare2, origin);
+            return;
+        }
+        m_headers[1].prepared = true;
+        if (!m_output.write(2)) {
+            fail(ClipError::Write2, origin);
+            return;
+        }
+        m_written = 2;
+    }
+    m_playing = true;
+}
+
+void ClipPlayer::fail(ClipError error, ClipOrigin origin)
+{
+    m_events.showPlayerStatus(clipErrorText(error, origin));
+    // A short format chunk in a built-in clip is left to the watchdog timer.
+    if (error == ClipError::ShortFormat && origin == ClipOrigin::Resource)
+        return;
+    m_events.playerFailed();
+}
+
+qsizetype ClipPlayer::fillBuffer(int header)
+{
+    Header &h = m_headers[header];
+    h.data = m_buffers[header].data();
+    const qsizetype count = std::min(kBufferSize, m_samples.size() - m_readPosition);
+    if (count > 0) {
+        std::memcpy(h.data, m_samples.constData() + m_readPosition, static_cast<size_t>(count));
+        m_readPosition += count;
+    }
+    h.length = std::max<qsizetype>(count, 0);
+    return h.length;
+}
+
+void ClipPlayer::unprepare(int header)
+{
+    if (m_headers[header].prepared) {
+        m_output.unprepareHeader(header + 1);
+        m_headers[header].prepared = false;
+    }
+}
+
+void ClipPlayer::onWaveOpen()
+{
+    m_opened = true;
+}
+
+void ClipPlayer::onWaveDone(int headerId)
+{
+    if (headerId != 1 && headerId != 2)
+        return;
+    const int header = headerId - 1;
+    unprepare(header);
+    ++m_done;
+    if (!m_opened)
+        return;
+
+    if (m_done < m_written) {
+        if (m_readPosition >= m_samples.size())
+            return; // the other buffer is still playing
+        fillBuffer(header);
+        if (!m_output.prepareHeader(headerId, m_headers[header].data, m_headers[header].length)) {
+            m_events.showPlayerStatus(clipErrorText(ClipError::Prepare3, ClipOrigin::File));
+            m_events.playerFailed();
+            return;
+        }
+        m_headers[header].prepared = true;
+        if (!m_output.write(headerId)) {
+            m_events.showPlayerStatus(clipErrorText(ClipError::Write3, ClipOrigin::File));
+            m_events.playerFailed();
+            return;
+        }
+        ++m_written;
+        return;
+    }
+
+    // Every buffer written for this clip has come back: the clip has been heard.
+    stopDevice();
+    m_clock.waitPumping(50);
+    clearFlags();
+    m_events.clipEnded();
+}
+
+void ClipPlayer::stopDevice()
+{
+    unprepare(0);
+    unprepare(1);
+    m_output.reset();
+    m_output.close();
+}
+
+void ClipPlayer::clearFlags()
+{
+    m_opened = false;
+    m_playing = false;
+}
+
+} // namespace auravox

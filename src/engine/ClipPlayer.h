@@ -1,0 +1,114 @@
+#pragma once
+
+#include "engine/WavLoader.h"
+#include "platform/WaveOutput.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+namespace auravox {
+
+class Clock;
+class ClipCatalogue;
+class UserPrompts;
+
+// What the player tells the main window.
+class PlayerEvents
+{
+public:
+    virtual ~PlayerEvents() = default;
+    // An "Err: ..." text for the status field.
+    virtual void showPlayerStatus(const QString &text) = 0;
+    // The watchdog reset routine, run after a failure.
+    virtual void playerFailed() = 0;
+    // The end-of-clip continuation (runs the next step of an announcement).
+    virtual void clipEnded() = 0;
+    // A play buffer could not be allocated: the program must end.
+    virtual void requestTerminate() = 0;
+};
+
+// Plays one clip at a time, a user WAV file or a built-in clip, streaming the
+// whole "data" chunk held in memory through two alternating 88,200-byte
+// buffers. The play calls return at once; the end of the clip is reported
+// later, from the event loop, by exactly one PlayerEvents::clipEnded(), or a
+// failure by an "Err" text and PlayerEvents::playerFailed().
+class ClipPlayer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qsizetype kBufferSize = 88200;
+    static constexpr qsizetype kInitialSampleBlock = 100000;
+
+    ClipPlayer(WaveOutput &output, const ClipCatalogue &catalogue, Clock &clock, UserPrompts &prompts,
+               PlayerEvents &events, QObject *parent = nullptr);
+
+    // Allocates the two play buffers, their headers and the sample block, once.
+    // A block that can't be had shows its message and asks the program to end;
+    // the others are still tried. Returns false when any failed.
+    bool allocMem();
+    // Releases the sample block and the spare header at close.
+    void freeUnlock();
+
+    void playWaveFile(const QString &path);
+    void playWaveResource(const QString &name);
+
+    // Handlers of the device's notifications.
+    void onWaveOpen();
+    void onWaveDone(int header);
+
+    // Unprepares both headers, resets and closes the device (watchdog, close).
+    void stopDevice();
+    // Clears the opened and playing flags.
+    void clearFlags();
+
+    bool isPlaying() const { return m_playing; }
+    bool isOpened() const { return m_opened; }
+
+    // The output device: a number from the device list, or -1 for the system's default.
+    int selectedDevice() const { return m_selectedDevice; }
+    void setSelectedDevice(int device) { m_selectedDevice = device; }
+
+    // For tests and benchmarks.
+    int writtenCount() const { return m_written; }
+    int doneCount() const { return m_done; }
+    qsizetype dataSize() const { return m_samples.size(); }
+
+private:
+    struct Header
+    {
+        char *data = nullptr;
+        qsizetype length = 0;
+        bool prepared = false;
+    };
+
+    void play(QIODevice *in, ClipOrigin origin);
+    void fail(ClipError error, ClipOrigin origin);
+    qsizetype fillBuffer(int header);
+    bool queue(int header);
+    void unprepare(int header);
+
+    WaveOutput &m_output;
+    const ClipCatalogue &m_catalogue;
+    Clock &m_clock;
+    UserPrompts &m_prompts;
+    PlayerEvents &m_events;
+
+    bool m_playing = false;
+    bool m_opened = false;
+    int m_selectedDevice = WaveOutput::kDefaultDevice;
+    PcmFormat m_format;
+
+    std::array<std::vector<char>, 2> m_buffers;
+    std::array<Header, 2> m_headers;
+    std::vector<char> m_spareHeader;
+    QByteArray m_samples;
+    qsizetype m_readPosition = 0;
+    int m_written = 0;
+    int m_done = 0;
+};
+
+} // namespace auravox

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/ui/TForm1.h"
+#include "common/Clock.h"
+#include "engine/ClipCatalogue.h"
+#include "support/FakeWaveOutput.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace auravox::test {
+
+// The main window on a manual clock, a recording wave output and scripted
+// dialogs, in a temporary working folder.
+class MainWindowHarness
+{
+public:
+    // `start` is the wall-clock time of the first tick. With `load` the first
+    // tick runs (the configuration load), and the real clock timer is stopped so
+    // that only the test ticks.
+    explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr);
+    ~MainWindowHarness();
+
+    TForm1 &form() { return *m_form; }
+    ManualClock &clock() { return m_clock; }
+    FakeWaveOutput &wave() { return m_wave; }
+    ScriptedPrompts &prompts() { return m_prompts; }
+    const QString &folder() const { return m_folderPath; }
+
+    template <typename T> T *find(const char *name) const { return m_form->findChild<T *>(QLatin1String(name)); }
+
+    // Advances the clock by one second and runs the tick handler.
+    void tick();
+    // Runs the tick at the given time.
+    void tickAt(const QDateTime &t);
+    // Lets queued notifications run until no announcement is busy (and no clip
+    // plays). False if it did not settle (a hang guard, not a timing check).
+    bool runUntilIdle(int maxRounds = 100000);
+    // Lets already-posted events run.
+    void pump();
+
+    // The built-in clip names that went out, in order (empty name for data that
+    // is no built-in clip).
+    QStringList playedClips() const;
+    // Names of the files or clips of each open session: a built-in clip name or
+    // "file:<size>" for other data.
+    static QStringList identify(const QList<FakeWaveOutput::Session> &sessions, const ClipCatalogue &catalogue);
+
+    void clickButton1();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_folderPath;
+    QString m_previousDir;
+    ManualClock m_clock;
+    FakeWaveOutput m_wave;
+    ScriptedPrompts m_prompts;
+    std::unique_ptr<TForm1> m_form;
+    ClipCatalogue m_catalogue;
+};
+
+} // namespace auravox::test

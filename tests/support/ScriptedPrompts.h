@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/UserPrompts.h"
+
+#include <QStringList>
+
+namespace auravox::test {
+
+// Answers dialogs from a script and remembers what was asked.
+class ScriptedPrompts final : public UserPrompts
+{
+public:
+    void beep() override { ++beeps; }
+    void message(const QString &text) override { messages << text; }
+    QString openFileName(const QString &filter, const QString &defaultSuffix, const QString &) override
+    {
+        lastFilter = filter;
+        lastSuffix = defaultSuffix;
+        ++fileDialogs;
+        return nextFileNames.isEmpty() ? QString() : nextFileNames.takeFirst();
+    }
+
+    int beeps = 0;
+    int fileDialogs = 0;
+    QStringList messages;
+    QStringList nextFileNames; // answers of the next file dialogs; empty = cancel
+    QString lastFilter;
+    QString lastSuffix;
+};
+
+} // namespace auravox::test
