@@ -102,7 +102,7 @@ TEST(Schedule, AQuarterHourDayHasOneAnnouncementAtEachQuarter)
 
 TEST(Schedule, RangeOverMidnightAndAnEmptyRange)
 {
-    MainWindowHarness h(kMidnight.addSecs(30));
+    MainWindowHarness h(kMidnight.addSecs(60));
     setPeriod(h, 6);
     chooseHour(h, "D22");
     chooseHour(h, "F06");

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time on a
+# copy of its seed corpus. Usage: scripts/fuzz.sh [seconds per target, default 60]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+build=$root/build-fuzz
+"$root/scripts/setup.sh"
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DAURAVOX_FUZZ=ON -DAURAVOX_TESTS=ON -DAURAVOX_BENCH=OFF >/dev/null
+targets=$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
+cmake --build "$build" -j"$(nproc)" --target $targets
+for t in $targets; do
+    corpus=$(sed -n "s/^auravox_fuzz_target($t \(.*\))$/\1/p" "$root/tests/fuzz/CMakeLists.txt")
+    work=$(mktemp -d)
+    cp -r "$root/tests/fuzz/corpus/$corpus/." "$work/"
+    echo "== $t ($seconds s)"
+    "$build/tests/fuzz/$t" -max_total_time="$seconds" -max_len=300000 -print_final_stats=1 "$work" 2>&1 \
+        | grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY' || true
+    rm -rf "$work"
+done
