@@ -9,4 +9,10 @@
 // Readable Qt values in test failure messages.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList &l, std::ostream *os) { *os << '[' << l.join(QStringLiteral(", ")).toStdString() << ']'; }
-inline void PrintTo(const QByteArray &b, std::ostream *os) { *os << "QByteArray(" << b.size() << " bytes)"; }
+inline void PrintTo(const QByteArray &b, std::ostream *os)
+{
+    *os << "QByteArray(" << b.size() << " bytes";
+    if (b.size() <= 32)
+        *os << ": " << b.toHex(' ').toStdString();
+    *os << ")";
+}
