@@ -83,6 +83,8 @@ void FakeWaveOutput::post(int bufferId)
             if (session != m_session || !m_open)
                 return;
             --m_outstanding;
+            if (onDone)
+                onDone(bufferId);
             emit bufferDone(bufferId);
         },
         Qt::QueuedConnection);

@@ -60,6 +60,8 @@ public:
     int resetCount() const { return m_resets; }
     // Called on every write (benchmarks time it).
     std::function<void(int bufferId)> onWrite;
+    // Called just before a buffer is given back (benchmarks time it).
+    std::function<void(int bufferId)> onDone;
 
 private:
     struct Prepared
