@@ -39,7 +39,11 @@ int main(int argc, char **argv)
     SystemClock clock;
     AlsaWaveOutput wave(qEnvironmentVariable("AURAVOX_BENCH_PCM", QStringLiteral("null")));
     QtUserPrompts prompts;
-    MainWindowDeps deps{&clock, &wave, &prompts, QString()};
+    MainWindowDeps deps;
+    deps.clock = &clock;
+    deps.waveOutput = &wave;
+    deps.prompts = &prompts;
+    deps.useTray = false;
     TForm1 form(deps);
     while (form.startupPending())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 100);

@@ -1,16 +1,52 @@
 #include "app/WorkingFolder.h"
+#include "app/ui/AppWindows.h"
 #include "app/ui/QtUserPrompts.h"
-#include "app/ui/TForm1.h"
 #include "common/Clock.h"
 #include "platform/linux/AlsaWaveOutput.h"
+#include "platform/linux/TermiosSerialLines.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace auravox;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP close the main window the normal way, from the
+// event loop: the configuration is saved and the transmitter released.
+void closeOnSignals(QWidget *window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        window->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -22,7 +58,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("AURAVOX"));
     QApplication::setApplicationDisplayName(QStringLiteral("AURAVOX"));
-    QApplication::setQuitOnLastWindowClosed(true);
+    // The main window's close ends the program, even when it was hidden in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     const QString folder = WorkingFolder::choose(QApplication::applicationDirPath());
     if (folder.isEmpty() || !QDir::setCurrent(folder)) {
@@ -30,19 +67,26 @@ int main(int argc, char **argv)
         return 1;
     }
     WorkingFolder::seedHelloFile(folder);
+    WorkingFolder::seedHelpPage(folder);
 
     SystemClock clock;
     AlsaWaveOutput waveOutput;
+    TermiosSerialLines serialLines;
     QtUserPrompts prompts;
-    MainWindowDeps deps;
-    deps.clock = &clock;
-    deps.waveOutput = &waveOutput;
-    deps.prompts = &prompts;
+    AppDeps deps;
+    deps.main.clock = &clock;
+    deps.main.waveOutput = &waveOutput;
+    deps.main.prompts = &prompts;
+    deps.main.programPath = QApplication::applicationFilePath();
+    deps.serialLines = &serialLines;
 
-    TForm1 form1(deps);
+    AppWindows windows(deps);
+    TForm1 &form1 = windows.form1();
     prompts.setParent(&form1);
+    closeOnSignals(&form1);
     QObject::connect(&form1, &TForm1::terminateRequested, &app, [] { QCoreApplication::exit(2); },
                      Qt::QueuedConnection);
+    QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // The first tick of the clock loads the configuration and shows the window.
     return QApplication::exec();
 }

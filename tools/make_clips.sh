@@ -177,14 +177,14 @@ done
 # a touch of room; called twice.
 note() {            # note OUT SECONDS F_START F_END
     local out="$1" len="$2" f1="$3" f2="$4"
-    sox -R -n -r "$rate" -c 4 -e floating-point -b 32 "$out" \
+    sox -R -r "$rate" -c 4 -n -e floating-point -b 32 "$out" \
         synth "$len" sine "$f1-$f2" sine "$((2 * f1))-$((2 * f2))" \
                      sine "$((3 * f1))-$((3 * f2))" pinknoise \
         remix 1v0.80,2v0.16,3v0.05,4v0.012 \
         lowpass 3500 fade q 0.030 -0 0.090
 }
 gap() {             # gap OUT SECONDS
-    sox -R -n -r "$rate" -c 1 -e floating-point -b 32 "$1" trim 0 "$2"
+    sox -R -r "$rate" -c 1 -n -e floating-point -b 32 "$1" trim 0 "$2"
 }
 note "$work/cu.wav"   0.15 700 680
 note "$work/ckoo.wav" 0.30 560 535
@@ -194,7 +194,7 @@ gap  "$work/tail.wav" 0.25
 sox -R "$work/cu.wav" "$work/g1.wav" "$work/ckoo.wav" "$work/g2.wav" \
        "$work/cu.wav" "$work/g1.wav" "$work/ckoo.wav" "$work/tail.wav" \
        -e floating-point -b 32 "$work/call.wav" \
-       reverb 18 50 35 100 0 0 gain -n -1
+       gain -6 reverb 18 50 35 100 0 0 gain -n -1
 finish "$work/call.wav" "$work/out.wav"
 cp "$work/out.wav" "$hello"
 mv "$work/out.wav" "$clips/SON_KUCKOO.wav"

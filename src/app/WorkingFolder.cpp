@@ -3,6 +3,7 @@
 #include "engine/ClipCatalogue.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -38,6 +39,24 @@ bool seedHelloFile(const QString &folder)
     if (data.isEmpty() || !file.open(QIODevice::WriteOnly))
         return false;
     file.write(data);
+    return file.commit();
+}
+
+bool seedHelpPage(const QString &folder)
+{
+    QFile builtIn(QStringLiteral(":/resources/auravox_help.html"));
+    if (!builtIn.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray page = builtIn.readAll();
+    const QString path = QDir(folder).filePath(QStringLiteral("auravox_help.html"));
+    QFile current(path);
+    if (current.open(QIODevice::ReadOnly) && current.readAll() == page)
+        return true;
+    current.close();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(page);
     return file.commit();
 }
 

@@ -16,4 +16,8 @@ QString choose(const QString &executableFolder);
 // Returns false only when it was missing and could not be written.
 bool seedHelloFile(const QString &folder);
 
+// Writes the help page "auravox_help.html" into `folder` when it is missing or
+// older than the one built into the program.
+bool seedHelpPage(const QString &folder);
+
 } // namespace auravox::WorkingFolder

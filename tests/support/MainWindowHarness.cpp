@@ -13,39 +13,48 @@
 
 namespace auravox::test {
 
-MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output)
+MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output, const QString &folder)
     : m_clock(start.addSecs(-1))
 {
-    m_folderPath = m_dir.path();
+    m_folderPath = folder.isEmpty() ? m_dir.path() : folder;
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_folderPath);
-    MainWindowDeps deps;
-    deps.clock = &m_clock;
-    deps.waveOutput = output ? output : &m_wave;
-    deps.prompts = &m_prompts;
-    m_form = std::make_unique<TForm1>(deps);
-    if (load) {
-        tick();
-        m_form->findChild<QTimer *>(QStringLiteral("TimerSeconde"))->stop();
-    }
+    // Start-at-login entries go to the test's folder, never the user's.
+    qputenv("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/config")).toLocal8Bit());
+    AppDeps deps;
+    deps.main.clock = &m_clock;
+    deps.main.waveOutput = output ? output : &m_wave;
+    deps.main.prompts = &m_prompts;
+    deps.main.programPath = QStringLiteral("/opt/auravox/auravox");
+    deps.main.useTray = false;
+    deps.serialLines = &m_serial;
+    m_windows = std::make_unique<AppWindows>(deps);
+    if (load)
+        this->load();
+}
+
+void MainWindowHarness::load()
+{
+    tick();
+    form().findChild<QTimer *>(QStringLiteral("TimerSeconde"))->stop();
 }
 
 MainWindowHarness::~MainWindowHarness()
 {
-    m_form.reset();
+    m_windows.reset();
     QDir::setCurrent(m_previousDir);
 }
 
 void MainWindowHarness::tick()
 {
     m_clock.advanceSeconds(1);
-    m_form->TimerSecondeTimer();
+    form().TimerSecondeTimer();
 }
 
 void MainWindowHarness::tickAt(const QDateTime &t)
 {
     m_clock.setNow(t);
-    m_form->TimerSecondeTimer();
+    form().TimerSecondeTimer();
 }
 
 void MainWindowHarness::pump()
@@ -56,7 +65,7 @@ void MainWindowHarness::pump()
 bool MainWindowHarness::runUntilIdle(int maxRounds)
 {
     for (int i = 0; i < maxRounds; ++i) {
-        if (!m_form->announcer().busy() && !m_form->player().isPlaying())
+        if (!form().announcer().busy() && !form().player().isPlaying())
             return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/ui/AppWindows.h"
 #include "app/ui/TForm1.h"
 #include "common/Clock.h"
 #include "engine/ClipCatalogue.h"
+#include "support/FakeSerialLines.h"
 #include "support/FakeWaveOutput.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedPrompts.h"
@@ -23,16 +25,26 @@ public:
     // `start` is the wall-clock time of the first tick. With `load` the first
     // tick runs (the configuration load), and the real clock timer is stopped so
     // that only the test ticks.
-    explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr);
+    explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr,
+                               const QString &folder = QString());
     ~MainWindowHarness();
 
-    TForm1 &form() { return *m_form; }
+    TForm1 &form() { return m_windows->form1(); }
+    TFormCOM &com() { return m_windows->formCOM(); }
+    AppWindows &windows() { return *m_windows; }
+    FakeSerialLines &serial() { return m_serial; }
+    // Runs the first tick (the configuration load) and stops the real clock timer.
+    void load();
     ManualClock &clock() { return m_clock; }
     FakeWaveOutput &wave() { return m_wave; }
     ScriptedPrompts &prompts() { return m_prompts; }
     const QString &folder() const { return m_folderPath; }
 
-    template <typename T> T *find(const char *name) const { return m_form->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *find(const char *name) const
+    {
+        T *found = m_windows->form1().findChild<T *>(QLatin1String(name));
+        return found ? found : m_windows->formCOM().findChild<T *>(QLatin1String(name));
+    }
 
     // Advances the clock by one second and runs the tick handler.
     void tick();
@@ -59,8 +71,9 @@ private:
     QString m_previousDir;
     ManualClock m_clock;
     FakeWaveOutput m_wave;
+    FakeSerialLines m_serial;
     ScriptedPrompts m_prompts;
-    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<AppWindows> m_windows;
     ClipCatalogue m_catalogue;
 };
 

@@ -20,6 +20,13 @@ public:
         return nextFileNames.isEmpty() ? QString() : nextFileNames.takeFirst();
     }
 
+    bool openDocument(const QString &path) override
+    {
+        documents << path;
+        return true;
+    }
+
+    QStringList documents;
     int beeps = 0;
     int fileDialogs = 0;
     QStringList messages;

@@ -52,6 +52,25 @@ QPixmap station(bool busyChannel)
     return pm;
 }
 
+QPixmap weather()
+{
+    QPixmap pm(40, 40);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 190, 30));
+    p.drawEllipse(QRectF(4, 4, 18, 18));
+    p.setBrush(QColor(235, 240, 250));
+    p.setPen(QPen(QColor(120, 130, 150), 1.5));
+    QPainterPath cloud;
+    cloud.addEllipse(QRectF(10, 16, 16, 14));
+    cloud.addEllipse(QRectF(18, 12, 16, 16));
+    cloud.addRoundedRect(QRectF(8, 22, 28, 12), 6, 6);
+    p.drawPath(cloud.simplified());
+    return pm;
+}
+
 QPixmap appIcon()
 {
     return station(false);

@@ -11,6 +11,8 @@ QPixmap led(bool on);
 // The program's picture: a loudspeaker with waves; with `busyChannel` (DCD on)
 // it is crossed out.
 QPixmap station(bool busyChannel);
+// The weather button: a sun behind a cloud.
+QPixmap weather();
 // The program's icon (window and tray).
 QPixmap appIcon();
 

@@ -1,6 +1,9 @@
 #include "app/ui/QtUserPrompts.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -35,6 +38,15 @@ QString QtUserPrompts::openFileName(const QString &filter, const QString &defaul
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+} // namespace auravox
+
+namespace auravox {
+
+bool QtUserPrompts::openDocument(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
 } // namespace auravox

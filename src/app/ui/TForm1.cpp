@@ -1,8 +1,11 @@
 #include "app/ui/TForm1.h"
 
+#include "app/Autostart.h"
+#include "app/ConfigRegistry.h"
 #include "app/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
+#include "common/TextFile.h"
 #include "platform/UserPrompts.h"
 #include "platform/WaveOutput.h"
 
@@ -10,21 +13,20 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
 #include <QFile>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
-#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QToolButton>
 
 namespace auravox {
 
@@ -46,236 +48,38 @@ ClipCatalogue makeCatalogue(const QString &folder)
 } // namespace
 
 TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
-    : QMainWindow(parent), m_clock(*deps.clock), m_prompts(*deps.prompts),
-      m_catalogue(makeCatalogue(deps.clipFolder)), m_timerSeconde(namedTimer(this, "TimerSeconde", 500)),
+    : QMainWindow(parent), m_clock(*deps.clock), m_prompts(*deps.prompts), m_programPath(deps.programPath),
+      m_useTray(deps.useTray), m_catalogue(makeCatalogue(deps.clipFolder)),
+      m_timerSeconde(namedTimer(this, "TimerSeconde", 500)),
       m_timerSecurite(namedTimer(this, "TimerSecurite", AnnounceMachine::kWatchdogMs)),
       m_timerFinWave(namedTimer(this, "TimerFinWave", 120000)),
       m_player(*deps.waveOutput, m_catalogue, m_clock, m_prompts, *this, this),
       m_machine(*this, m_player, m_clock, *m_timerSecurite)
 {
+    // Noted before anything can write them.
+    m_iniExistedAtStart = QFile::exists(kIniFile);
+    m_logExistedAtStart = QFile::exists(kLogFile);
+
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Auravox"));
     setWindowIcon(QIcon(Pictures::appIcon()));
+    // Only the close box: the program carries its own minimize button.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setGeometry(4, 101, 343, 456);
     buildControls();
     buildMenus();
+    buildTray();
 
-    m_timerSecurite->setSingleShot(false);
     connect(m_timerSeconde, &QTimer::timeout, this, &TForm1::TimerSecondeTimer);
     connect(m_timerSecurite, &QTimer::timeout, this, &TForm1::TimerSecuriteTimer);
     connect(m_timerFinWave, &QTimer::timeout, this, &TForm1::TimerFinWaveTimer);
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
-
-void TForm1::buildControls()
+TForm1::~TForm1()
 {
-    auto *central = new QWidget(this);
-    setCentralWidget(central);
-    auto *root = new QVBoxLayout(central);
-    root->setContentsMargins(6, 6, 6, 6);
-    root->setSpacing(4);
-
-    // Top row: the picture, the clock fields and the PTT indicator.
-    auto *top = new QHBoxLayout;
-    ImageZorbel = new QLabel(central);
-    ImageZorbel->setObjectName(QStringLiteral("ImageZorbel"));
-    ImageZorbel->setPixmap(Pictures::station(false));
-    ImageZorbel->setToolTip(QStringLiteral("Click for info"));
-    ImageZorbelOff = new QLabel(central);
-    ImageZorbelOff->setObjectName(QStringLiteral("ImageZorbelOff"));
-    ImageZorbelOff->setPixmap(Pictures::station(true));
-    ImageZorbelOff->setToolTip(QStringLiteral("Click for info"));
-    ImageZorbelOff->hide();
-    top->addWidget(ImageZorbel);
-    top->addWidget(ImageZorbelOff);
-
-    auto *clockBox = new QVBoxLayout;
-    EditDate = new QLineEdit(central);
-    EditDate->setObjectName(QStringLiteral("EditDate"));
-    EditDate->setReadOnly(true);
-    EditTime = new QLineEdit(central);
-    EditTime->setObjectName(QStringLiteral("EditTime"));
-    EditTime->setReadOnly(true);
-    clockBox->addWidget(EditDate);
-    clockBox->addWidget(EditTime);
-    top->addLayout(clockBox, 1);
-
-    auto *pttBox = new QVBoxLayout;
-    ImageLedON = new QLabel(central);
-    ImageLedON->setObjectName(QStringLiteral("ImageLedON"));
-    ImageLedON->setPixmap(Pictures::led(true));
-    ImageLedON->hide();
-    ImageLedOFF = new QLabel(central);
-    ImageLedOFF->setObjectName(QStringLiteral("ImageLedOFF"));
-    ImageLedOFF->setPixmap(Pictures::led(false));
-    LabelCOM = new QLabel(QStringLiteral("COM"), central);
-    LabelCOM->setObjectName(QStringLiteral("LabelCOM"));
-    pttBox->addWidget(ImageLedON, 0, Qt::AlignHCenter);
-    pttBox->addWidget(ImageLedOFF, 0, Qt::AlignHCenter);
-    pttBox->addWidget(LabelCOM, 0, Qt::AlignHCenter);
-    top->addLayout(pttBox);
-    root->addLayout(top);
-
-    Button1 = new QPushButton(QStringLiteral("Play the message "), central);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    root->addWidget(Button1);
-
-    // The announcement contents.
-    PanelConfig = new QGroupBox(QStringLiteral("Announcement contents"), central);
-    PanelConfig->setObjectName(QStringLiteral("PanelConfig"));
-    auto *grid = new QGridLayout(PanelConfig);
-    grid->setVerticalSpacing(2);
-    auto checkBox = [this](const char *name, const QString &caption, bool checked) {
-        auto *box = new QCheckBox(caption, PanelConfig);
-        box->setObjectName(QLatin1String(name));
-        box->setChecked(checked);
-        return box;
-    };
-    auto browseButton = [this](const char *name) {
-        auto *button = new QPushButton(QStringLiteral("..."), PanelConfig);
-        button->setObjectName(QLatin1String(name));
-        button->setFixedWidth(32);
-        return button;
-    };
-    CheckBoxEntete = checkBox("CheckBoxEntete", QStringLiteral("Header"), false);
-    ButtonParcourirEnTete = browseButton("ButtonParcourirEnTete");
-    SpinEditPause = new QSpinBox(PanelConfig);
-    SpinEditPause->setObjectName(QStringLiteral("SpinEditPause"));
-    SpinEditPause->setRange(0, 15);
-    auto *pauseLabel = new QLabel(QStringLiteral("Wait for .... sec"), PanelConfig);
-    CheckBoxZorbel = checkBox("CheckBoxZorbel", QStringLiteral("Hello"), false);
-    ButtonParcourirZorbel = browseButton("ButtonParcourirZorbel");
-    CheckBoxDate = checkBox("CheckBoxDate", QStringLiteral("Date (D/M)"), true);
-    CheckBoxDateUS = checkBox("CheckBoxDateUS", QStringLiteral("Date (M/D)"), false);
-    CheckBoxIlEst = checkBox("CheckBoxIlEst", QStringLiteral("\"Time is\""), true);
-    CheckBoxHeure = checkBox("CheckBoxHeure", QStringLiteral("Time"), true);
-    CheckBoxFin = checkBox("CheckBoxFin", QStringLiteral("Goodbye"), false);
-    ButtonParcourirFin = browseButton("ButtonParcourirFin");
-
-    grid->addWidget(CheckBoxEntete, 0, 0);
-    grid->addWidget(ButtonParcourirEnTete, 0, 1);
-    grid->addWidget(SpinEditPause, 0, 2);
-    grid->addWidget(pauseLabel, 0, 3);
-    grid->addWidget(CheckBoxZorbel, 1, 0);
-    grid->addWidget(ButtonParcourirZorbel, 1, 1);
-    grid->addWidget(CheckBoxDate, 2, 0);
-    grid->addWidget(CheckBoxDateUS, 2, 2, 1, 2);
-    grid->addWidget(CheckBoxIlEst, 3, 0);
-    grid->addWidget(CheckBoxHeure, 3, 2, 1, 2);
-    grid->addWidget(CheckBoxFin, 4, 0);
-    grid->addWidget(ButtonParcourirFin, 4, 1);
-
-    auto *periodLabel = new QLabel(QStringLiteral("Périodicity :"), PanelConfig);
-    Edit1 = new QLineEdit(QStringLiteral("0"), PanelConfig);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setReadOnly(true);
-    Edit1->setFixedWidth(40);
-    UpDownPeriode = new UpDown(PanelConfig);
-    UpDownPeriode->setObjectName(QStringLiteral("UpDownPeriode"));
-    UpDownPeriode->setRange(0, static_cast<int>(Scheduler::kPeriods.size()) - 1);
-    auto *periodRow = new QHBoxLayout;
-    periodRow->addWidget(periodLabel);
-    periodRow->addWidget(Edit1);
-    periodRow->addWidget(UpDownPeriode);
-    periodRow->addWidget(new QLabel(QStringLiteral("min"), PanelConfig));
-    periodRow->addStretch(1);
-    grid->addLayout(periodRow, 5, 0, 1, 4);
-    root->addWidget(PanelConfig);
-
-    // The status field, and the hidden test controls and line labels.
-    EditData = new QLineEdit(central);
-    EditData->setObjectName(QStringLiteral("EditData"));
-    EditData->setReadOnly(true);
-    EditData->setFrame(false);
-    QPalette grey = EditData->palette();
-    grey.setColor(QPalette::Text, Qt::darkGray);
-    grey.setColor(QPalette::Base, palette().color(QPalette::Window));
-    EditData->setPalette(grey);
-    root->addWidget(EditData);
-
-    ButtonPlayWave = new QPushButton(QStringLiteral("Wave ext"), central);
-    ButtonPlayWave->setObjectName(QStringLiteral("ButtonPlayWave"));
-    ButtonPlayWaveRes = new QPushButton(QStringLiteral("Wave int"), central);
-    ButtonPlayWaveRes->setObjectName(QStringLiteral("ButtonPlayWaveRes"));
-    EditSimu = new QLineEdit(QStringLiteral("120"), central);
-    EditSimu->setObjectName(QStringLiteral("EditSimu"));
-    LabelCTS = new QLabel(QStringLiteral("CTS=On"), central);
-    LabelCTS->setObjectName(QStringLiteral("LabelCTS"));
-    LabelDSR = new QLabel(QStringLiteral("DSR=On"), central);
-    LabelDSR->setObjectName(QStringLiteral("LabelDSR"));
-    LabelDCD = new QLabel(QStringLiteral("DCD=On"), central);
-    LabelDCD->setObjectName(QStringLiteral("LabelDCD"));
-    for (QWidget *hidden : std::initializer_list<QWidget *>{ButtonPlayWave, ButtonPlayWaveRes, EditSimu, LabelCTS,
-                                                            LabelDSR, LabelDCD})
-        hidden->hide();
-    root->addStretch(1);
-
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(ButtonPlayWave, &QPushButton::clicked, this, &TForm1::ButtonPlayWaveClick);
-    connect(ButtonPlayWaveRes, &QPushButton::clicked, this, &TForm1::ButtonPlayWaveResClick);
-    connect(ButtonParcourirEnTete, &QPushButton::clicked, this, &TForm1::ButtonParcourirEnTeteClick);
-    connect(ButtonParcourirZorbel, &QPushButton::clicked, this, &TForm1::ButtonParcourirZorbelClick);
-    connect(ButtonParcourirFin, &QPushButton::clicked, this, &TForm1::ButtonParcourirFinClick);
-    connect(UpDownPeriode, &UpDown::positionChanged, this, &TForm1::UpDownPeriodeMouseDown);
-
-    // At most one date order; "Time is" needs the time.
-    connect(CheckBoxDate, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            CheckBoxDateUS->setChecked(false);
-    });
-    connect(CheckBoxDateUS, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            CheckBoxDate->setChecked(false);
-    });
-    connect(CheckBoxIlEst, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            CheckBoxHeure->setChecked(true);
-    });
-    connect(CheckBoxHeure, &QCheckBox::toggled, this, [this](bool on) {
-        if (!on)
-            CheckBoxIlEst->setChecked(false);
-    });
-}
-
-void TForm1::buildMenus()
-{
-    menuFichier = menuBar()->addMenu(QStringLiteral("File"));
-    menuFichier->setObjectName(QStringLiteral("menuFichier"));
-    MenuPlageHoraire = menuFichier->addMenu(QStringLiteral("Time range of announcements"));
-    MenuPlageHoraire->setObjectName(QStringLiteral("MenuPlageHoraire"));
-    MenuDebutPlageHoraire = MenuPlageHoraire->addMenu(QStringLiteral("Starting hour (00h)"));
-    MenuDebutPlageHoraire->setObjectName(QStringLiteral("MenuDebutPlageHoraire"));
-    MenuFinPlageHoraire = MenuPlageHoraire->addMenu(QStringLiteral("Ending hour (24h)"));
-    MenuFinPlageHoraire->setObjectName(QStringLiteral("MenuFinPlageHoraire"));
-
-    m_startHours = new QActionGroup(this);
-    m_endHours = new QActionGroup(this);
-    auto addHours = [this](QMenu *menu, QActionGroup *group, QChar prefix, int checkedHour) {
-        for (int h = 0; h <= 24; ++h) {
-            const QString digits = QStringLiteral("%1").arg(h, 2, 10, QLatin1Char('0'));
-            QAction *item = menu->addAction(digits);
-            item->setObjectName(prefix + digits);
-            item->setCheckable(true);
-            item->setChecked(h == checkedHour);
-            group->addAction(item);
-        }
-    };
-    addHours(MenuDebutPlageHoraire, m_startHours, QLatin1Char('D'), 0);
-    addHours(MenuFinPlageHoraire, m_endHours, QLatin1Char('F'), 24);
-    connect(m_startHours, &QActionGroup::triggered, this, &TForm1::D00Click);
-    connect(m_endHours, &QActionGroup::triggered, this, &TForm1::F00Click);
-
-    // Hidden, but its shortcut works: an invisible action takes no shortcut in
-    // Qt, so a window shortcut triggers it.
-    MenuSimuErreur = menuFichier->addAction(QStringLiteral("Simu Errreur (caché)"));
-    MenuSimuErreur->setObjectName(QStringLiteral("MenuSimuErreur"));
-    MenuSimuErreur->setVisible(false);
-    auto *simuShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_E), this);
-    simuShortcut->setObjectName(QStringLiteral("MenuSimuErreurShortcut"));
-    connect(simuShortcut, &QShortcut::activated, this, &TForm1::MenuSimuErreurClick);
-    connect(MenuSimuErreur, &QAction::triggered, this, &TForm1::MenuSimuErreurClick);
+    if (m_tray)
+        m_tray->hide();
 }
 
 void TForm1::FormCreate()
@@ -296,6 +100,33 @@ void TForm1::setTransmitter(TransmitterPort *port)
     m_machine.setTransmitter(m_port);
 }
 
+void TForm1::setComWindow(TFormCOM *com)
+{
+    m_com = com;
+    setTransmitter(com);
+    MenuCOM->setEnabled(com != nullptr);
+}
+
+void TForm1::setPortList(const QStringList &ports)
+{
+    ListBoxPort->clear();
+    ListBoxPort->addItems(ports);
+}
+
+void TForm1::setWindowAction(Window window, std::function<void()> show)
+{
+    m_windowActions.insert(static_cast<int>(window), std::move(show));
+    if (QAction *item = m_windowItems.value(static_cast<int>(window)))
+        item->setEnabled(true);
+}
+
+void TForm1::runWindowAction(Window window)
+{
+    const auto it = m_windowActions.constFind(static_cast<int>(window));
+    if (it != m_windowActions.constEnd() && *it)
+        (*it)();
+}
+
 // ---- the engine's view of the window
 
 MessageChoices TForm1::messageChoices() const
@@ -312,6 +143,7 @@ MessageChoices TForm1::messageChoices() const
     c.time = CheckBoxHeure->isChecked();
     c.goodbye = CheckBoxFin->isChecked();
     c.goodbyePath = m_goodbyePath;
+    c.recordWhilePlaying = MenuRecord->isChecked();
     return c;
 }
 
@@ -329,7 +161,26 @@ void TForm1::setSoundCardOkEnabled(bool)
 {
 }
 
-// ---- handlers
+void TForm1::showLed(bool on)
+{
+    ImageLedON->setVisible(on);
+    ImageLedOFF->setVisible(!on);
+}
+
+void TForm1::showPortCaption(const QString &caption)
+{
+    LabelCOM->setText(caption);
+}
+
+void TForm1::showNoPort()
+{
+    m_machine.lines().dcdOn = false;
+    LabelDCD->setText(QStringLiteral("DCD=Off"));
+    ImageZorbel->show();
+    ImageZorbelOff->hide();
+}
+
+// ---- the announcement and the clock
 
 void TForm1::Button1Click()
 {
@@ -343,7 +194,14 @@ void TForm1::TimerFinWaveTimer()
 
 void TForm1::TimerSecuriteTimer()
 {
+    const bool wasBusy = m_machine.busy();
     m_machine.watchdogReset();
+    // A stalled or failed announcement never leaves the transmitter keyed.
+    if (wasBusy && !m_machine.busy() && m_port->portText() != TransmitterPort::kNoPortText) {
+        m_port->setDtr(false);
+        m_port->setRts(false);
+        m_port->showLed(false);
+    }
 }
 
 QString TForm1::timeText(const QDateTime &t)
@@ -406,25 +264,6 @@ void TForm1::pollLines()
         Button1Click();
 }
 
-void TForm1::LoadConfiguration()
-{
-    m_timerSeconde->stop();
-    show();
-    QCoreApplication::processEvents();
-    setWindowTitle(QStringLiteral("AURAVOX V") + kVersion);
-    m_loadingConfiguration = true;
-
-    showNormal();
-    m_player.allocMem();
-    UpDownPeriodeMouseDown();
-    showClockFields();
-
-    m_startupPending = false;
-    m_loadingConfiguration = false;
-    m_timerSeconde->setInterval(1000);
-    m_timerSeconde->start();
-}
-
 void TForm1::UpDownPeriodeMouseDown()
 {
     const int position = UpDownPeriode->position();
@@ -458,6 +297,8 @@ void TForm1::MenuSimuErreurClick()
     m_machine.setErrorSimulation(on);
     showStatus(on ? QStringLiteral("err simu") : QStringLiteral("simu err reset"));
 }
+
+// ---- the user's wave files
 
 QString TForm1::browseWave(const QString &current, const QString &errorText)
 {
@@ -513,6 +354,188 @@ void TForm1::ButtonPlayWaveClick()
 void TForm1::ButtonPlayWaveResClick()
 {
     m_player.playWaveResource(QStringLiteral("son0"));
+}
+
+// ---- the shell: minimize, restore, start at login, menus
+
+void TForm1::minimizeToTray(bool hideTaskbarButton)
+{
+    showMinimized();
+    // Without a notification area a hidden window could not be found again.
+    if (hideTaskbarButton && m_tray)
+        hide();
+}
+
+void TForm1::restoreFromTray()
+{
+    show();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TForm1::Button2Click()
+{
+    showMinimized();
+    if (m_reduceAtLoad)
+        m_reduceAtLoad = false;
+    else
+        SaveConfiguration();
+    if (CheckBoxReduire->isChecked())
+        minimizeToTray(true);
+}
+
+void TForm1::CheckBoxReduireClick()
+{
+    if (!CheckBoxReduire->isChecked())
+        return;
+    minimizeToTray(true);
+    if (m_reduceAtLoad)
+        m_reduceAtLoad = false;
+    else
+        SaveConfiguration();
+}
+
+void TForm1::CheckBoxDemarrageClick()
+{
+    QString error;
+    const bool ok = CheckBoxDemarrage->isChecked() ? Autostart::enable(m_programPath, &error)
+                                                   : Autostart::disable(&error);
+    if (!ok)
+        m_prompts.message(error);
+}
+
+void TForm1::ButtonInitMeteoMouseUp(Qt::MouseButton button)
+{
+    if (button == Qt::RightButton)
+        runWindowAction(Window::SourceChoice);
+}
+
+void TForm1::ButtonInitMeteoClick()
+{
+    runWindowAction(Window::CurrentSource);
+}
+
+void TForm1::QuitterItemClick()
+{
+    close();
+}
+
+void TForm1::RestaurerItemClick()
+{
+    restoreFromTray();
+}
+
+void TForm1::ReduireItemClick()
+{
+    // The same as the "-" button, without saving: a tray click is no settings change.
+    minimizeToTray(CheckBoxReduire->isChecked());
+}
+
+void TForm1::MenuQuitterClick()
+{
+    if (m_tray)
+        m_tray->hide();
+    close();
+}
+
+void TForm1::MenuChoixClick()
+{
+    runWindowAction(Window::SourceChoice);
+}
+
+void TForm1::menurVoirMeteoClick()
+{
+    runWindowAction(Window::CurrentSource);
+}
+
+void TForm1::MenuInfoClick()
+{
+    runWindowAction(Window::Info);
+}
+
+void TForm1::ImageZorbelClick()
+{
+    runWindowAction(Window::Info);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == ImageZorbel || watched == ImageZorbelOff) && event->type() == QEvent::MouseButtonRelease)
+        ImageZorbelClick();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::MenuAideClick()
+{
+    m_prompts.openDocument(QDir::current().filePath(kHelpFile));
+}
+
+void TForm1::MenuUnitsClick()
+{
+    runWindowAction(Window::Units);
+}
+
+void TForm1::MenuCOMClick()
+{
+    if (!m_com)
+        return;
+    m_com->show();
+    m_com->raise();
+}
+
+void TForm1::MenuRecordClick()
+{
+    // Checking it also opens the recorder's settings.
+    if (MenuRecord->isChecked())
+        MenuRecord->setChecked(false);
+    else {
+        MenuRecord->setChecked(true);
+        runWindowAction(Window::Recorder);
+    }
+}
+
+void TForm1::menuSaveConfigClick()
+{
+    SaveConfiguration();
+}
+
+// ---- the log
+
+void TForm1::addLogEntry(const QString &text)
+{
+    m_log.add(m_clock.now(), text, kLogFile);
+    MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+}
+
+// ---- close
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (!m_closing) {
+        m_closing = true;
+        FormClose();
+        emit closed();
+    }
+    event->accept();
+}
+
+void TForm1::FormClose()
+{
+    m_player.clearFlags();
+    SaveConfiguration();
+    // Every step from here on may fail without stopping the others.
+    if (m_com && m_com->control().isOpen()) {
+        // The transmitter is released before the port goes.
+        m_com->control().setDtr(false);
+        m_com->control().setRts(false);
+        m_com->control().chooseNoPort();
+        showLed(false);
+    }
+    m_player.stopDevice();
+    m_player.freeUnlock();
+    if (m_tray)
+        m_tray->hide();
 }
 
 } // namespace auravox

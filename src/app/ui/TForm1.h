@@ -1,13 +1,17 @@
 #pragma once
 
+#include "app/LogBook.h"
 #include "engine/AnnounceHooks.h"
 #include "engine/AnnounceMachine.h"
 #include "engine/ClipCatalogue.h"
 #include "engine/ClipPlayer.h"
 #include "engine/Scheduler.h"
+#include "links/ui/TFormCOM.h"
 
 #include <QMainWindow>
+#include <QRect>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -17,13 +21,19 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
+class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QSystemTrayIcon;
 class QTimer;
+class QToolButton;
+namespace auravox { class WeatherButton; }
 
 namespace auravox {
 
 class Clock;
+class ConfigRegistry;
 class UpDown;
 class UserPrompts;
 class WaveOutput;
@@ -37,21 +47,32 @@ struct MainWindowDeps
     UserPrompts *prompts = nullptr;
     // Folder of NAME.wav clips; empty for the clips built into the program.
     QString clipFolder;
+    // The program's full path, for the start-at-login entry.
+    QString programPath;
+    // Whether to put an icon in the notification area when the desktop has one.
+    bool useTray = true;
 };
 
 // The main window: the clock, the announcement contents, "Play the message ",
-// the status field, and the announcement engine behind them.
-class TForm1 : public QMainWindow, private AnnounceHost, private PlayerEvents
+// the status field, the menus, the tray icon and the log, and the
+// announcement engine behind them.
+class TForm1 : public QMainWindow, public PortIndicators, private AnnounceHost, private PlayerEvents
 {
     Q_OBJECT
 public:
     static inline const QString kVersion = QStringLiteral(AURAVOX_VERSION);
+    static inline const QString kIniFile = QStringLiteral("auravox.ini");
+    static inline const QString kIniTempFile = QStringLiteral("auravox.~in");
+    static inline const QString kLogFile = QStringLiteral("auravox.log");
+    static inline const QString kHelpFile = QStringLiteral("auravox_help.html");
+    static constexpr unsigned kIniPermissions = 0400; // it can hold the APRS password
 
     explicit TForm1(const MainWindowDeps &deps, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Handlers, named after their controls.
     void Button1Click();
+    void Button2Click();
     void TimerSecondeTimer();
     void TimerSecuriteTimer();
     void TimerFinWaveTimer();
@@ -64,12 +85,32 @@ public:
     void ButtonParcourirFinClick();
     void ButtonPlayWaveClick();
     void ButtonPlayWaveResClick();
+    void CheckBoxReduireClick();
+    void CheckBoxDemarrageClick();
+    void ButtonInitMeteoClick();
+    void ButtonInitMeteoMouseUp(Qt::MouseButton button);
+    void QuitterItemClick();
+    void RestaurerItemClick();
+    void ReduireItemClick();
+    void MenuQuitterClick();
+    void MenuChoixClick();
+    void menurVoirMeteoClick();
+    void MenuInfoClick();
+    void ImageZorbelClick();
+    void MenuAideClick();
+    void MenuUnitsClick();
+    void MenuCOMClick();
+    void MenuRecordClick();
+    void menuSaveConfigClick();
 
-    // Runs once, on the first tick.
+    // Runs once, on the first tick; applies "auravox.ini" when it existed at start.
     void LoadConfiguration();
+    // Writes "auravox.ini"; false (with a beep and "Err: auravox.ini") when it can't.
+    bool SaveConfiguration();
 
     bool startupPending() const override { return m_startupPending; }
     bool loadingConfiguration() const { return m_loadingConfiguration; }
+    bool iniExistedAtStart() const { return m_iniExistedAtStart; }
 
     QString headerPath() const { return m_headerPath; }
     QString helloPath() const { return m_helloPath; }
@@ -84,21 +125,55 @@ public:
     AnnounceMachine &announcer() { return m_machine; }
     ClipPlayer &player() { return m_player; }
     Scheduler &scheduler() { return m_scheduler; }
+    LogBook &log() { return m_log; }
     // The clock fields as the last tick set them.
     ClockFields clockFields() const override { return m_fields; }
 
-    // The seams that later windows fill in.
+    // A log entry: date, time and text, written to "auravox.log".
+    void addLogEntry(const QString &text);
+
+    // The one saved rectangle of the weather source windows.
+    QRect sourceWindowRect() const { return m_sourceWindowRect; }
+    void setSourceWindowRect(const QRect &r) { m_sourceWindowRect = r; }
+    bool showSourceWindowAtStart() const { return m_showSourceWindowAtStart; }
+
+    // The seams that other windows fill in.
     void setTransmitter(TransmitterPort *port);
+    void setComWindow(TFormCOM *com);
+    void setConfigRegistry(ConfigRegistry *registry) { m_registry = registry; }
     void setLinks(AnnounceLinks *links) { m_machine.setLinks(links); }
     void setWeather(WeatherSpeech *weather) { m_machine.setWeather(weather); }
+    // Serial port names found at start, into the hidden ListBoxPort.
+    void setPortList(const QStringList &ports);
+    // The windows of other subsystems that menu items and buttons show; an item
+    // whose window is not there is disabled.
+    enum class Window { SourceChoice, CurrentSource, Units, SoundCard, Info, Recorder };
+    void setWindowAction(Window window, std::function<void()> show);
+
+    // The main window's keys of the configuration file.
+    void declareConfig(ConfigRegistry &registry);
+
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
 
     // The time and date as EditTime and EditDate show them (with a leading blank).
     static QString timeText(const QDateTime &t);
     static QString dateText(const QDateTime &t);
 
+    // PortIndicators
+    void showLed(bool on) override;
+    void showPortCaption(const QString &caption) override;
+    void showNoPort() override;
+    void showPortError(const QString &text) override { showStatus(text); }
+
 signals:
     // The program must end (a play buffer could not be allocated).
     void terminateRequested();
+    // The main window has closed (the configuration is saved): the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // AnnounceHost
@@ -114,13 +189,20 @@ private:
 
     void buildControls();
     void buildMenus();
+    void buildTray();
     void FormCreate();
+    void FormClose();
     void showClockFields();
     void pollLines();
+    void minimizeToTray(bool hideTaskbarButton);
+    void restoreFromTray();
+    void runWindowAction(Window window);
     QString browseWave(const QString &current, const QString &errorText);
 
     Clock &m_clock;
     UserPrompts &m_prompts;
+    QString m_programPath;
+    bool m_useTray;
     ClipCatalogue m_catalogue;
     QTimer *m_timerSeconde = nullptr;
     QTimer *m_timerSecurite = nullptr;
@@ -131,9 +213,21 @@ private:
     ClockFields m_fields;
     NoTransmitterPort m_noPort;
     TransmitterPort *m_port = &m_noPort;
+    TFormCOM *m_com = nullptr;
+    ConfigRegistry *m_registry = nullptr;
+    LogBook m_log;
+    QSystemTrayIcon *m_tray = nullptr;
+    QHash<int, std::function<void()>> m_windowActions;
+    QHash<int, QAction *> m_windowItems;
 
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;
+    bool m_iniExistedAtStart = false;
+    bool m_logExistedAtStart = false;
+    bool m_reduceAtLoad = false;
+    bool m_showSourceWindowAtStart = true;
+    bool m_closing = false;
+    QRect m_sourceWindowRect{0, 0, 287, 267}; // left, top, width, height
     QString m_headerPath;
     QString m_helloPath = QStringLiteral("kuckoo.wav");
     QString m_goodbyePath;
@@ -142,6 +236,7 @@ private:
     QLineEdit *EditDate = nullptr;
     QLineEdit *EditTime = nullptr;
     QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
     QLabel *ImageZorbel = nullptr;
     QLabel *ImageZorbelOff = nullptr;
     QLabel *ImageLedON = nullptr;
@@ -161,7 +256,15 @@ private:
     QPushButton *ButtonParcourirFin = nullptr;
     UpDown *UpDownPeriode = nullptr;
     QLineEdit *Edit1 = nullptr;
+    WeatherButton *ButtonInitMeteo = nullptr;
+    QCheckBox *CheckBoxDemarrage = nullptr;
+    QCheckBox *CheckBoxReduire = nullptr;
+    QCheckBox *CheckBoxInfoVersion = nullptr;
     QLineEdit *EditData = nullptr;
+    QLabel *StaticTextW = nullptr;
+    QPlainTextEdit *MemoFileInit = nullptr;
+    QPlainTextEdit *MemoLog = nullptr;
+    QListWidget *ListBoxPort = nullptr;
     QPushButton *ButtonPlayWave = nullptr;
     QPushButton *ButtonPlayWaveRes = nullptr;
     QLineEdit *EditSimu = nullptr;
@@ -170,10 +273,33 @@ private:
     QLabel *LabelDCD = nullptr;
 
     QMenu *menuFichier = nullptr;
+    QMenu *MenuAnnonceMeteo = nullptr;
+    QAction *MenuAnnonceToujours = nullptr;
+    QAction *MenuAnnonce1h = nullptr;
+    QAction *MenuAnnonce2h = nullptr;
+    QAction *MenuAnnonce3h = nullptr;
     QMenu *MenuPlageHoraire = nullptr;
     QMenu *MenuDebutPlageHoraire = nullptr;
     QMenu *MenuFinPlageHoraire = nullptr;
+    QAction *MenuRecord = nullptr;
+    QMenu *MenuRoseVents = nullptr;
+    QAction *menu8secteurs = nullptr;
+    QAction *Menu16secteurs = nullptr;
+    QAction *MenuUnits = nullptr;
+    QAction *menuSaveConfig = nullptr;
+    QAction *MenuQuitter = nullptr;
+    QAction *MenuChoix = nullptr;
+    QAction *menurVoirMeteo = nullptr;
+    QAction *MenuCarteSon = nullptr;
+    QAction *MenuCOM = nullptr;
+    QMenu *MenuHelpInfo = nullptr;
+    QAction *MenuAide = nullptr;
+    QAction *MenuInfo = nullptr;
     QAction *MenuSimuErreur = nullptr;
+    QMenu *PopUpDroit = nullptr;
+    QAction *QuitterItem = nullptr;
+    QAction *RestaurerItem = nullptr;
+    QAction *ReduireItem = nullptr;
     QActionGroup *m_startHours = nullptr;
     QActionGroup *m_endHours = nullptr;
     QList<QAction *> m_hourItems; // D00..D24 then F00..F24

@@ -1,0 +1,259 @@
+#include "app/ui/TForm1.h"
+
+#include "app/ConfigRegistry.h"
+#include "app/ui/UpDown.h"
+#include "common/TextFile.h"
+#include "platform/UserPrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTimer>
+
+// The main window's keys of "auravox.ini", the load on the first tick and the save.
+
+namespace auravox {
+
+namespace {
+
+ConfigKey key(int section, int position, const char *name, std::function<QStringList()> save,
+              std::function<void(const QString &)> load)
+{
+    ConfigKey k;
+    k.section = section;
+    k.position = position;
+    k.key = QLatin1String(name);
+    k.save = std::move(save);
+    k.load = [load = std::move(load)](const QString &, const QString &value) { load(value); };
+    return k;
+}
+
+// "KEY=Y" written when checked; on reading only "Y" checks, and with
+// `otherUnchecks` any other value unchecks.
+ConfigKey yesBox(int position, const char *name, QCheckBox *box, bool otherUnchecks)
+{
+    const QString line = QLatin1String(name) + QLatin1Char('Y');
+    return key(
+        ConfigSection::Announcement, position, name,
+        [box, line]() { return box->isChecked() ? QStringList{line} : QStringList(); },
+        [box, otherUnchecks](const QString &v) {
+            if (v == QLatin1String("Y"))
+                box->setChecked(true);
+            else if (otherUnchecks)
+                box->setChecked(false);
+        });
+}
+
+// "KEY=N" written when unchecked; on reading "N" unchecks, anything else checks.
+ConfigKey noBox(int position, const char *name, QCheckBox *box)
+{
+    const QString line = QLatin1String(name) + QLatin1Char('N');
+    return key(
+        ConfigSection::Announcement, position, name,
+        [box, line]() { return box->isChecked() ? QStringList() : QStringList{line}; },
+        [box](const QString &v) { box->setChecked(v != QLatin1String("N")); });
+}
+
+} // namespace
+
+void TForm1::declareConfig(ConfigRegistry &r)
+{
+    using CS = QStringList;
+    const int A = ConfigSection::Announcement;
+    r.add(key(
+        A, 10, "RECORD=", [this]() { return MenuRecord->isChecked() ? CS{QStringLiteral("RECORD=Y")} : CS(); },
+        [this](const QString &v) {
+            if (v == QLatin1String("Y"))
+                MenuRecord->setChecked(true); // the recorder window is not opened
+        }));
+    r.add(key(
+        A, 30, "ROSE=", [this]() { return Menu16secteurs->isChecked() ? CS{QStringLiteral("ROSE=16")} : CS(); },
+        [this](const QString &v) {
+            if (v == QLatin1String("16"))
+                Menu16secteurs->setChecked(true);
+        }));
+    r.add(key(
+        A, 40, "OLD=",
+        [this]() {
+            if (MenuAnnonce1h->isChecked())
+                return CS{QStringLiteral("OLD=1")};
+            if (MenuAnnonce2h->isChecked())
+                return CS{QStringLiteral("OLD=2")};
+            if (MenuAnnonce3h->isChecked())
+                return CS{QStringLiteral("OLD=3")};
+            return CS();
+        },
+        [this](const QString &v) {
+            if (v == QLatin1String("1"))
+                MenuAnnonce1h->setChecked(true);
+            else if (v == QLatin1String("2"))
+                MenuAnnonce2h->setChecked(true);
+            else if (v == QLatin1String("3"))
+                MenuAnnonce3h->setChecked(true);
+        }));
+    auto pathKey = [&](int position, const char *name, QString TForm1::*path, void (TForm1::*set)(const QString &)) {
+        const QString prefix = QLatin1String(name);
+        r.add(key(
+            A, position, name,
+            [this, path, prefix]() { return (this->*path).isEmpty() ? CS() : CS{prefix + this->*path}; },
+            [this, set](const QString &v) { (this->*set)(v); }));
+    };
+    pathKey(50, "FICHIER_ENTETE=", &TForm1::m_headerPath, &TForm1::setHeaderPath);
+    pathKey(60, "FICHIER_ZORBEL=", &TForm1::m_helloPath, &TForm1::setHelloPath);
+    pathKey(70, "FICHIER_FIN=", &TForm1::m_goodbyePath, &TForm1::setGoodbyePath);
+    r.add(key(
+        A, 80, "PERIOD=",
+        [this]() {
+            const int p = UpDownPeriode->position();
+            return p > 0 ? CS{QStringLiteral("PERIOD=%1").arg(p)} : CS();
+        },
+        [this](const QString &v) {
+            int n;
+            if (ConfigRegistry::parseInt(v, &n))
+                UpDownPeriode->setPosition(n); // limited to 0..6 by the control
+        }));
+    auto hourKey = [&](int position, const char *name, bool start) {
+        const QString prefix = QLatin1String(name);
+        r.add(key(
+            A, position, name,
+            [this, prefix, start]() {
+                const int h = start ? m_scheduler.startHour() : m_scheduler.endHour();
+                return h != (start ? 0 : 24) ? CS{prefix + QString::number(h)} : CS();
+            },
+            [this, start](const QString &v) {
+                int h;
+                if (!ConfigRegistry::parseInt(v, &h) || h < 0 || h > 24)
+                    return;
+                QAction *item = hourMenuItem(start ? h : 25 + h);
+                if (start)
+                    D00Click(item);
+                else
+                    F00Click(item);
+            }));
+    };
+    hourKey(90, "START_RANGE=", true);
+    hourKey(100, "END_RANGE=", false);
+    r.add(yesBox(110, "ENTETE=", CheckBoxEntete, false));
+    r.add(key(
+        A, 120, "PAUSE=",
+        [this]() { return SpinEditPause->value() ? CS{QStringLiteral("PAUSE=%1").arg(SpinEditPause->value())} : CS(); },
+        [this](const QString &v) {
+            int n;
+            if (ConfigRegistry::parseInt(v, &n))
+                SpinEditPause->setValue(n); // limited to 0..15 by the control
+        }));
+    r.add(yesBox(130, "FINAL=", CheckBoxFin, true));
+    r.add(yesBox(140, "HELLO=", CheckBoxZorbel, true));
+    r.add(noBox(150, "DATE=", CheckBoxDate));
+    r.add(yesBox(160, "DATEUS=", CheckBoxDateUS, true));
+    r.add(noBox(170, "ILEST=", CheckBoxIlEst));
+    r.add(noBox(180, "TIME=", CheckBoxHeure));
+    r.add(yesBox(190, "START=", CheckBoxDemarrage, false));
+    r.add(key(
+        A, 200, "REDUCE=", [this]() { return CheckBoxReduire->isChecked() ? CS{QStringLiteral("REDUCE=Y")} : CS(); },
+        [this](const QString &v) {
+            if (v != QLatin1String("Y"))
+                return;
+            m_reduceAtLoad = true;
+            if (CheckBoxReduire->isChecked())
+                m_reduceAtLoad = false; // no click action runs: nothing would clear it
+            CheckBoxReduire->setChecked(true);
+        }));
+
+    const int P = ConfigSection::Placement;
+    r.add(key(
+        P, 10, "TOP=", [this]() { return CS{QStringLiteral("TOP=%1").arg(y())}; },
+        [this](const QString &v) {
+            int n;
+            if (ConfigRegistry::parseInt(v, &n))
+                move(x(), n);
+        }));
+    r.add(key(
+        P, 20, "LEFT=", [this]() { return CS{QStringLiteral("LEFT=%1").arg(x())}; },
+        [this](const QString &v) {
+            int n;
+            if (ConfigRegistry::parseInt(v, &n))
+                move(n, y());
+        }));
+    auto rectKey = [&](int position, const char *name, auto get, auto set) {
+        const QString prefix = QLatin1String(name);
+        r.add(key(
+            P, position, name, [this, prefix, get]() { return CS{prefix + QString::number(get(m_sourceWindowRect))}; },
+            [this, set](const QString &v) {
+                int n;
+                if (ConfigRegistry::parseInt(v, &n))
+                    set(m_sourceWindowRect, n);
+            }));
+    };
+    rectKey(30, "METEO_TOP=", [](const QRect &q) { return q.top(); }, [](QRect &q, int n) { q.moveTop(n); });
+    rectKey(40, "METEO_LEFT=", [](const QRect &q) { return q.left(); }, [](QRect &q, int n) { q.moveLeft(n); });
+    rectKey(50, "METEO_WIDTH=", [](const QRect &q) { return q.width(); }, [](QRect &q, int n) { q.setWidth(n); });
+    rectKey(60, "METEO_HEIGHT=", [](const QRect &q) { return q.height(); },
+            [](QRect &q, int n) { q.setHeight(n); });
+
+    r.add(key(
+        ConfigSection::Release, 10, "VERSTART=",
+        [this]() { return CS{CheckBoxInfoVersion->isChecked() ? QStringLiteral("VERSTART=1") : QStringLiteral("VERSTART=0")}; },
+        [this](const QString &v) {
+            if (v == QLatin1String("1"))
+                CheckBoxInfoVersion->setChecked(true);
+        }));
+}
+
+void TForm1::LoadConfiguration()
+{
+    m_timerSeconde->stop();
+    show();
+    QCoreApplication::processEvents();
+    setWindowTitle(QStringLiteral("AURAVOX V") + kVersion);
+    m_loadingConfiguration = true;
+    if (m_com)
+        m_com->setLoading(true);
+
+    if (m_iniExistedAtStart && m_registry) {
+        QStringList lines;
+        if (TextFile::readLines(kIniFile, &lines)) {
+            MemoFileInit->setPlainText(lines.join(QLatin1Char('\n')));
+            m_registry->apply(lines);
+        }
+    }
+    if (m_logExistedAtStart && m_log.load(kLogFile))
+        MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+
+    if (!CheckBoxReduire->isChecked()) {
+        show();
+        showNormal();
+    }
+    m_player.allocMem();
+    UpDownPeriodeMouseDown();
+    showClockFields();
+    if (m_com)
+        m_com->FormShow();
+    QCoreApplication::processEvents();
+
+    if (m_com)
+        m_com->setLoading(false);
+    m_startupPending = false;
+    m_loadingConfiguration = false;
+    m_timerSeconde->setInterval(1000);
+    m_timerSeconde->start();
+}
+
+bool TForm1::SaveConfiguration()
+{
+    if (!m_registry)
+        return false;
+    const QStringList lines = m_registry->lines(QStringLiteral("[AURAVOX V") + kVersion + QLatin1Char(']'));
+    MemoFileInit->setPlainText(lines.join(QLatin1Char('\n')));
+    if (!TextFile::writeLinesAtomically(kIniFile, kIniTempFile, lines, kIniPermissions)) {
+        m_prompts.beep();
+        showStatus(QStringLiteral("Err: auravox.ini"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace auravox

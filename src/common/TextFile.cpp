@@ -1,0 +1,164 @@
+#include "common/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace auravox::TextFile {
+
+namespace {
+// 0x80..0x9F of Windows-1252; 0 where the code page has no character.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+class Fd
+{
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    bool closeChecked()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    const char *p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+} // namespace
+
+QString decodeCp1252(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 && b <= 0x9F && kHigh[b - 0x80] != 0)
+            out.append(QChar(kHigh[b - 0x80]));
+        else
+            out.append(QChar(b)); // Latin-1 elsewhere; unassigned bytes keep their value
+    }
+    return out;
+}
+
+QByteArray encodeCp1252(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || (u >= 0x80 && u <= 0x9F)) {
+            out.append(static_cast<char>(u));
+            continue;
+        }
+        char mapped = '?';
+        for (size_t i = 0; i < kHigh.size(); ++i) {
+            if (kHigh[i] == u) {
+                mapped = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out.append(mapped);
+    }
+    return out;
+}
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines << current;
+            current.clear();
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else {
+            current.append(c);
+        }
+    }
+    if (!current.isEmpty())
+        lines << current;
+    return lines;
+}
+
+QByteArray joinLines(const QStringList &lines)
+{
+    QByteArray out;
+    for (const QString &line : lines) {
+        out += encodeCp1252(line);
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool readLines(const QString &path, QStringList *lines)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    *lines = splitLines(decodeCp1252(f.readAll()));
+    return true;
+}
+
+bool writeLinesAtomically(const QString &path, const QString &tempPath, const QStringList &lines,
+                          unsigned permissions)
+{
+    const QByteArray temp = QFile::encodeName(tempPath);
+    const QByteArray target = QFile::encodeName(path);
+    ::unlink(temp.constData()); // a temporary file left by an interrupted save
+    Fd fd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (fd.get() < 0)
+        return false;
+    if (!writeAll(fd.get(), joinLines(lines)) || ::fsync(fd.get()) != 0
+        || ::fchmod(fd.get(), static_cast<mode_t>(permissions)) != 0 || !fd.closeChecked()) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    // Make the rename itself durable.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+    return true;
+}
+
+} // namespace auravox::TextFile
