@@ -86,6 +86,9 @@ int main(int argc, char **argv)
     closeOnSignals(&form1);
     QObject::connect(&form1, &TForm1::terminateRequested, &app, [] { QCoreApplication::exit(2); },
                      Qt::QueuedConnection);
+    QObject::connect(&form1, &TForm1::loaded, &app, [&folder] {
+        std::fprintf(stderr, "auravox: V%s running in %s\n", AURAVOX_VERSION, qPrintable(folder));
+    });
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // The first tick of the clock loads the configuration and shows the window.
     return QApplication::exec();

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace auravox::test {
 
 // Serial lines of a pretend machine: records every call in order.
@@ -17,7 +19,7 @@ public:
     }
     bool open(const QString &portName) override
     {
-        calls << QStringLiteral("open ") + portName;
+        record(QStringLiteral("open ") + portName);
         if (!ports.contains(portName) || busy.contains(portName))
             return false;
         m_open = true;
@@ -26,18 +28,18 @@ public:
     }
     void close() override
     {
-        calls << QStringLiteral("close");
+        record(QStringLiteral("close"));
         m_open = false;
     }
     bool isOpen() const override { return m_open; }
     void setDtr(bool on) override
     {
-        calls << (on ? QStringLiteral("DTR+") : QStringLiteral("DTR-"));
+        record(on ? QStringLiteral("DTR+") : QStringLiteral("DTR-"));
         dtr = on;
     }
     void setRts(bool on) override
     {
-        calls << (on ? QStringLiteral("RTS+") : QStringLiteral("RTS-"));
+        record(on ? QStringLiteral("RTS+") : QStringLiteral("RTS-"));
         rts = on;
     }
     ModemStatus modemStatus() override { return m_open ? status : ModemStatus{}; }
@@ -48,8 +50,16 @@ public:
     bool dtr = false;
     bool rts = false;
     QStringList calls;
+    // Told of every call as it is made.
+    std::function<void(const QString &call)> onCall;
 
 private:
+    void record(const QString &call)
+    {
+        calls << call;
+        if (onCall)
+            onCall(call);
+    }
     bool m_open = false;
 };
 

@@ -65,7 +65,8 @@ TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     setWindowIcon(QIcon(Pictures::appIcon()));
     // Only the close box: the program carries its own minimize button.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setGeometry(4, 101, 343, 456);
+    resize(343, 456);
+    move(4, 101);
     buildControls();
     buildMenus();
     buildTray();

@@ -168,6 +168,8 @@ public:
 signals:
     // The program must end (a play buffer could not be allocated).
     void terminateRequested();
+    // The configuration load has run: announcements can start.
+    void loaded();
     // The main window has closed (the configuration is saved): the program ends.
     void closed();
 

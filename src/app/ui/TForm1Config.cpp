@@ -240,6 +240,7 @@ void TForm1::LoadConfiguration()
     m_loadingConfiguration = false;
     m_timerSeconde->setInterval(1000);
     m_timerSeconde->start();
+    emit loaded();
 }
 
 bool TForm1::SaveConfiguration()
