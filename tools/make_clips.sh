@@ -132,15 +132,15 @@ check_header() {    # canonical 44-byte PCM mono 16 kHz 16-bit, nothing else
         { echo "make_clips: $f: data chunk does not fill the file" >&2; return 1; }
 }
 
-# finish IN OUT : trim silence, fade, normalise and write a 16-bit clip from
+# finish IN OUT LABEL : trim silence, fade, normalise and write a 16-bit clip from
 # a float working file, speeding it up if it does not fit.
 finish() {
-    local in="$1" out="$2" n0 n1 n2 start end bytes tries=0 factor
+    local in="$1" out="$2" label="$3" n0 n1 n2 start end bytes tries=0 factor
     while :; do
         n0=$(samples_after "$in")
         n1=$(samples_after "$in" silence 1 0.005 "$thresh")
         n2=$(samples_after "$in" reverse silence 1 0.005 "$thresh" reverse)
-        (( n1 > 0 && n2 > 0 )) || { echo "make_clips: $out: no sound" >&2; return 1; }
+        (( n1 > 0 && n2 > 0 )) || { echo "make_clips: $label: no sound" >&2; return 1; }
         start=$(( n0 - n1 - pre )); (( start < 0 )) && start=0
         end=$(( n2 + post ));       (( end > n0 )) && end=$n0
         sox -R "$in" -b 16 -e signed-integer "$out" \
@@ -149,9 +149,9 @@ finish() {
         bytes=$(data_bytes "$out")
         (( bytes <= limit )) && break
         tries=$((tries + 1))
-        (( tries <= 3 )) || { echo "make_clips: $out: still $bytes bytes" >&2; return 1; }
+        (( tries <= 3 )) || { echo "make_clips: $label: still $bytes bytes" >&2; return 1; }
         factor=$(awk -v b="$bytes" -v t="$target" 'BEGIN { printf "%.4f", b / t }')
-        echo "make_clips: $(basename "$out"): $bytes bytes, tempo $factor"
+        echo "make_clips: $label: $bytes bytes, tempo $factor"
         sox -R "$in" -e floating-point -b 32 "$work/tempo.wav" \
             tempo -s "$factor" gain -n -1
         mv "$work/tempo.wav" "$in"
@@ -167,7 +167,7 @@ for name in "${names[@]}"; do
     [[ -n "${cuts[$name]+x}" ]] && cut=(trim 0 "${cuts[$name]}")
     sox -R "$raw" -e floating-point -b 32 "$work/f.wav" \
         "${cut[@]}" remix 1 highpass 50 rate -v "$rate" gain -n -1
-    finish "$work/f.wav" "$work/out.wav"
+    finish "$work/f.wav" "$work/out.wav" "$name"
     mv "$work/out.wav" "$clips/$name.wav"
 done
 
@@ -195,7 +195,7 @@ sox -R "$work/cu.wav" "$work/g1.wav" "$work/ckoo.wav" "$work/g2.wav" \
        "$work/cu.wav" "$work/g1.wav" "$work/ckoo.wav" "$work/tail.wav" \
        -e floating-point -b 32 "$work/call.wav" \
        gain -6 reverb 18 50 35 100 0 0 gain -n -1
-finish "$work/call.wav" "$work/out.wav"
+finish "$work/call.wav" "$work/out.wav" SON_KUCKOO
 cp "$work/out.wav" "$hello"
 mv "$work/out.wav" "$clips/SON_KUCKOO.wav"
 

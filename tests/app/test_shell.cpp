@@ -1,0 +1,140 @@
+// The frame of the program: the log, the menus, the help page, the tray, and
+// a real run stopped by a signal.
+
+#include "app/LogBook.h"
+#include "support/MainWindowHarness.h"
+#include "support/QtPrinters.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace auravox;
+using namespace auravox::test;
+
+namespace {
+const QDateTime kStart(QDate(2026, 3, 1), QTime(10, 5, 30));
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+TEST(Log, KeepsItsTitleAndTheNewest2160Lines)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("auravox.log"));
+    LogBook log;
+    EXPECT_EQ(log.lines(), QStringList({"Log ZORBEL", ""}));
+    const QDateTime t(QDate(2026, 1, 2), QTime(3, 0));
+    for (int i = 0; i < 2200; ++i)
+        log.add(t.addSecs(3600 * i), QStringLiteral("M\u00e9t\u00e9o MonII entry %1").arg(i), path);
+    ASSERT_EQ(log.lines().size(), LogBook::kMaxLines);
+    EXPECT_EQ(log.lines().first(), QStringLiteral("Log ZORBEL"));
+    EXPECT_TRUE(log.lines().at(1).endsWith(QLatin1String("entry 41"))) << log.lines().at(1).toStdString();
+    EXPECT_TRUE(log.lines().last().endsWith(QLatin1String("entry 2199")));
+    const QByteArray file = readBytes(path);
+    EXPECT_TRUE(file.startsWith("Log ZORBEL\r\n"));
+    EXPECT_TRUE(file.contains("M\xe9t\xe9o MonII entry 2199\r\n")) << "Windows-1252, CR LF";
+    LogBook again;
+    ASSERT_TRUE(again.load(path));
+    EXPECT_EQ(again.lines(), log.lines());
+}
+
+TEST(Log, ALogThatExistedAtStartIsLoadedAndAppended)
+{
+    QTemporaryDir dir;
+    {
+        QFile f(dir.filePath(QStringLiteral("auravox.log")));
+        f.open(QIODevice::WriteOnly);
+        f.write("Log ZORBEL\r\n\r\nold entry\r\n");
+    }
+    MainWindowHarness h(kStart, true, nullptr, dir.path());
+    EXPECT_EQ(h.form().log().lines(), QStringList({"Log ZORBEL", "", "old entry"}));
+    h.form().addLogEntry(QStringLiteral("new entry"));
+    EXPECT_TRUE(h.find<QPlainTextEdit>("MemoLog")->toPlainText().endsWith(QLatin1String("new entry")));
+    EXPECT_TRUE(readBytes(dir.filePath(QStringLiteral("auravox.log"))).contains("old entry\r\n"));
+}
+
+TEST(Shell, MenusCarryTheirCaptionsAndTheHelpOpensThePage)
+{
+    MainWindowHarness h(kStart);
+    QStringList top;
+    for (QAction *a : h.form().menuBar()->actions())
+        top << a->text();
+    EXPECT_EQ(top, QStringList({"File", "WX source", "See WX", "Sound card", "COM port", "?"}));
+    QStringList file;
+    for (QAction *a : h.find<QMenu>("menuFichier")->actions())
+        if (a->isVisible())
+            file << a->text();
+    EXPECT_EQ(file, QStringList({"Announcement of weather data", "Time range of announcements",
+                                 "Run recorder when playing", "Compass card", "My units", "Save configuration",
+                                 "Quit"}));
+    EXPECT_TRUE(h.find<QAction>("MenuAnnonceToujours")->isChecked());
+    EXPECT_TRUE(h.find<QAction>("menu8secteurs")->isChecked());
+    h.find<QAction>("Menu16secteurs")->trigger();
+    EXPECT_FALSE(h.find<QAction>("menu8secteurs")->isChecked()) << "one compass card at a time";
+
+    h.find<QAction>("MenuAide")->trigger();
+    EXPECT_EQ(h.prompts().documents, QStringList{QDir(h.folder()).filePath(QStringLiteral("auravox_help.html"))});
+
+    auto *record = h.find<QAction>("MenuRecord");
+    record->trigger();
+    EXPECT_TRUE(record->isChecked());
+    record->trigger();
+    EXPECT_FALSE(record->isChecked());
+
+    h.find<QAction>("MenuCOM")->trigger();
+    EXPECT_TRUE(h.com().isVisible());
+}
+
+TEST(Shell, WithoutANotificationAreaThereIsNoTrayAndMinimizeKeepsTheWindowReachable)
+{
+    MainWindowHarness h(kStart);
+    EXPECT_EQ(h.form().trayIcon(), nullptr);
+    auto *reduce = h.form().findChild<QCheckBox *>(QStringLiteral("CheckBoxReduire"));
+    reduce->setChecked(true);
+    EXPECT_TRUE(h.form().isMinimized());
+    EXPECT_TRUE(h.form().isVisible()) << "with no tray icon to restore it from, the window stays";
+    h.form().RestaurerItemClick();
+    EXPECT_FALSE(h.form().isMinimized());
+}
+
+TEST(Shell, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
+{
+    QTemporaryDir home;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("AURAVOX_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.setReadChannel(QProcess::StandardError);
+    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted());
+    QByteArray err;
+    while (!err.contains("running in") && program.waitForReadyRead(20000))
+        err += program.readAllStandardError();
+    ASSERT_TRUE(err.contains("auravox: V2.2.3 running in")) << err.toStdString();
+    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("kuckoo.wav"))));
+    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("auravox_help.html"))));
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(readBytes(home.filePath(QStringLiteral("auravox.ini"))).startsWith("[AURAVOX V2.2.3]\r\n"))
+        << "the configuration is saved on the way out";
+}
