@@ -84,6 +84,15 @@ scm="$work/synth.scm"
     echo '(voice_cmu_us_slt_arctic_hts)'
     echo "(set! cutfd (fopen \"$work/cuts.txt\" \"w\"))"
     cat <<'EOF'
+; The voice's lexicon is American: without these the British spellings in
+; the word table are guessed by letter-to-sound rules ("kilometres" comes
+; out as "kilom-trz").
+(lex.add.entry '("kilometres" nil (((k ih) 1) ((l ax) 0) ((m iy) 0) ((t er z) 0))))
+(lex.add.entry '("millimetres" nil (((m ih) 1) ((l ax) 0) ((m iy) 0) ((t er z) 0))))
+(lex.add.entry '("centimetres" nil (((s eh n) 1) ((t ax) 0) ((m iy) 0) ((t er z) 0))))
+(lex.add.entry '("metres" nil (((m iy) 1) ((t er z) 0))))
+EOF
+    cat <<'EOF'
 (define (clip name text file cut)
   (let ((u (utt.synth (eval (list 'Utterance 'Text text)))))
     (if cut

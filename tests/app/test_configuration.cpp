@@ -5,6 +5,7 @@
 #include "common/TextFile.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
+#include "support/WavBuilder.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,15 +29,9 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 3, 1), QTime(10, 5, 30));
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QByteArray fixture(const char *name)
 {
-    return readBytes(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/config/") + QLatin1String(name));
+    return readFile(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/config/") + QLatin1String(name));
 }
 
 // A folder holding `ini` as "auravox.ini" before the program starts.
@@ -77,7 +72,7 @@ TEST(Configuration, HeaderOnlyFileLoadsInitialStatesAndSavesTheExpectedLines)
     EXPECT_FALSE(checked(h, "CheckBoxZorbel"));
     EXPECT_EQ(h.form().helloPath(), QStringLiteral("kuckoo.wav"));
     ASSERT_TRUE(h.form().SaveConfiguration());
-    EXPECT_EQ(QString::fromLatin1(readBytes(s.ini())), QString::fromLatin1(fixture("header_only.saved.ini")));
+    EXPECT_EQ(QString::fromLatin1(readFile(s.ini())), QString::fromLatin1(fixture("header_only.saved.ini")));
 }
 
 TEST(Configuration, EveryKeySurvivesLoadAndSave)
@@ -97,7 +92,7 @@ TEST(Configuration, EveryKeySurvivesLoadAndSave)
     EXPECT_EQ(h.com().portName(), QStringLiteral("COM2"));
     EXPECT_TRUE(QFileInfo::exists(Autostart::entryPath()));
     ASSERT_TRUE(h.form().SaveConfiguration());
-    EXPECT_EQ(readBytes(s.ini()), fixture("every_key.ini"));
+    EXPECT_EQ(readFile(s.ini()), fixture("every_key.ini"));
 }
 
 TEST(Configuration, ValuesAreReadByTheirExactRules)
@@ -133,12 +128,12 @@ TEST(Configuration, NoFileThenTwoSavesEachLeaveAReadOnlyFile)
     EXPECT_FALSE(QFileInfo::exists(s.ini()));
     QTest::mouseClick(h.find<QCheckBox>("CheckBoxFin"), Qt::LeftButton, {}, QPoint(4, 5));
     h.find<QAction>("menuSaveConfig")->trigger();
-    EXPECT_TRUE(readBytes(s.ini()).contains("FINAL=Y\r\n"));
+    EXPECT_TRUE(readFile(s.ini()).contains("FINAL=Y\r\n"));
     EXPECT_EQ(QFileInfo(s.ini()).permissions() & (QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther),
               QFile::Permissions()) << "read-only, for its owner only";
     QTest::mouseClick(h.find<QCheckBox>("CheckBoxFin"), Qt::LeftButton, {}, QPoint(4, 5));
     ASSERT_TRUE(h.form().SaveConfiguration());
-    EXPECT_FALSE(readBytes(s.ini()).contains("FINAL=Y"));
+    EXPECT_FALSE(readFile(s.ini()).contains("FINAL=Y"));
     EXPECT_FALSE(QFileInfo::exists(s.dir.filePath(QStringLiteral("auravox.~in"))));
 }
 
@@ -146,13 +141,13 @@ TEST(Configuration, AFailedSaveBeepsAndKeepsTheOldFile)
 {
     Station s(lines({"[AURAVOX V2.2.3]", "PAUSE=4"}));
     MainWindowHarness h(kStart, true, nullptr, s.dir.path());
-    const QByteArray before = readBytes(s.ini());
+    const QByteArray before = readFile(s.ini());
     // The temporary file's name is taken by a folder: the write can't happen.
     ASSERT_TRUE(QDir(s.dir.path()).mkdir(QStringLiteral("auravox.~in")));
     EXPECT_FALSE(h.form().SaveConfiguration());
     EXPECT_EQ(h.prompts().beeps, 1);
     EXPECT_EQ(h.find<QLineEdit>("EditData")->text(), QStringLiteral("Err: auravox.ini"));
-    EXPECT_EQ(readBytes(s.ini()), before);
+    EXPECT_EQ(readFile(s.ini()), before);
 }
 
 TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)
@@ -162,13 +157,13 @@ TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)
     MainWindowHarness h(kStart, true, nullptr, s.dir.path());
     EXPECT_TRUE(checked(h, "CheckBoxReduire"));
     EXPECT_TRUE(h.form().isMinimized());
-    EXPECT_EQ(readBytes(s.ini()), ini) << "the load's own minimize saves nothing";
+    EXPECT_EQ(readFile(s.ini()), ini) << "the load's own minimize saves nothing";
     QTest::mouseClick(h.find<QPushButton>("Button2"), Qt::LeftButton);
-    EXPECT_TRUE(readBytes(s.ini()).contains("REDUCE=Y\r\nTOP=")) << "'-' saves";
+    EXPECT_TRUE(readFile(s.ini()).contains("REDUCE=Y\r\nTOP=")) << "'-' saves";
     // Unchecking restores and saves nothing.
-    const QByteArray saved = readBytes(s.ini());
+    const QByteArray saved = readFile(s.ini());
     QTest::mouseClick(h.find<QCheckBox>("CheckBoxReduire"), Qt::LeftButton, {}, QPoint(4, 5));
-    EXPECT_EQ(readBytes(s.ini()), saved);
+    EXPECT_EQ(readFile(s.ini()), saved);
 }
 
 TEST(Configuration, QuittingFromTheMenuSaves)
@@ -176,7 +171,7 @@ TEST(Configuration, QuittingFromTheMenuSaves)
     Station s{QByteArray()};
     MainWindowHarness h(kStart, true, nullptr, s.dir.path());
     h.find<QAction>("MenuQuitter")->trigger();
-    EXPECT_TRUE(readBytes(s.ini()).startsWith("[AURAVOX V2.2.3]\r\n"));
+    EXPECT_TRUE(readFile(s.ini()).startsWith("[AURAVOX V2.2.3]\r\n"));
 }
 
 TEST(Configuration, StartAtLoginEntry)
@@ -184,7 +179,7 @@ TEST(Configuration, StartAtLoginEntry)
     MainWindowHarness h(kStart);
     auto *box = h.find<QCheckBox>("CheckBoxDemarrage");
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, 5));
-    const QByteArray entry = readBytes(Autostart::entryPath());
+    const QByteArray entry = readFile(Autostart::entryPath());
     EXPECT_TRUE(entry.contains("Exec=/opt/auravox/auravox\n"));
     EXPECT_TRUE(Autostart::entryPath().endsWith(QLatin1String("/autostart/zorbel.desktop")));
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, 5));
@@ -216,7 +211,7 @@ TEST(Configuration, ASaveKilledAtAnyMomentLeavesOneWholeFile)
         }
         child.kill();
         child.waitForFinished();
-        const QByteArray now = readBytes(ini);
+        const QByteArray now = readFile(ini);
         ASSERT_TRUE(now == bytesA || now == bytesB) << "round " << round << ": " << now.size() << " bytes";
         if (child.readAllStandardOutput().size() >= saves)
             ++killedMidSave;

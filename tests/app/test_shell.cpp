@@ -4,6 +4,7 @@
 #include "app/LogBook.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
+#include "support/WavBuilder.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,11 +26,6 @@ using namespace auravox::test;
 namespace {
 const QDateTime kStart(QDate(2026, 3, 1), QTime(10, 5, 30));
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 TEST(Log, KeepsItsTitleAndTheNewest2160Lines)
@@ -45,7 +41,7 @@ TEST(Log, KeepsItsTitleAndTheNewest2160Lines)
     EXPECT_EQ(log.lines().first(), QStringLiteral("Log ZORBEL"));
     EXPECT_TRUE(log.lines().at(1).endsWith(QLatin1String("entry 41"))) << log.lines().at(1).toStdString();
     EXPECT_TRUE(log.lines().last().endsWith(QLatin1String("entry 2199")));
-    const QByteArray file = readBytes(path);
+    const QByteArray file = readFile(path);
     EXPECT_TRUE(file.startsWith("Log ZORBEL\r\n"));
     EXPECT_TRUE(file.contains("M\xe9t\xe9o MonII entry 2199\r\n")) << "Windows-1252, CR LF";
     LogBook again;
@@ -65,7 +61,7 @@ TEST(Log, ALogThatExistedAtStartIsLoadedAndAppended)
     EXPECT_EQ(h.form().log().lines(), QStringList({"Log ZORBEL", "", "old entry"}));
     h.form().addLogEntry(QStringLiteral("new entry"));
     EXPECT_TRUE(h.find<QPlainTextEdit>("MemoLog")->toPlainText().endsWith(QLatin1String("new entry")));
-    EXPECT_TRUE(readBytes(dir.filePath(QStringLiteral("auravox.log"))).contains("old entry\r\n"));
+    EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("auravox.log"))).contains("old entry\r\n"));
 }
 
 TEST(Shell, MenusCarryTheirCaptionsAndTheHelpOpensThePage)
@@ -135,6 +131,6 @@ TEST(Shell, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_TRUE(readBytes(home.filePath(QStringLiteral("auravox.ini"))).startsWith("[AURAVOX V2.2.3]\r\n"))
+    EXPECT_TRUE(readFile(home.filePath(QStringLiteral("auravox.ini"))).startsWith("[AURAVOX V2.2.3]\r\n"))
         << "the configuration is saved on the way out";
 }

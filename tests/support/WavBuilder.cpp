@@ -74,4 +74,10 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return f.write(bytes) == bytes.size();
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 } // namespace auravox::test

@@ -28,5 +28,7 @@ struct WavBuilder
 
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
+// A whole file, or an empty array when it can't be read.
+QByteArray readFile(const QString &path);
 
 } // namespace auravox::test
