@@ -84,17 +84,24 @@ scm="$work/synth.scm"
     echo '(voice_cmu_us_slt_arctic_hts)'
     echo "(set! cutfd (fopen \"$work/cuts.txt\" \"w\"))"
     cat <<'EOF'
-; The voice's lexicon is American: without these the British spellings in
-; the word table are guessed by letter-to-sound rules ("kilometres" comes
-; out as "kilom-trz").
+; Words the voice's (American) lexicon lacks.  Without these the British
+; spellings in the word table are guessed by letter-to-sound rules
+; ("kilometres" comes out as "kilom-trz").
 (lex.add.entry '("kilometres" nil (((k ih) 1) ((l ax) 0) ((m iy) 0) ((t er z) 0))))
 (lex.add.entry '("millimetres" nil (((m ih) 1) ((l ax) 0) ((m iy) 0) ((t er z) 0))))
 (lex.add.entry '("centimetres" nil (((s eh n) 1) ((t ax) 0) ((m iy) 0) ((t er z) 0))))
 (lex.add.entry '("metres" nil (((m iy) 1) ((t er z) 0))))
+(lex.add.entry '("millibars" nil (((m ih) 1) ((l ih) 0) ((b aa r z) 0))))
 EOF
     cat <<'EOF'
 (define (clip name text file cut)
   (let ((u (utt.synth (eval (list 'Utterance 'Text text)))))
+    (mapcar
+     (lambda (w)
+       (if (not (lex.lookup_all (downcase (item.name w))))
+           (format stderr "make_clips: %s: \"%s\" is not in the lexicon, check how it sounds\n"
+                   name (item.name w))))
+     (utt.relation.items u 'Word))
     (if cut
         (let ((ws (reverse (utt.relation.items u 'Word))))
           (format cutfd "%s %s\n" name (item.feat (car (cdr ws)) "word_end"))))

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace auravox {
+
+// The user's units. Sources bring values to metric and then to these units:
+// shown = factor * metric (+ offset for temperatures). A factor of exactly 1
+// means the metric unit.
+struct UnitSettings
+{
+    QString temperatureLabel = QStringLiteral("C");
+    double temperatureFactor = 1;
+    double temperatureOffset = 0;
+    QString pressureLabel = QStringLiteral("mBar");
+    double pressureFactor = 1;
+    double pressureOffsetFactor = 1; // one step of a pressure offset spin edit
+    double pressureTrendFactor = 1;  // one step of a trend threshold spin edit
+    QString windLabel = QStringLiteral("km/h");
+    double windFactor = 1;
+    QString rainLabel = QStringLiteral("mm");
+    double rainFactor = 1;
+
+    void setCelsius(bool metric);
+    void setMillibars(bool metric);
+    void setKmh(bool metric);
+    void setMillimetres(bool metric);
+
+    double temperature(double celsius) const { return temperatureOffset + temperatureFactor * celsius; }
+};
+
+} // namespace auravox
