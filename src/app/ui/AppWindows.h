@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/ConfigRegistry.h"
+#include "app/UnitSettings.h"
+#include "app/ui/TFormMyUnits.h"
+#include "engine/WeatherPhrases.h"
 #include "app/ui/TForm1.h"
 #include "links/SerialPortControl.h"
 #include "links/ui/TFormCOM.h"
@@ -28,12 +31,23 @@ public:
 
     TForm1 &form1() { return *m_form1; }
     TFormCOM &formCOM() { return *m_formCOM; }
+    TFormMyUnits &formMyUnits() { return *m_formMyUnits; }
+    UnitSettings &units() { return m_units; }
+    // The chosen source's reading as the weather part speaks it; the weather
+    // source windows provide it once they exist.
+    void setWeatherSource(std::function<WeatherContext()> source) { m_weatherSource = std::move(source); }
+    WeatherContext weatherContext() const;
     ConfigRegistry &config() { return m_config; }
     SerialPortControl &serialPort() { return m_serial; }
 
 private:
     ConfigRegistry m_config;
     SerialPortControl m_serial;
+    UnitSettings m_units;
+    PlausibilityLimits m_limits;
+    std::function<WeatherContext()> m_weatherSource;
+    std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
+    std::unique_ptr<TFormMyUnits> m_formMyUnits;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TFormCOM> m_formCOM;
 };

@@ -501,6 +501,22 @@ void TForm1::menuSaveConfigClick()
     SaveConfiguration();
 }
 
+Staleness TForm1::staleness() const
+{
+    if (MenuAnnonce1h->isChecked())
+        return Staleness::OneHour;
+    if (MenuAnnonce2h->isChecked())
+        return Staleness::TwoHours;
+    if (MenuAnnonce3h->isChecked())
+        return Staleness::ThreeHours;
+    return Staleness::Always;
+}
+
+bool TForm1::sixteenPoints() const
+{
+    return Menu16secteurs->isChecked();
+}
+
 // ---- the log
 
 void TForm1::addLogEntry(const QString &text)

@@ -5,6 +5,7 @@
 #include "engine/AnnounceMachine.h"
 #include "engine/ClipCatalogue.h"
 #include "engine/ClipPlayer.h"
+#include "engine/WeatherPhrases.h"
 #include "engine/Scheduler.h"
 #include "links/ui/TFormCOM.h"
 
@@ -154,6 +155,10 @@ public:
     void declareConfig(ConfigRegistry &registry);
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
+
+    // "Announcement of weather data" and "Compass card".
+    Staleness staleness() const;
+    bool sixteenPoints() const;
 
     // The time and date as EditTime and EditDate show them (with a leading blank).
     static QString timeText(const QDateTime &t);
