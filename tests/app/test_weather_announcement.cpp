@@ -1,14 +1,19 @@
-// The weather part of an announcement and the units window, through the
-// main window.
+// The weather part of an announcement, the source choice and the units
+// window, driven through the windows with a test source.
 
-#include "support/MainWindowHarness.h"
 #include "common/DateTime.h"
+#include "support/FakeSourceWindow.h"
+#include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
+#include "support/WavBuilder.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QRadioButton>
+#include <QFile>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -27,13 +32,10 @@ QStringList L(std::initializer_list<const char *> names)
     return l;
 }
 
-// Only the weather: the date and time boxes off.
-void weatherOnly(MainWindowHarness &h)
+void click(QAbstractButton *b)
 {
-    for (const char *name : {"CheckBoxDate", "CheckBoxHeure"}) {
-        auto *box = h.find<QCheckBox>(name);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
-    }
+    ASSERT_NE(b, nullptr);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
 }
 
 QStringList announce(MainWindowHarness &h)
@@ -44,71 +46,130 @@ QStringList announce(MainWindowHarness &h)
     return h.playedClips().mid(before);
 }
 
-WeatherContext station(double readingTime)
+// A WS-23xx test source with outdoor temperature, wind and direction ticked,
+// chosen in the choice window; only the weather is spoken.
+struct WeatherRig
 {
-    WeatherContext c;
-    c.kind = SourceKind::Ws23;
-    c.selection.set(WeatherItem::OutdoorTemp, true);
-    c.selection.set(WeatherItem::WindSpeed, true);
-    c.selection.set(WeatherItem::WindDirection, true);
-    c.snapshot.outdoorTemp = -3.5;
-    c.snapshot.windSpeed = 12;
-    c.snapshot.windDirection = 340;
-    c.snapshot.readingTime = readingTime;
-    return c;
-}
+    explicit WeatherRig(MainWindowHarness &h) : h(h), source(SourceKind::Ws23, h.windows().sourceContext())
+    {
+        h.windows().addSourceWindow(&source, ConfigSection::Ws23);
+        click(h.find<QCheckBox>("CheckBoxDate"));
+        click(h.find<QCheckBox>("CheckBoxHeure"));
+        for (WeatherItem i : {WeatherItem::OutdoorTemp, WeatherItem::WindSpeed, WeatherItem::WindDirection})
+            click(source.itemBox(i));
+        source.setDataPath(QStringLiteral("history.dat"));
+        source.read = [this](WeatherSnapshot &s) {
+            s.outdoorTemp = this->h.windows().units().temperature(celsius);
+            s.windSpeed = 12;
+            s.windDirection = 340;
+            s.readingTime = DateTimeUtil::toDays(this->h.clock().now()) - ageDays;
+        };
+        click(h.windows().formChoixMeteo().radioButton(SourceKind::Ws23));
+    }
+    MainWindowHarness &h;
+    FakeSourceWindow source;
+    double celsius = -3.5;
+    double ageDays = 0;
+};
 
 } // namespace
 
 TEST(WeatherAnnouncement, ItemsAreSpokenAfterTheTimeInTheirOrder)
 {
     MainWindowHarness h(kNoon);
-    weatherOnly(h);
-    h.windows().setWeatherSource([&] { return station(DateTimeUtil::toDays(h.clock().now())); });
+    WeatherRig rig(h);
+    EXPECT_EQ(rig.source.readings, 1) << "choosing the source reads it at once";
+    EXPECT_TRUE(rig.source.isVisible());
     EXPECT_EQ(announce(h), L({"SON_EXT_TEMP", "SON_MINUS", "SON4", "SON_DEGREES", "SON_WIND", "SON12", "SON_KMH",
                               "SON_DIR", "SON_NORTH"}));
     h.find<QAction>("Menu16secteurs")->trigger();
     EXPECT_EQ(announce(h).last(), QStringLiteral("SON_NORTH_NORTH_WEST"));
 }
 
+TEST(WeatherAnnouncement, NoSourceNotReadyOrAnErrorLineLeaveTheWeatherOut)
+{
+    MainWindowHarness h(kNoon);
+    WeatherRig rig(h);
+    rig.source.setErrorLine(QStringLiteral("File error"));
+    EXPECT_TRUE(announce(h).isEmpty());
+    rig.source.setErrorLine(QString());
+    rig.source.setDataPath(QString());
+    EXPECT_TRUE(announce(h).isEmpty()) << "no history file set: not ready";
+    rig.source.setDataPath(QStringLiteral("history.dat"));
+    click(h.windows().formChoixMeteo().radioButton(SourceKind::None));
+    EXPECT_TRUE(announce(h).isEmpty());
+    EXPECT_FALSE(rig.source.timer()->isActive());
+}
+
 TEST(WeatherAnnouncement, AReadingOlderThanTheChosenLimitIsLeftOut)
 {
     MainWindowHarness h(kNoon);
-    weatherOnly(h);
-    double age = 60.0 / 1440;
-    h.windows().setWeatherSource([&] { return station(DateTimeUtil::toDays(h.clock().now()) - age); });
+    WeatherRig rig(h);
     h.find<QAction>("MenuAnnonce1h")->trigger();
+    rig.ageDays = 60.0 / 1440;
+    rig.source.takeReading();
     EXPECT_EQ(announce(h).size(), 9) << "60 minutes old is still spoken";
-    age = 61.0 / 1440;
+    rig.ageDays = 61.0 / 1440;
+    rig.source.takeReading();
     EXPECT_TRUE(announce(h).isEmpty()) << "61 minutes old is not";
-    h.find<QAction>("MenuAnnonceToujours")->trigger();
-    EXPECT_EQ(announce(h).size(), 9);
 }
 
-TEST(WeatherAnnouncement, UnitsWindowChangesWhatIsSpokenAndRefreshesOnlyOnAChange)
+TEST(WeatherAnnouncement, FahrenheitRefreshesTheActiveSourceAtOnce)
 {
     MainWindowHarness h(kNoon);
-    weatherOnly(h);
-    int refreshes = 0;
-    h.windows().formMyUnits().setRefreshActiveSource([&] { ++refreshes; });
-    h.windows().setWeatherSource([&] {
-        WeatherContext c = station(DateTimeUtil::toDays(h.clock().now()));
-        c.snapshot.outdoorTemp = h.windows().units().temperature(-3.5); // the source converts as it reads
-        return c;
-    });
+    WeatherRig rig(h);
     h.find<QAction>("MenuUnits")->trigger();
-    ASSERT_TRUE(h.windows().formMyUnits().isVisible());
-    auto *celsius = h.windows().formMyUnits().findChild<QRadioButton *>(QStringLiteral("RadioButtonTc"));
-    auto *fahrenheit = h.windows().formMyUnits().findChild<QRadioButton *>(QStringLiteral("RadioButtonTf"));
-    QTest::mouseClick(celsius, Qt::LeftButton, {}, QPoint(4, celsius->height() / 2));
-    EXPECT_EQ(refreshes, 0) << "the button already checked refreshes nothing";
-    QTest::mouseClick(fahrenheit, Qt::LeftButton, {}, QPoint(4, fahrenheit->height() / 2));
-    EXPECT_EQ(refreshes, 1) << "a change refreshes the active source at once";
-    EXPECT_EQ(h.windows().units().temperatureLabel, QStringLiteral("F"));
-    const QStringList clips = announce(h);
-    EXPECT_EQ(clips.mid(0, 3), L({"SON_EXT_TEMP", "SON26", "SON_DEGREES"})) << "-3.5 C is 25.7 F";
-    auto *mph = h.windows().formMyUnits().findChild<QRadioButton *>(QStringLiteral("RadioButtonVm"));
-    QTest::mouseClick(mph, Qt::LeftButton, {}, QPoint(4, mph->height() / 2));
-    EXPECT_EQ(h.windows().units().windFactor, 0.6213712);
+    auto *units = &h.windows().formMyUnits();
+    ASSERT_TRUE(units->isVisible());
+    const int before = rig.source.readings;
+    click(units->findChild<QRadioButton *>(QStringLiteral("RadioButtonTc")));
+    EXPECT_EQ(rig.source.readings, before) << "the button already checked refreshes nothing";
+    click(units->findChild<QRadioButton *>(QStringLiteral("RadioButtonTf")));
+    EXPECT_EQ(rig.source.readings, before + 1) << "a change reads the active source again";
+    EXPECT_EQ(rig.source.timer()->interval(), 60000);
+    EXPECT_EQ(announce(h).mid(0, 3), L({"SON_EXT_TEMP", "SON26", "SON_DEGREES"})) << "-3.5 C is 25.7 F";
+    click(units->findChild<QRadioButton *>(QStringLiteral("RadioButtonVm")));
     EXPECT_TRUE(announce(h).contains(QStringLiteral("SON_MPH")));
+}
+
+TEST(WeatherAnnouncement, TheWeatherButtonHidesAndShowsTheSourceWindows)
+{
+    MainWindowHarness h(kNoon);
+    WeatherRig rig(h);
+    ASSERT_TRUE(rig.source.isVisible());
+    auto *button = h.form().findChild<QToolButton *>(QStringLiteral("ButtonInitMeteo"));
+    QTest::mouseClick(button, Qt::RightButton);
+    EXPECT_FALSE(rig.source.isVisible());
+    EXPECT_EQ(rig.source.fileCloses, 1);
+    EXPECT_TRUE(h.windows().formChoixMeteo().isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(rig.source.isVisible());
+    EXPECT_FALSE(h.windows().formChoixMeteo().isVisible()) << "a source window hides the choice";
+    EXPECT_EQ(rig.source.savedGeometry(), h.form().sourceWindowRect()) << "at the shared geometry";
+}
+
+TEST(WeatherAnnouncement, MeteoKeyStartsTheSourceAfterTheWholeFile)
+{
+    QTemporaryDir dir;
+    {
+        QFile f(dir.filePath(QStringLiteral("auravox.ini")));
+        f.open(QIODevice::WriteOnly);
+        f.write("[AURAVOX V2.2.3]\r\nMETEO=W23\r\nW23_TEMPEXT=Y\r\nUNITTC=N\r\n");
+    }
+    MainWindowHarness h(kNoon, false, nullptr, dir.path());
+    FakeSourceWindow source(SourceKind::Ws23, h.windows().sourceContext());
+    h.windows().addSourceWindow(&source, ConfigSection::Ws23);
+    bool tickedWhenRead = false;
+    QString unitWhenRead;
+    source.read = [&](WeatherSnapshot &) {
+        tickedWhenRead = source.itemBox(WeatherItem::OutdoorTemp)->isChecked();
+        unitWhenRead = h.windows().units().temperatureLabel;
+    };
+    h.load();
+    EXPECT_EQ(source.readings, 1);
+    EXPECT_TRUE(tickedWhenRead) << "its keys were applied first";
+    EXPECT_EQ(unitWhenRead, QStringLiteral("F"));
+    ASSERT_TRUE(h.form().SaveConfiguration());
+    const QByteArray saved = readFile(dir.filePath(QStringLiteral("auravox.ini")));
+    EXPECT_TRUE(saved.contains("UNITRM=Y\r\nMETEO=W23\r\nW23_TEMPEXT=Y\r\n")) << saved.toStdString();
 }

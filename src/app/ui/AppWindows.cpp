@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/DateTime.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 
 namespace auravox {
@@ -12,7 +13,17 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_form1 = std::make_unique<TForm1>(deps.main);
     // The main window's creation lists the serial ports.
     m_form1->setPortList(m_serial.discoverPorts());
+    m_formChoixMeteo = std::make_unique<TFormChoixMeteo>();
+    m_formChoixMeteo->setMainWindow(m_form1.get(), [this] {
+        return m_form1->findChild<QCheckBox *>(QStringLiteral("CheckBoxReduire"))->isChecked();
+    });
+    m_sourceContext.units = &m_units;
+    m_sourceContext.limits = &m_limits;
+    m_sourceContext.sharedGeometry = [this] { return m_form1->sourceWindowRect(); };
+    m_sourceContext.setSharedGeometry = [this](const QRect &r) { m_form1->setSourceWindowRect(r); };
+    m_sourceContext.hideChoiceWindow = [this] { m_formChoixMeteo->hide(); };
     m_formMyUnits = std::make_unique<TFormMyUnits>(m_units);
+    m_formMyUnits->setRefreshActiveSource([this] { m_formChoixMeteo->refreshActiveSource(); });
     m_formCOM = std::make_unique<TFormCOM>(m_serial, *deps.main.prompts, *m_form1);
 
     m_form1->setComWindow(m_formCOM.get());
@@ -21,8 +32,29 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
         m_formMyUnits->raise();
     });
 
+    m_form1->setWindowAction(TForm1::Window::SourceChoice, [this] {
+        m_formChoixMeteo->show();
+        m_formChoixMeteo->raise();
+    });
+    m_form1->setWindowAction(TForm1::Window::CurrentSource, [this] { showCurrentSource(); });
+    m_form1->setWindowAction(TForm1::Window::HideSources, [this] { hideSourceWindows(); });
+    m_form1->setWindowAction(TForm1::Window::RecordSourceGeometry, [this] { recordSourceGeometry(); });
+    m_form1->setWindowAction(TForm1::Window::PendingSource, [this] { m_formChoixMeteo->applyPendingSource(); });
+    m_form1->setSourceWindowsVisible([this] {
+        for (SourceKind k : {SourceKind::MonitorII, SourceKind::Ws23, SourceKind::Ws28, SourceKind::Aprs,
+                             SourceKind::Pro2, SourceKind::Metar}) {
+            if (WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(k); w && w->isVisible())
+                return true;
+        }
+        return false;
+    });
+
     SourceWeatherSpeech::Source weather;
     weather.context = [this] { return weatherContext(); };
+    weather.errorLine = [this](SourceKind kind) {
+        const WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(kind);
+        return w ? w->errorLine() : QString();
+    };
     weather.staleness = [this] { return m_form1->staleness(); };
     Clock *clock = deps.main.clock;
     weather.nowDays = [clock] { return DateTimeUtil::toDays(clock->now()); };
@@ -32,12 +64,64 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_form1->setConfigRegistry(&m_config);
     m_form1->declareConfig(m_config);
     m_formMyUnits->declareConfig(m_config);
+    m_formChoixMeteo->declareConfig(m_config);
     m_formCOM->declareConfig(m_config);
+}
+
+void AppWindows::addSourceWindow(WeatherSourceWindow *window, int configSection)
+{
+    m_formChoixMeteo->setSourceWindow(window->kind(), window);
+    window->declareItemKeys(m_config, configSection);
+}
+
+namespace {
+constexpr SourceKind kHideOrder[] = {SourceKind::MonitorII, SourceKind::Ws23, SourceKind::Ws28,
+                                     SourceKind::Aprs,      SourceKind::Pro2, SourceKind::Metar};
+constexpr SourceKind kCloseOrder[] = {SourceKind::MonitorII, SourceKind::Aprs, SourceKind::Metar,
+                                      SourceKind::Ws23,      SourceKind::Ws28, SourceKind::Pro2};
+} // namespace
+
+void AppWindows::hideSourceWindows()
+{
+    for (SourceKind kind : kHideOrder) {
+        WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(kind);
+        if (!w || !w->isVisible())
+            continue;
+        w->closeDataFile();
+        w->hide();
+    }
+}
+
+void AppWindows::showCurrentSource()
+{
+    const SourceKind kind = m_formChoixMeteo->checkedSource();
+    WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(kind);
+    if (kind == SourceKind::None || !w) {
+        m_formChoixMeteo->show();
+        return;
+    }
+    w->show();
+    w->raise();
+}
+
+void AppWindows::recordSourceGeometry()
+{
+    // The last visible one in this order wins.
+    for (SourceKind kind : kCloseOrder) {
+        const WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(kind);
+        if (w && w->isVisible())
+            m_form1->setSourceWindowRect(w->savedGeometry());
+    }
 }
 
 WeatherContext AppWindows::weatherContext() const
 {
-    WeatherContext c = m_weatherSource ? m_weatherSource() : WeatherContext{};
+    WeatherContext c;
+    c.kind = m_formChoixMeteo->activeSource();
+    if (const WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(c.kind)) {
+        c.snapshot = w->snapshot();
+        c.selection = w->selection();
+    }
     c.units = m_units;
     c.limits = m_limits;
     c.sixteenPoints = m_form1->sixteenPoints();
@@ -50,6 +134,7 @@ AppWindows::~AppWindows()
     m_form1->setWeather(nullptr);
     m_formCOM.reset();
     m_formMyUnits.reset();
+    m_formChoixMeteo.reset();
     m_form1.reset();
 }
 

@@ -7,6 +7,8 @@
 #include "app/ui/TForm1.h"
 #include "links/SerialPortControl.h"
 #include "links/ui/TFormCOM.h"
+#include "stations/ui/TFormChoixMeteo.h"
+#include "stations/ui/WeatherSourceWindow.h"
 
 #include <memory>
 
@@ -32,21 +34,30 @@ public:
     TForm1 &form1() { return *m_form1; }
     TFormCOM &formCOM() { return *m_formCOM; }
     TFormMyUnits &formMyUnits() { return *m_formMyUnits; }
+    TFormChoixMeteo &formChoixMeteo() { return *m_formChoixMeteo; }
+    // What every source window needs from the program.
+    const SourceWindowContext &sourceContext() const { return m_sourceContext; }
+    // Joins a source window: the choice window uses it and its item keys go
+    // into the configuration at the place of its section.
+    void addSourceWindow(WeatherSourceWindow *window, int configSection);
     UnitSettings &units() { return m_units; }
-    // The chosen source's reading as the weather part speaks it; the weather
-    // source windows provide it once they exist.
-    void setWeatherSource(std::function<WeatherContext()> source) { m_weatherSource = std::move(source); }
+    // The active source's reading, as the weather part speaks it.
     WeatherContext weatherContext() const;
     ConfigRegistry &config() { return m_config; }
     SerialPortControl &serialPort() { return m_serial; }
 
 private:
+    void hideSourceWindows();
+    void showCurrentSource();
+    void recordSourceGeometry();
+
     ConfigRegistry m_config;
     SerialPortControl m_serial;
     UnitSettings m_units;
     PlausibilityLimits m_limits;
-    std::function<WeatherContext()> m_weatherSource;
+    SourceWindowContext m_sourceContext;
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
+    std::unique_ptr<TFormChoixMeteo> m_formChoixMeteo;
     std::unique_ptr<TFormMyUnits> m_formMyUnits;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TFormCOM> m_formCOM;

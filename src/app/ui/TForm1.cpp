@@ -114,9 +114,9 @@ void TForm1::setPortList(const QStringList &ports)
     ListBoxPort->addItems(ports);
 }
 
-void TForm1::setWindowAction(Window window, std::function<void()> show)
+void TForm1::setWindowAction(Window window, std::function<void()> action)
 {
-    m_windowActions.insert(static_cast<int>(window), std::move(show));
+    m_windowActions.insert(static_cast<int>(window), std::move(action));
     if (QAction *item = m_windowItems.value(static_cast<int>(window)))
         item->setEnabled(true);
 }
@@ -408,6 +408,7 @@ void TForm1::CheckBoxDemarrageClick()
 
 void TForm1::ButtonInitMeteoMouseUp(Qt::MouseButton button)
 {
+    runWindowAction(Window::HideSources);
     if (button == Qt::RightButton)
         runWindowAction(Window::SourceChoice);
 }
@@ -442,7 +443,7 @@ void TForm1::MenuQuitterClick()
 
 void TForm1::MenuChoixClick()
 {
-    runWindowAction(Window::SourceChoice);
+    ButtonInitMeteoMouseUp(Qt::RightButton);
 }
 
 void TForm1::menurVoirMeteoClick()
@@ -540,6 +541,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 void TForm1::FormClose()
 {
     m_player.clearFlags();
+    runWindowAction(Window::RecordSourceGeometry);
     SaveConfiguration();
     // Every step from here on may fail without stopping the others.
     if (m_com && m_com->control().isOpen()) {

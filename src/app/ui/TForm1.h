@@ -146,10 +146,22 @@ public:
     void setWeather(WeatherSpeech *weather) { m_machine.setWeather(weather); }
     // Serial port names found at start, into the hidden ListBoxPort.
     void setPortList(const QStringList &ports);
-    // The windows of other subsystems that menu items and buttons show; an item
-    // whose window is not there is disabled.
-    enum class Window { SourceChoice, CurrentSource, Units, SoundCard, Info, Recorder };
-    void setWindowAction(Window window, std::function<void()> show);
+    // What other windows do for the main window's menus, buttons and start-up;
+    // a menu item whose action is not there is disabled.
+    enum class Window {
+        SourceChoice,         // show the source choice window
+        CurrentSource,        // show the chosen source's window (or the choice)
+        HideSources,          // hide the visible source windows, closing their files
+        RecordSourceGeometry, // the visible source windows' geometry into the shared one (at close)
+        PendingSource,        // start the source the configuration named (after the whole file)
+        Units,
+        SoundCard,
+        Info,
+        Recorder,
+    };
+    void setWindowAction(Window window, std::function<void()> action);
+    // Whether any weather source window is visible (FORMMETEO=).
+    void setSourceWindowsVisible(std::function<bool()> anyVisible) { m_anySourceWindowVisible = std::move(anyVisible); }
 
     // The main window's keys of the configuration file.
     void declareConfig(ConfigRegistry &registry);
@@ -226,6 +238,7 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     QHash<int, std::function<void()>> m_windowActions;
     QHash<int, QAction *> m_windowItems;
+    std::function<bool()> m_anySourceWindowVisible;
 
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;

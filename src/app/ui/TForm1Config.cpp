@@ -195,6 +195,12 @@ void TForm1::declareConfig(ConfigRegistry &r)
             [](QRect &q, int n) { q.setHeight(n); });
 
     r.add(key(
+        P, 70, "FORMMETEO=", [this]() { return m_anySourceWindowVisible && m_anySourceWindowVisible() ? CS() : CS{QStringLiteral("FORMMETEO=N")}; },
+        [this](const QString &v) {
+            if (v == QLatin1String("N"))
+                m_showSourceWindowAtStart = false;
+        }));
+    r.add(key(
         ConfigSection::Release, 10, "VERSTART=",
         [this]() { return CS{CheckBoxInfoVersion->isChecked() ? QStringLiteral("VERSTART=1") : QStringLiteral("VERSTART=0")}; },
         [this](const QString &v) {
@@ -222,11 +228,15 @@ void TForm1::LoadConfiguration()
     }
     if (m_logExistedAtStart && m_log.load(kLogFile))
         MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+    // The source starts only now, with every one of its keys applied.
+    runWindowAction(Window::PendingSource);
 
     if (!CheckBoxReduire->isChecked()) {
         show();
         showNormal();
     }
+    if (!m_showSourceWindowAtStart)
+        runWindowAction(Window::HideSources);
     m_player.allocMem();
     UpDownPeriodeMouseDown();
     showClockFields();

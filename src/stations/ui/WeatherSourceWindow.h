@@ -1,0 +1,105 @@
+#pragma once
+
+#include "app/UnitSettings.h"
+#include "stations/Weather.h"
+
+#include <QRect>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+namespace auravox {
+
+class ConfigRegistry;
+
+// What every source window shares with the rest of the program.
+struct SourceWindowContext
+{
+    UnitSettings *units = nullptr;
+    PlausibilityLimits *limits = nullptr;
+    // The one saved geometry of all source windows.
+    std::function<QRect()> sharedGeometry;
+    std::function<void(const QRect &)> setSharedGeometry;
+    // Hides the source choice window when a source window shows.
+    std::function<void()> hideChoiceWindow;
+};
+
+// The common part of the six weather source windows: the refresh timer and
+// period, the Refresh button, the item check boxes (which also show the
+// values), the error line, the shared geometry and the red marking. Each
+// source reads its station in takeReading().
+class WeatherSourceWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kDefaultTimerMs = 60000;
+
+    WeatherSourceWindow(SourceKind kind, const QString &title, const QString &configPrefix, bool fileOrInternet,
+                        const SourceWindowContext &context, QWidget *parent = nullptr);
+
+    SourceKind kind() const { return m_kind; }
+
+    // Whether the announcement may use this source: a file or address is set
+    // (the Monitor II window has its own rule).
+    virtual bool isReady() const;
+    // Reads the source now, fills the snapshot and the captions.
+    virtual void takeReading() = 0;
+    // What choosing this source in the choice window does: a reading now, and
+    // the window shown unless the program starts minimized.
+    virtual void selectSource(bool showWindow);
+    // Closes the history file, for the file readers.
+    virtual void closeDataFile() {}
+
+    void ButtonRafraichirClick();
+    void TimerMeteoTimer();
+
+    QString errorLine() const;
+    void setErrorLine(const QString &text);
+    QString dataPath() const;
+    void setDataPath(const QString &path);
+
+    WeatherSnapshot &snapshot() { return m_snapshot; }
+    const WeatherSnapshot &snapshot() const { return m_snapshot; }
+    AnnounceSelection selection() const;
+    QCheckBox *itemBox(WeatherItem item) const { return m_items[static_cast<size_t>(item)]; }
+    QTimer *timer() const { return TimerMeteo; }
+
+    // The frame's top and left with the window's size, as the shared geometry keeps them.
+    QRect savedGeometry() const;
+
+    // Shows a caption red (out of limits) or black.
+    static void markPlausible(QWidget *caption, bool plausible);
+
+    // The item keys ("W23_TEMPEXT=Y"), at the start of this window's section.
+    void declareItemKeys(ConfigRegistry &registry, int section);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+    const SourceWindowContext &context() const { return m_context; }
+
+    QTimer *TimerMeteo = nullptr;
+    QSpinBox *SpinEditRafraichir = nullptr;
+    QPushButton *ButtonRafraichir = nullptr;
+    QLineEdit *EditDat = nullptr;
+    QPushButton *ButtonParcourir = nullptr;
+    QLineEdit *Editdatemeteo = nullptr;
+    QLabel *StaticTextErreur = nullptr;
+
+private:
+    SourceKind m_kind;
+    QString m_prefix;
+    SourceWindowContext m_context;
+    WeatherSnapshot m_snapshot;
+    std::array<QCheckBox *, kWeatherItemCount> m_items{};
+};
+
+} // namespace auravox

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "stations/ui/WeatherSourceWindow.h"
+
+#include <functional>
+
+namespace auravox::test {
+
+// A source window whose reading is whatever the test says.
+class FakeSourceWindow final : public WeatherSourceWindow
+{
+public:
+    FakeSourceWindow(SourceKind kind, const SourceWindowContext &context)
+        : WeatherSourceWindow(kind, QStringLiteral("Test source"), QStringLiteral("W23_"), true, context)
+    {
+    }
+
+    void takeReading() override
+    {
+        ++readings;
+        if (read)
+            read(snapshot());
+    }
+    void closeDataFile() override { ++fileCloses; }
+
+    std::function<void(WeatherSnapshot &)> read;
+    int readings = 0;
+    int fileCloses = 0;
+};
+
+} // namespace auravox::test
