@@ -27,6 +27,13 @@ struct UnitSettings
     void setMillimetres(bool metric);
 
     double temperature(double celsius) const { return temperatureOffset + temperatureFactor * celsius; }
+
+    // The caption rules of the source windows: in a temperature caption the
+    // one character after "°" is the temperature label ("Indoor T (°F) =");
+    // in a pressure, wind, gust or rain caption the text between "(" and ")"
+    // is the unit ("Wind (mph) =").
+    static QString withTemperatureLabel(const QString &caption, const QString &label);
+    static QString withUnitInBrackets(const QString &caption, const QString &label);
 };
 
 } // namespace auravox

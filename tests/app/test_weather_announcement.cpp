@@ -127,6 +127,10 @@ TEST(WeatherAnnouncement, FahrenheitRefreshesTheActiveSourceAtOnce)
     click(units->findChild<QRadioButton *>(QStringLiteral("RadioButtonTf")));
     EXPECT_EQ(rig.source.readings, before + 1) << "a change reads the active source again";
     EXPECT_EQ(rig.source.timer()->interval(), 60000);
+    EXPECT_EQ(rig.source.unitCaption(WeatherItem::OutdoorTemp), QStringLiteral("Outdoor T (\u00b0F) ="));
+    EXPECT_EQ(rig.source.unitCaption(WeatherItem::WindSpeed), QStringLiteral("Wind (km/h) ="));
+    WeatherSourceWindow::markPlausible(rig.source.itemBox(WeatherItem::OutdoorTemp), false);
+    EXPECT_EQ(rig.source.itemBox(WeatherItem::OutdoorTemp)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_EQ(announce(h).mid(0, 3), L({"SON_EXT_TEMP", "SON26", "SON_DEGREES"})) << "-3.5 C is 25.7 F";
     click(units->findChild<QRadioButton *>(QStringLiteral("RadioButtonVm")));
     EXPECT_TRUE(announce(h).contains(QStringLiteral("SON_MPH")));

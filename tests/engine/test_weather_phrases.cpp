@@ -251,3 +251,46 @@ TEST(WeatherSpeech, GateLeavesOutSourcesWithAnErrorLineOrNoSource)
     ctx.kind = SourceKind::None;
     EXPECT_FALSE(speech.beginWeather());
 }
+
+TEST(WeatherPhrases, GustHumidityAndInchPressureBounds)
+{
+    WeatherContext c = ws23({WeatherItem::WindGust, WeatherItem::OutdoorHumidity, WeatherItem::Pressure});
+    for (auto [gust, spoken] : {std::pair{4.5, false}, {4.6, true}, {199.4, true}, {199.6, false}}) {
+        c.snapshot.windGust = gust;
+        EXPECT_EQ(!WP::item(6, c).isEmpty(), spoken) << gust;
+    }
+    for (auto [h, spoken] : {std::pair{-0.6, false}, {-0.4, true}, {100.4, true}, {100.6, false}}) {
+        c.snapshot.outdoorHumidity = h;
+        EXPECT_EQ(!WP::item(11, c).isEmpty(), spoken) << h;
+    }
+    c = imperial(c); // 930 hPa = 27.4629 inHg, 1050 hPa = 31.0065 inHg; 5 km/h = 3.1 mph
+    for (auto [p, spoken] : {std::pair{27.46, false}, {27.47, true}, {31.0, true}, {31.01, false}}) {
+        c.snapshot.pressure = p;
+        EXPECT_EQ(!WP::item(3, c).isEmpty(), spoken) << p;
+    }
+    c.snapshot.windGust = 3;
+    EXPECT_TRUE(WP::item(6, c).isEmpty()) << "3 mph is under 3.1 mph";
+    c.snapshot.windGust = 4;
+    EXPECT_EQ(WP::item(6, c), L({"son_gust", "son4", "son_mph"}));
+}
+
+TEST(UnitSettings, FactorsAndCaptions)
+{
+    UnitSettings u;
+    EXPECT_EQ(u.temperature(20), 20);
+    u.setCelsius(false);
+    EXPECT_DOUBLE_EQ(u.temperature(-40), -40);
+    EXPECT_DOUBLE_EQ(u.temperature(100), 212);
+    u.setMillibars(false);
+    EXPECT_DOUBLE_EQ(u.pressureOffsetFactor, 0.01);
+    EXPECT_DOUBLE_EQ(u.pressureTrendFactor, 0.01);
+    EXPECT_EQ(UnitSettings::withTemperatureLabel(QStringLiteral("Indoor T (\u00b0C) ="), u.temperatureLabel),
+              QStringLiteral("Indoor T (\u00b0F) ="));
+    EXPECT_EQ(UnitSettings::withUnitInBrackets(QStringLiteral("Atm. P (mBar) ="), u.pressureLabel),
+              QStringLiteral("Atm. P (inHg) ="));
+    EXPECT_EQ(UnitSettings::withUnitInBrackets(QStringLiteral("Direction ="), QStringLiteral("mph")),
+              QStringLiteral("Direction =")) << "no brackets, nothing to replace";
+    u.setMillibars(true);
+    EXPECT_EQ(u.pressureLabel, QStringLiteral("mBar"));
+    EXPECT_EQ(u.pressureFactor, 1);
+}

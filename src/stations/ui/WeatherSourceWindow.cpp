@@ -164,6 +164,27 @@ AnnounceSelection WeatherSourceWindow::selection() const
     return s;
 }
 
+QString WeatherSourceWindow::unitCaption(WeatherItem item) const
+{
+    const UnitSettings &u = *m_context.units;
+    for (const ItemInfo &info : kItems) {
+        if (info.item != item)
+            continue;
+        const QString caption = QString::fromUtf8(info.caption);
+        switch (item) {
+        case WeatherItem::IndoorTemp:
+        case WeatherItem::OutdoorTemp:
+        case WeatherItem::WindChill: return UnitSettings::withTemperatureLabel(caption, u.temperatureLabel);
+        case WeatherItem::Pressure: return UnitSettings::withUnitInBrackets(caption, u.pressureLabel);
+        case WeatherItem::WindSpeed:
+        case WeatherItem::WindGust: return UnitSettings::withUnitInBrackets(caption, u.windLabel);
+        case WeatherItem::Rain24h: return UnitSettings::withUnitInBrackets(caption, u.rainLabel);
+        default: return caption;
+        }
+    }
+    return QString();
+}
+
 QRect WeatherSourceWindow::savedGeometry() const
 {
     return QRect(pos(), size());

@@ -71,6 +71,9 @@ public:
     QCheckBox *itemBox(WeatherItem item) const { return m_items[static_cast<size_t>(item)]; }
     QTimer *timer() const { return TimerMeteo; }
 
+    // The item's caption in the user's units, before its value ("Wind (mph) =").
+    QString unitCaption(WeatherItem item) const;
+
     // The frame's top and left with the window's size, as the shared geometry keeps them.
     QRect savedGeometry() const;
 
