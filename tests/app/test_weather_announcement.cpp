@@ -177,3 +177,71 @@ TEST(WeatherAnnouncement, MeteoKeyStartsTheSourceAfterTheWholeFile)
     const QByteArray saved = readFile(dir.filePath(QStringLiteral("auravox.ini")));
     EXPECT_TRUE(saved.contains("UNITRM=Y\r\nMETEO=W23\r\nW23_TEMPEXT=Y\r\n")) << saved.toStdString();
 }
+
+TEST(WeatherAnnouncement, EdgeCasesThroughTheCapturedAudio)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(WeatherSnapshot &)> set;
+        std::initializer_list<WeatherItem> items;
+        bool imperial;
+        SourceKind kind;
+        QStringList clips;
+    };
+    using W = WeatherItem;
+    namespace P = Precipitation;
+    const std::vector<Case> cases = {
+        {"0.4 C", [](WeatherSnapshot &s) { s.outdoorTemp = 0.4; }, {W::OutdoorTemp}, false, SourceKind::Ws23,
+         L({"SON_EXT_TEMP", "SON0", "SON_DEGREES"})},
+        {"1013.4 hPa", [](WeatherSnapshot &s) { s.pressure = 1013.4; }, {W::Pressure}, false, SourceKind::Ws23,
+         L({"SON_PRESSURE", "SON1000_AND", "SON13", "SON_MILLIBARS"})},
+        {"998 hPa", [](WeatherSnapshot &s) { s.pressure = 998; }, {W::Pressure}, false, SourceKind::Ws23,
+         L({"SON_PRESSURE", "SON900_AND", "SON98", "SON_MILLIBARS"})},
+        {"1000 hPa", [](WeatherSnapshot &s) { s.pressure = 1000; }, {W::Pressure}, false, SourceKind::Ws23,
+         L({"SON_PRESSURE", "SON1000", "SON_MILLIBARS"})},
+        {"29.92 inHg", [](WeatherSnapshot &s) { s.pressure = 29.92; }, {W::Pressure}, true, SourceKind::Ws23,
+         L({"SON_PRESSURE", "SON29", "SON_POINT", "SON9", "SON2", "SON_INHG"})},
+        {"30.00 inHg", [](WeatherSnapshot &s) { s.pressure = 30.0; }, {W::Pressure}, true, SourceKind::Ws23,
+         L({"SON_PRESSURE", "SON30", "SON_INHG"})},
+        {"calm from 270",
+         [](WeatherSnapshot &s) {
+             s.windSpeed = 0;
+             s.windDirection = 270;
+         },
+         {W::WindSpeed, W::WindDirection}, false, SourceKind::Ws23, L({"SON_WIND", "SON_NULL"})},
+        {"gust 3 km/h", [](WeatherSnapshot &s) { s.windGust = 3; }, {W::WindGust}, false, SourceKind::Ws23, {}},
+        {"rain 0 mm", [](WeatherSnapshot &s) { s.rain24h = 0; }, {W::Rain24h}, false, SourceKind::Ws23,
+         L({"SON_RAIN24", "SON_NULL"})},
+        {"rain 0.25 inch", [](WeatherSnapshot &s) { s.rain24h = 0.25; }, {W::Rain24h}, true, SourceKind::Ws23,
+         L({"SON_RAIN24", "SON0", "SON_POINT", "SON2", "SON5", "SON_INCH"})},
+        {"light rain", [](WeatherSnapshot &s) { s.precipitation = P::Light | P::Rain; }, {W::Rain24h}, false,
+         SourceKind::Metar, L({"SON_RAINING", "SON_LIGHTLY"})},
+        {"light snow with mist", [](WeatherSnapshot &s) { s.precipitation = P::Light | P::Snow | P::Mist; },
+         {W::Rain24h}, false, SourceKind::Metar, L({"SON_SNOWING"})},
+        {"fog", [](WeatherSnapshot &s) { s.precipitation = P::Fog; }, {W::Rain24h}, false, SourceKind::Metar,
+         L({"SON_FOG"})},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        MainWindowHarness h(kNoon);
+        FakeSourceWindow source(c.kind, h.windows().sourceContext());
+        h.windows().addSourceWindow(&source, ConfigSection::Ws23);
+        click(h.find<QCheckBox>("CheckBoxDate"));
+        click(h.find<QCheckBox>("CheckBoxHeure"));
+        for (WeatherItem i : c.items)
+            click(source.itemBox(i));
+        if (c.imperial) {
+            auto &u = h.windows().formMyUnits();
+            for (const char *b : {"RadioButtonTf", "RadioButtonPi", "RadioButtonVm", "RadioButtonRi"})
+                click(u.findChild<QRadioButton *>(QLatin1String(b)));
+        }
+        source.setDataPath(QStringLiteral("report.txt"));
+        source.read = [&](WeatherSnapshot &s) {
+            c.set(s);
+            s.readingTime = DateTimeUtil::toDays(h.clock().now());
+        };
+        click(h.windows().formChoixMeteo().radioButton(c.kind));
+        EXPECT_EQ(announce(h), c.clips);
+    }
+}
