@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "support/Lists.h"
+
 #include <gtest/gtest.h>
 
 using namespace auravox;
@@ -24,13 +26,6 @@ namespace {
 
 const QDateTime kSundayMorning(QDate(2026, 3, 1), QTime(10, 5));
 
-QStringList L(std::initializer_list<const char *> names)
-{
-    QStringList l;
-    for (const char *n : names)
-        l << QLatin1String(n);
-    return l;
-}
 
 void setBox(MainWindowHarness &h, const char *name, bool on)
 {

@@ -4,6 +4,7 @@
 #include "common/DateTime.h"
 #include "support/FakeSourceWindow.h"
 #include "support/MainWindowHarness.h"
+#include "support/Lists.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
 
@@ -24,13 +25,6 @@ namespace {
 
 const QDateTime kNoon(QDate(2026, 3, 1), QTime(12, 0, 30));
 
-QStringList L(std::initializer_list<const char *> names)
-{
-    QStringList l;
-    for (const char *n : names)
-        l << QLatin1String(n);
-    return l;
-}
 
 void click(QAbstractButton *b)
 {

@@ -3,22 +3,13 @@
 #include "common/Rounding.h"
 #include "engine/NumberSpeech.h"
 
+#include "support/Lists.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 using namespace auravox;
 namespace NS = auravox::NumberSpeech;
-
-namespace {
-QStringList L(std::initializer_list<const char *> names)
-{
-    QStringList l;
-    for (const char *n : names)
-        l << QLatin1String(n);
-    return l;
-}
-} // namespace
 
 TEST(NumberSpeech, TwelveHourClock)
 {

@@ -1,6 +1,7 @@
 // The spoken weather: each item's clips, limits, sentinels and units.
 
 #include "engine/WeatherPhrases.h"
+#include "support/Lists.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -10,13 +11,6 @@ namespace WP = auravox::WeatherPhrases;
 
 namespace {
 
-QStringList L(std::initializer_list<const char *> names)
-{
-    QStringList l;
-    for (const char *n : names)
-        l << QLatin1String(n);
-    return l;
-}
 
 WeatherContext ws23(std::initializer_list<WeatherItem> ticked)
 {
