@@ -17,12 +17,9 @@ float f32(const char *p)
     return qFromLittleEndian<float>(p);
 }
 
-QString fixed(double v, int decimals)
-{
-    return QString::number(v, 'f', decimals);
-}
-
 } // namespace
+
+using station::fixed;
 
 double Ws23Record::stampToDays(quint32 seconds)
 {
@@ -83,21 +80,18 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
         interval = last.time - before.time;
     }
 
-    auto temperatureMarked = [&](double t, double min, double max) {
-        return t < u.temperature(min) || t > u.temperature(max);
-    };
     s.indoorTemp = u.temperature(last.indoorTemp);
-    d.indoorTempMarked = temperatureMarked(s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
+    d.indoorTempMarked = station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
     d.indoorTemp = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, fixed(s.indoorTemp, 1));
     s.outdoorTemp = u.temperature(last.outdoorTemp);
-    d.outdoorTempMarked = temperatureMarked(s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
+    d.outdoorTempMarked = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
     d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, fixed(s.outdoorTemp, 1));
 
     const double pf = u.pressureFactor;
     const double offset = u.pressureOffsetFactor * settings.pressureOffset;
     s.pressureOffset = settings.pressureOffset;
     s.pressure = pf * last.pressure + offset;
-    d.pressureMarked = s.pressure < pf * PL::pressureMin || s.pressure > pf * PL::pressureMax;
+    d.pressureMarked = station::pressureOutside(u, s.pressure);
     d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, fixed(s.pressure, pf != 1 ? 2 : 1));
 
     if (!d.pressureMarked) {
@@ -110,20 +104,13 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
             if (!at(j, &hourAgo))
                 return false;
             const double change = s.pressure - (pf * hourAgo.pressure + offset);
-            const double threshold = settings.limits.trendThreshold * u.pressureTrendFactor;
-            if (-50 * pf < change && change < 50 * pf) {
-                if (change > threshold)
-                    s.pressureTrend = 1;
-                else if (-change > threshold)
-                    s.pressureTrend = 2;
-            }
+            s.pressureTrend = station::trendOf(u, change, settings.limits.trendThreshold);
         }
-        static const char *const kTrend[] = {"Trend : steady", "Trend : rising", "Trend : falling"};
-        d.trend = QLatin1String(kTrend[s.pressureTrend]);
+        d.trend = station::trendCaption(s.pressureTrend);
     }
 
     const double wf = u.windFactor;
-    auto windMarked = [&](double v) { return v < wf * PL::windMin || v > wf * PL::windMax; };
+    auto windMarked = [&](double v) { return station::windOutside(u, v); };
     const bool noWind = isNoWind(last.wind);
     if (noWind) {
         s.windSpeed = -1; // not spoken
@@ -170,30 +157,10 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
                 s.rain24h = rain;
         }
     }
-    d.rain = s.rain24h < 0 ? QStringLiteral("Rain/24h (%1) = --").arg(u.rainLabel)
-                           : QStringLiteral("Rain/24h (%1) = %2").arg(u.rainLabel, fixed(s.rain24h, rf == 1 ? 1 : 2));
+    d.rain = station::rainCaption(u, s.rain24h);
 
-    if (noWind || s.windSpeed < 5 * wf || d.windMarked || d.outdoorTempMarked) {
-        s.windChill = -200;
-        d.windChill = QStringLiteral("Wind chill (\u00b0%1) = --").arg(tl);
-    } else {
-        const double t = s.outdoorTemp;
-        const double v16 = std::pow(s.windSpeed, 0.16);
-        s.windChill = u.temperatureFactor == 1 ? 13.12 + 0.6215 * t + (0.3965 * t - 11.37) * v16
-                                               : 35.74 + 0.6215 * t + (0.4275 * t - 35.75) * v16;
-        d.windChill = QStringLiteral("Wind chill (\u00b0%1) = %2").arg(tl, fixed(s.windChill, 1));
-    }
-
-    // A negative humidity has no dew point: shown as not available.
-    if (d.outdoorTempMarked || s.outdoorHumidity < 0) {
-        d.dewPoint = QStringLiteral("Dew point (\u00b0%1) = --").arg(tl);
-    } else {
-        const double h = s.outdoorHumidity / 100.0;
-        const double tc = u.temperatureFactor == 1 ? s.outdoorTemp : (s.outdoorTemp - 32) / 1.8;
-        const double td = std::pow(h, 0.125) * (0.9 * tc + 112) + 0.1 * tc - 112;
-        s.dewPoint = u.temperatureFactor == 1 ? td : td * 1.8 + 32;
-        d.dewPoint = QStringLiteral("Dew point (\u00b0%1) = %2").arg(tl, fixed(s.dewPoint, 1));
-    }
+    station::applyWindChill(u, noWind || s.windSpeed < 5 * wf || d.windMarked || d.outdoorTempMarked, s, d);
+    station::applyDewPoint(u, s, d);
     return true;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "app/UnitSettings.h"
-#include "stations/Weather.h"
+#include "stations/StationReading.h"
 
 #include <QByteArray>
 #include <QString>
@@ -36,23 +35,8 @@ inline bool isNoWind(float metresPerSecond)
     return metresPerSecond == 51.0f;
 }
 
-// What a reading shows in the window, besides the snapshot.
-struct Ws23Display
-{
-    QString indoorTemp, outdoorTemp, pressure, trend, wind, gust, direction, humidity, rain, windChill;
-    QString indoorHumidity; // LabelHumInt
-    QString dewPoint;       // LabelTros
-    bool indoorTempMarked = false, outdoorTempMarked = false, pressureMarked = false, windMarked = false;
-    bool gustMarked = false, windChillMarked = false, humidityMarked = false, indoorHumidityMarked = false;
-    double lastRecordTime = 0;
-};
-
-struct Ws23Settings
-{
-    UnitSettings units;
-    PlausibilityLimits limits;
-    int pressureOffset = 0; // steps of the "Pressure adjust" spin edit
-};
+using Ws23Display = StationDisplay;
+using Ws23Settings = StationSettings;
 
 // One reading of a WS-23xx history file: fills the snapshot (the fields it
 // reaches) and the display.
