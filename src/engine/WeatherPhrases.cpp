@@ -15,8 +15,12 @@ using PL = PlausibilityLimits;
 // source has not, says nothing.
 constexpr int kNoTemperature = -200;
 
+// Values a damaged file or report may hold (NaN, infinities, huge numbers)
+// become a number below every limit, so they are never spoken.
 int rounded(double v)
 {
+    if (!(v > -1e6 && v < 1e6))
+        return -1000000;
     return static_cast<int>(roundHalfEven(v));
 }
 

@@ -29,6 +29,10 @@ struct StationSettings
 
 namespace station {
 
+// The snapshot value of an item the station did not record: outside every
+// plausibility limit in every unit, so it is never spoken.
+constexpr double kNotAvailable = -9999;
+
 // A value with a fixed number of decimals ("12.3").
 QString fixed(double value, int decimals);
 
