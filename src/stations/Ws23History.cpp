@@ -17,9 +17,23 @@ float f32(const char *p)
     return qFromLittleEndian<float>(p);
 }
 
+// A value the file holds as NaN or infinite becomes `fallback`, so that no
+// such value reaches the snapshot.
+double finiteOr(double value, double fallback)
+{
+    return std::isfinite(value) ? value : fallback;
+}
+
+// The caption value: "--" for an item that is not available.
+QString shown(double value, double notAvailable, int decimals)
+{
+    return value == notAvailable ? QStringLiteral("--") : station::fixed(value, decimals);
+}
+
 } // namespace
 
 using station::fixed;
+using station::kNotAvailable;
 
 double Ws23Record::stampToDays(quint32 seconds)
 {
@@ -80,19 +94,19 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
         interval = last.time - before.time;
     }
 
-    s.indoorTemp = u.temperature(last.indoorTemp);
+    s.indoorTemp = finiteOr(u.temperature(last.indoorTemp), kNotAvailable);
     d.indoorTempMarked = station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
-    d.indoorTemp = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, fixed(s.indoorTemp, 1));
-    s.outdoorTemp = u.temperature(last.outdoorTemp);
+    d.indoorTemp = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, shown(s.indoorTemp, kNotAvailable, 1));
+    s.outdoorTemp = finiteOr(u.temperature(last.outdoorTemp), kNotAvailable);
     d.outdoorTempMarked = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
-    d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, fixed(s.outdoorTemp, 1));
+    d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, shown(s.outdoorTemp, kNotAvailable, 1));
 
     const double pf = u.pressureFactor;
     const double offset = u.pressureOffsetFactor * settings.pressureOffset;
     s.pressureOffset = settings.pressureOffset;
-    s.pressure = pf * last.pressure + offset;
+    s.pressure = finiteOr(pf * last.pressure + offset, kNotAvailable);
     d.pressureMarked = station::pressureOutside(u, s.pressure);
-    d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, fixed(s.pressure, pf != 1 ? 2 : 1));
+    d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, shown(s.pressure, kNotAvailable, pf != 1 ? 2 : 1));
 
     if (!d.pressureMarked) {
         s.pressureTrend = 0;
@@ -117,9 +131,9 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
         d.windMarked = false;
         d.wind = QStringLiteral("Wind (%1) = --").arg(u.windLabel);
     } else {
-        s.windSpeed = wf * (last.wind * 3.6);
+        s.windSpeed = finiteOr(wf * (last.wind * 3.6), -1);
         d.windMarked = windMarked(s.windSpeed);
-        d.wind = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, fixed(s.windSpeed, 0));
+        d.wind = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, shown(s.windSpeed, -1, 0));
     }
     s.windGust = (noWind || d.windMarked) ? 0 : s.windSpeed;
     for (int i = 1; i <= 9 && b - i >= 1; ++i) {
@@ -134,8 +148,11 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
     }
     d.gust = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, fixed(s.windGust, 0));
 
-    s.windDirection = static_cast<int>(roundHalfEven((last.direction & 31) * 22.5));
-    d.direction = QStringLiteral("Direction (\u00b0) = %1").arg(s.windDirection);
+    // Sectors 0-15 are the compass points; the five bits can hold more.
+    const int sector = last.direction & 31;
+    s.windDirection = sector < 16 ? static_cast<int>(roundHalfEven(sector * 22.5)) : -1;
+    d.direction = QStringLiteral("Direction (\u00b0) = %1")
+                      .arg(s.windDirection >= 0 ? QString::number(s.windDirection) : QStringLiteral("--"));
 
     s.indoorHumidity = last.indoorHumidity;
     d.indoorHumidityMarked = last.indoorHumidity < 0 || last.indoorHumidity > 100;
@@ -153,7 +170,7 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
             if (!at(k, &dayAgo))
                 return false;
             const double rain = rf * last.rain - rf * dayAgo.rain;
-            if (rain >= 0)
+            if (std::isfinite(rain) && rain >= 0)
                 s.rain24h = rain;
         }
     }

@@ -6,6 +6,7 @@
 #include "support/MainWindowHarness.h"
 #include "support/Lists.h"
 #include "support/QtPrinters.h"
+#include "support/StationFiles.h"
 #include "support/WavBuilder.h"
 
 #include <QAction>
@@ -149,27 +150,24 @@ TEST(WeatherAnnouncement, TheWeatherButtonHidesAndShowsTheSourceWindows)
 TEST(WeatherAnnouncement, MeteoKeyStartsTheSourceAfterTheWholeFile)
 {
     QTemporaryDir dir;
+    const QString dat = dir.filePath(QStringLiteral("history.dat"));
+    ASSERT_TRUE(writeFile(dat, ws23Series(3)));
     {
         QFile f(dir.filePath(QStringLiteral("auravox.ini")));
         f.open(QIODevice::WriteOnly);
-        f.write("[AURAVOX V2.2.3]\r\nMETEO=W23\r\nW23_TEMPEXT=Y\r\nUNITTC=N\r\n");
+        f.write("[AURAVOX V2.2.3]\r\nMETEO=W23\r\nW23_TEMPEXT=Y\r\nW23_DAT=" + dat.toUtf8() + "\r\nUNITTC=N\r\n");
     }
-    MainWindowHarness h(kNoon, false, nullptr, dir.path());
-    FakeSourceWindow source(SourceKind::Ws23, h.windows().sourceContext());
-    h.windows().addSourceWindow(&source, ConfigSection::Ws23);
-    bool tickedWhenRead = false;
-    QString unitWhenRead;
-    source.read = [&](WeatherSnapshot &) {
-        tickedWhenRead = source.itemBox(WeatherItem::OutdoorTemp)->isChecked();
-        unitWhenRead = h.windows().units().temperatureLabel;
-    };
-    h.load();
-    EXPECT_EQ(source.readings, 1);
-    EXPECT_TRUE(tickedWhenRead) << "its keys were applied first";
-    EXPECT_EQ(unitWhenRead, QStringLiteral("F"));
+    MainWindowHarness h(kNoon, true, nullptr, dir.path());
+    TFormMeteoW23 &source = h.windows().formMeteoW23();
+    // The reading ran with the file, the unit and the ticked item of lines that
+    // come after METEO= in the file.
+    EXPECT_EQ(source.itemBox(WeatherItem::OutdoorTemp)->text(), QStringLiteral("Outdoor T (\u00b0F) = 53.6"));
+    EXPECT_TRUE(source.itemBox(WeatherItem::OutdoorTemp)->isChecked());
+    EXPECT_TRUE(source.timer()->isActive());
     ASSERT_TRUE(h.form().SaveConfiguration());
     const QByteArray saved = readFile(dir.filePath(QStringLiteral("auravox.ini")));
-    EXPECT_TRUE(saved.contains("UNITRM=Y\r\nMETEO=W23\r\nW23_TEMPEXT=Y\r\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("UNITRM=Y\r\nMETEO=W23\r\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("W23_TEMPEXT=Y\r\nW23_METPERI=1\r\nW23_DAT=" + dat.toUtf8())) << saved.toStdString();
 }
 
 TEST(WeatherAnnouncement, EdgeCasesThroughTheCapturedAudio)

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 using namespace auravox;
 using namespace auravox::test;
 
@@ -246,4 +249,43 @@ TEST(Ws23History, RealFileAgainstItsOwnExport)
     EXPECT_TRUE(WeatherPhrases::item(2, c).isEmpty()) << "81.1 C is not spoken";
     EXPECT_TRUE(WeatherPhrases::item(11, c).isEmpty()) << "110 % is not spoken";
     EXPECT_EQ(DateTimeUtil::fromDays(whole.d.lastRecordTime).date(), QDate(2013, 4, 27));
+}
+
+TEST(Ws23History, BadBytesNeverReachTheSnapshot)
+{
+    // The real file's last 36 bytes: the end of a record and the 28-byte
+    // trailer, read as one record. Its direction field holds sector 20.
+    QFile src(QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/ws2300-history.dat"));
+    ASSERT_TRUE(src.open(QIODevice::ReadOnly)) << "fixture missing";
+    History h;
+    Reading r = read(h.write({}, src.readAll().right(36)));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.s.windDirection, -1);
+    EXPECT_EQ(r.d.direction, QStringLiteral("Direction (\u00b0) = --"));
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    auto v = series(200, 10, [&](int, Rec &rec) {
+        rec.pressure = nan;
+        rec.wind = inf;
+        rec.indoor = -inf;
+        rec.outdoor = nan;
+        rec.direction = 16;
+    });
+    v.back().rain = inf;
+    r = read(h.write(v));
+    ASSERT_TRUE(r.ok);
+    for (double value : {r.s.indoorTemp, r.s.outdoorTemp, r.s.pressure, r.s.windSpeed, r.s.windGust, r.s.windChill,
+                         r.s.dewPoint, r.s.rain24h})
+        EXPECT_TRUE(std::isfinite(value));
+    EXPECT_EQ(r.s.pressure, station::kNotAvailable);
+    EXPECT_TRUE(r.d.pressureMarked);
+    EXPECT_EQ(r.d.pressure, QStringLiteral("Atm. P (mBar) = --"));
+    EXPECT_EQ(r.s.outdoorTemp, station::kNotAvailable);
+    EXPECT_TRUE(r.d.outdoorTempMarked);
+    EXPECT_TRUE(r.d.indoorTempMarked);
+    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = --"));
+    EXPECT_TRUE(r.d.windMarked);
+    EXPECT_EQ(r.s.rain24h, -1) << "an infinite rain counter";
+    EXPECT_EQ(r.s.windDirection, -1) << "sector 16 is no compass point";
 }

@@ -28,6 +28,7 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
     deps.main.programPath = QStringLiteral("/opt/auravox/auravox");
     deps.main.useTray = false;
     deps.serialLines = &m_serial;
+    deps.monitorStation = &m_station;
     m_windows = std::make_unique<AppWindows>(deps);
     if (load)
         this->load();

@@ -4,6 +4,7 @@
 #include "app/ui/TForm1.h"
 #include "common/Clock.h"
 #include "engine/ClipCatalogue.h"
+#include "support/FakeMonitorStation.h"
 #include "support/FakeSerialLines.h"
 #include "support/FakeWaveOutput.h"
 #include "support/QtPrinters.h"
@@ -33,6 +34,7 @@ public:
     TFormCOM &com() { return m_windows->formCOM(); }
     AppWindows &windows() { return *m_windows; }
     FakeSerialLines &serial() { return m_serial; }
+    FakeMonitorStation &station() { return m_station; }
     // Runs the first tick (the configuration load) and stops the real clock timer.
     void load();
     ManualClock &clock() { return m_clock; }
@@ -43,7 +45,9 @@ public:
     template <typename T> T *find(const char *name) const
     {
         T *found = m_windows->form1().findChild<T *>(QLatin1String(name));
-        return found ? found : m_windows->formCOM().findChild<T *>(QLatin1String(name));
+        if (!found)
+            found = m_windows->formCOM().findChild<T *>(QLatin1String(name));
+        return found;
     }
 
     // Advances the clock by one second and runs the tick handler.
@@ -72,6 +76,7 @@ private:
     ManualClock m_clock;
     FakeWaveOutput m_wave;
     FakeSerialLines m_serial;
+    FakeMonitorStation m_station;
     ScriptedPrompts m_prompts;
     std::unique_ptr<AppWindows> m_windows;
     ClipCatalogue m_catalogue;

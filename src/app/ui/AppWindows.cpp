@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/DateTime.h"
+#include "platform/linux/MonitorStationFactory.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -12,16 +13,42 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
 {
     m_form1 = std::make_unique<TForm1>(deps.main);
     // The main window's creation lists the serial ports.
-    m_form1->setPortList(m_serial.discoverPorts());
-    m_formChoixMeteo = std::make_unique<TFormChoixMeteo>();
-    m_formChoixMeteo->setMainWindow(m_form1.get(), [this] {
+    m_portList = m_serial.discoverPorts();
+    m_form1->setPortList(m_portList);
+    auto startsMinimized = [this] {
         return m_form1->findChild<QCheckBox *>(QStringLiteral("CheckBoxReduire"))->isChecked();
-    });
+    };
     m_sourceContext.units = &m_units;
     m_sourceContext.limits = &m_limits;
     m_sourceContext.sharedGeometry = [this] { return m_form1->sourceWindowRect(); };
     m_sourceContext.setSharedGeometry = [this](const QRect &r) { m_form1->setSourceWindowRect(r); };
-    m_sourceContext.hideChoiceWindow = [this] { m_formChoixMeteo->hide(); };
+    m_sourceContext.hideChoiceWindow = [this] {
+        if (m_formChoixMeteo)
+            m_formChoixMeteo->hide();
+    };
+    m_sourceContext.prompts = deps.main.prompts;
+    Clock *clock = deps.main.clock;
+    m_sourceContext.today = [clock] { return clock->now().date(); };
+
+    MonitorStation *station = deps.monitorStation;
+    if (!station) {
+        m_ownStation = createMonitorStation();
+        station = m_ownStation.get();
+    }
+    MonitorWindowDeps monitor;
+    monitor.station = station;
+    monitor.announcing = [this] { return m_form1->announcer().busy(); };
+    monitor.portList = [this] { return m_portList; };
+    monitor.timeField = [this] { return m_form1->timeFieldText(); };
+    monitor.log = [this](const QString &line) { m_form1->addLogEntry(line); };
+    monitor.isChosenSource = [this] { return m_formChoixMeteo->checkedSource() == SourceKind::MonitorII; };
+    monitor.startsMinimized = startsMinimized;
+    m_formMeteo = std::make_unique<TFormMeteo>(monitor, m_sourceContext);
+    m_formChoixMeteo = std::make_unique<TFormChoixMeteo>();
+    m_formChoixMeteo->setMainWindow(m_form1.get(), startsMinimized);
+    m_formMeteoW23 = std::make_unique<TFormMeteoW23>(m_sourceContext);
+    m_formMeteoW28 = std::make_unique<TFormMeteoW28>(m_sourceContext);
+    m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(m_sourceContext);
     m_formMyUnits = std::make_unique<TFormMyUnits>(m_units);
     m_formMyUnits->setRefreshActiveSource([this] { m_formChoixMeteo->refreshActiveSource(); });
     m_formCOM = std::make_unique<TFormCOM>(m_serial, *deps.main.prompts, *m_form1);
@@ -56,7 +83,6 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
         return w ? w->errorLine() : QString();
     };
     weather.staleness = [this] { return m_form1->staleness(); };
-    Clock *clock = deps.main.clock;
     weather.nowDays = [clock] { return DateTimeUtil::toDays(clock->now()); };
     m_weatherSpeech = std::make_unique<SourceWeatherSpeech>(weather);
     m_form1->setWeather(m_weatherSpeech.get());
@@ -66,12 +92,25 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_formMyUnits->declareConfig(m_config);
     m_formChoixMeteo->declareConfig(m_config);
     m_formCOM->declareConfig(m_config);
+
+    addSourceWindow(m_formMeteo.get(), ConfigSection::MonitorII);
+    addSourceWindow(m_formMeteoW23.get(), ConfigSection::Ws23);
+    addSourceWindow(m_formMeteoW28.get(), ConfigSection::Ws28);
+    addSourceWindow(m_formMeteoPro2.get(), ConfigSection::Pro2);
+    m_form1->setLinks(&m_links);
+    m_form1->setWindowAction(TForm1::Window::MonitorStartup, [this] { m_formMeteo->startUp(); });
+    m_form1->setTopOfHourAction([this](const ClockFields &f) { m_formMeteo->topOfHour(f); });
+}
+
+void AppWindows::Links::takeDeferredReading()
+{
+    m_app.m_formMeteo->takeDeferredReading();
 }
 
 void AppWindows::addSourceWindow(WeatherSourceWindow *window, int configSection)
 {
     m_formChoixMeteo->setSourceWindow(window->kind(), window);
-    window->declareItemKeys(m_config, configSection);
+    window->declareConfig(m_config, configSection);
 }
 
 namespace {
@@ -132,9 +171,15 @@ AppWindows::~AppWindows()
 {
     m_form1->setComWindow(nullptr);
     m_form1->setWeather(nullptr);
+    m_form1->setLinks(nullptr);
+    m_form1->setTopOfHourAction({});
     m_formCOM.reset();
+    m_formMeteoPro2.reset();
+    m_formMeteoW28.reset();
+    m_formMeteoW23.reset();
     m_formMyUnits.reset();
     m_formChoixMeteo.reset();
+    m_formMeteo.reset(); // closes the station's port
     m_form1.reset();
 }
 

@@ -7,7 +7,12 @@
 #include "app/ui/TForm1.h"
 #include "links/SerialPortControl.h"
 #include "links/ui/TFormCOM.h"
+#include "stations/MonitorStation.h"
 #include "stations/ui/TFormChoixMeteo.h"
+#include "stations/ui/TFormMeteo.h"
+#include "stations/ui/TFormMeteoPro2.h"
+#include "stations/ui/TFormMeteoW23.h"
+#include "stations/ui/TFormMeteoW28.h"
 #include "stations/ui/WeatherSourceWindow.h"
 
 #include <memory>
@@ -21,6 +26,9 @@ struct AppDeps
 {
     MainWindowDeps main;
     SerialLines *serialLines = nullptr;
+    // The Monitor II station library; the program's own (the serial driver,
+    // or its simulator) when not given.
+    MonitorStation *monitorStation = nullptr;
 };
 
 // Every window of the program, created at start in their order and kept for
@@ -35,6 +43,10 @@ public:
     TFormCOM &formCOM() { return *m_formCOM; }
     TFormMyUnits &formMyUnits() { return *m_formMyUnits; }
     TFormChoixMeteo &formChoixMeteo() { return *m_formChoixMeteo; }
+    TFormMeteo &formMeteo() { return *m_formMeteo; }
+    TFormMeteoW23 &formMeteoW23() { return *m_formMeteoW23; }
+    TFormMeteoW28 &formMeteoW28() { return *m_formMeteoW28; }
+    TFormMeteoPro2 &formMeteoPro2() { return *m_formMeteoPro2; }
     // What every source window needs from the program.
     const SourceWindowContext &sourceContext() const { return m_sourceContext; }
     // Joins a source window: the choice window uses it and its item keys go
@@ -51,13 +63,31 @@ private:
     void showCurrentSource();
     void recordSourceGeometry();
 
+    // What an announcement asks of the other windows as it ends.
+    class Links final : public AnnounceLinks
+    {
+    public:
+        explicit Links(AppWindows &app) : m_app(app) {}
+        void takeDeferredReading() override;
+
+    private:
+        AppWindows &m_app;
+    };
+
     ConfigRegistry m_config;
+    Links m_links{*this};
+    std::unique_ptr<MonitorStation> m_ownStation;
     SerialPortControl m_serial;
+    QStringList m_portList; // found at start: "No COM", then the ports
     UnitSettings m_units;
     PlausibilityLimits m_limits;
     SourceWindowContext m_sourceContext;
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
+    std::unique_ptr<TFormMeteo> m_formMeteo;
     std::unique_ptr<TFormChoixMeteo> m_formChoixMeteo;
+    std::unique_ptr<TFormMeteoW23> m_formMeteoW23;
+    std::unique_ptr<TFormMeteoW28> m_formMeteoW28;
+    std::unique_ptr<TFormMeteoPro2> m_formMeteoPro2;
     std::unique_ptr<TFormMyUnits> m_formMyUnits;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TFormCOM> m_formCOM;

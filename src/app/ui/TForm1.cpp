@@ -235,6 +235,8 @@ void TForm1::TimerSecondeTimer()
     EditDate->setText(dateText(now));
     QCoreApplication::processEvents();
     m_fields = ClockFields::from(now);
+    if (m_fields.minute == 0 && m_topOfHour)
+        m_topOfHour(m_fields);
 
     switch (m_scheduler.tick(m_fields, m_machine.busy())) {
     case Scheduler::TickAction::Announce:
@@ -246,6 +248,11 @@ void TForm1::TimerSecondeTimer()
     case Scheduler::TickAction::Nothing:
         break;
     }
+}
+
+QString TForm1::timeFieldText() const
+{
+    return EditTime->text();
 }
 
 void TForm1::pollLines()

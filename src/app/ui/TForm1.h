@@ -153,6 +153,7 @@ public:
         CurrentSource,        // show the chosen source's window (or the choice)
         HideSources,          // hide the visible source windows, closing their files
         RecordSourceGeometry, // the visible source windows' geometry into the shared one (at close)
+        MonitorStartup,       // open the Monitor II station on its saved port (during the load)
         PendingSource,        // start the source the configuration named (after the whole file)
         Units,
         SoundCard,
@@ -160,6 +161,11 @@ public:
         Recorder,
     };
     void setWindowAction(Window window, std::function<void()> action);
+    // Runs on every tick whose minute is 0, after the clock fields are set
+    // (the Monitor II hourly log line).
+    void setTopOfHourAction(std::function<void(const ClockFields &)> action) { m_topOfHour = std::move(action); }
+    // The time field as the last tick showed it (" 14:05:00").
+    QString timeFieldText() const;
     // Whether any weather source window is visible (FORMMETEO=).
     void setSourceWindowsVisible(std::function<bool()> anyVisible) { m_anySourceWindowVisible = std::move(anyVisible); }
 
@@ -239,6 +245,7 @@ private:
     QHash<int, std::function<void()>> m_windowActions;
     QHash<int, QAction *> m_windowItems;
     std::function<bool()> m_anySourceWindowVisible;
+    std::function<void(const ClockFields &)> m_topOfHour;
 
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;

@@ -228,6 +228,7 @@ void TForm1::LoadConfiguration()
     }
     if (m_logExistedAtStart && m_log.load(kLogFile))
         MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+    runWindowAction(Window::MonitorStartup);
     // The source starts only now, with every one of its keys applied.
     runWindowAction(Window::PendingSource);
 

@@ -1,6 +1,7 @@
 #include "stations/ui/WeatherSourceWindow.h"
 
 #include "app/ConfigRegistry.h"
+#include "common/DateTime.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -8,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -51,6 +53,9 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
 
     if (fileOrInternet) {
         auto *fileRow = new QHBoxLayout;
+        LabelHistoryFile = new QLabel(this);
+        LabelHistoryFile->setObjectName(QStringLiteral("LabelHistoryFile"));
+        fileRow->addWidget(LabelHistoryFile);
         EditDat = new QLineEdit(this);
         EditDat->setObjectName(QStringLiteral("EditDat"));
         ButtonParcourir = new QPushButton(QStringLiteral("Browse"), this);
@@ -98,6 +103,9 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
     refreshRow->addWidget(ButtonRafraichir);
     root->addLayout(refreshRow);
     connect(ButtonRafraichir, &QPushButton::clicked, this, &WeatherSourceWindow::ButtonRafraichirClick);
+    // A new period applies at once, not only at the next Refresh.
+    connect(SpinEditRafraichir, &QSpinBox::valueChanged, this,
+            [this](int minutes) { TimerMeteo->setInterval(minutes * 60000); });
 
     StaticTextErreur = new QLabel(this);
     StaticTextErreur->setObjectName(QStringLiteral("StaticTextErreur"));
@@ -131,6 +139,22 @@ void WeatherSourceWindow::TimerMeteoTimer()
     TimerMeteo->stop();
     takeReading();
     TimerMeteo->start();
+}
+
+QString WeatherSourceWindow::dateTimeText(double days)
+{
+    if (!(days > 0 && days < 2958466)) // no time, or past the year 9999
+        return QString();
+    QDateTime t = DateTimeUtil::fromDays(days);
+    // To the nearest second: a station's times are often a hair under it.
+    const int ms = t.time().msecsSinceStartOfDay();
+    t = QDateTime(t.date(), QTime(0, 0)).addMSecs((ms + 500) / 1000 * 1000);
+    const QLocale locale = QLocale::system();
+    const QString date = locale.toString(t.date(), QLocale::ShortFormat);
+    // Midnight shows as the date alone, as the system's date-time text does.
+    if (t.time() == QTime(0, 0))
+        return date;
+    return date + QLatin1Char(' ') + locale.toString(t.time(), QStringLiteral("HH:mm:ss"));
 }
 
 QString WeatherSourceWindow::errorLine() const
@@ -196,6 +220,11 @@ void WeatherSourceWindow::markPlausible(QWidget *caption, bool plausible)
     p.setColor(QPalette::WindowText, plausible ? QColor(0, 0, 0) : QColor(255, 0, 0));
     p.setColor(QPalette::ButtonText, plausible ? QColor(0, 0, 0) : QColor(255, 0, 0));
     caption->setPalette(p);
+}
+
+void WeatherSourceWindow::declareConfig(ConfigRegistry &registry, int section)
+{
+    declareItemKeys(registry, section);
 }
 
 void WeatherSourceWindow::declareItemKeys(ConfigRegistry &registry, int section)

@@ -3,6 +3,7 @@
 #include "app/UnitSettings.h"
 #include "stations/Weather.h"
 
+#include <QDate>
 #include <QRect>
 #include <QWidget>
 
@@ -18,6 +19,7 @@ class QTimer;
 namespace auravox {
 
 class ConfigRegistry;
+class UserPrompts;
 
 // What every source window shares with the rest of the program.
 struct SourceWindowContext
@@ -29,6 +31,10 @@ struct SourceWindowContext
     std::function<void(const QRect &)> setSharedGeometry;
     // Hides the source choice window when a source window shows.
     std::function<void()> hideChoiceWindow;
+    // Beeps and file dialogs.
+    UserPrompts *prompts = nullptr;
+    // The program clock's date (the Vantage Pro2 current-month search).
+    std::function<QDate()> today;
 };
 
 // The common part of the six weather source windows: the refresh timer and
@@ -60,6 +66,9 @@ public:
     void ButtonRafraichirClick();
     void TimerMeteoTimer();
 
+    // A reading's date and time in the system's format (days since 1899-12-30).
+    static QString dateTimeText(double days);
+
     QString errorLine() const;
     void setErrorLine(const QString &text);
     QString dataPath() const;
@@ -80,8 +89,11 @@ public:
     // Shows a caption red (out of limits) or black.
     static void markPlausible(QWidget *caption, bool plausible);
 
-    // The item keys ("W23_TEMPEXT=Y"), at the start of this window's section.
+    // The item keys ("W23_TEMPEXT=Y"), at the start of this window's section
+    // (positions 10 to 100, in the item order).
     void declareItemKeys(ConfigRegistry &registry, int section);
+    // Every key of this window: the items, then the window's own keys.
+    virtual void declareConfig(ConfigRegistry &registry, int section);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -92,6 +104,7 @@ protected:
     QTimer *TimerMeteo = nullptr;
     QSpinBox *SpinEditRafraichir = nullptr;
     QPushButton *ButtonRafraichir = nullptr;
+    QLabel *LabelHistoryFile = nullptr;
     QLineEdit *EditDat = nullptr;
     QPushButton *ButtonParcourir = nullptr;
     QLineEdit *Editdatemeteo = nullptr;

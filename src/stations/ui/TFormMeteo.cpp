@@ -1,0 +1,375 @@
+#include "stations/ui/TFormMeteo.h"
+
+#include "app/ConfigRegistry.h"
+#include "common/Rounding.h"
+#include "stations/MonitorStation.h"
+#include "stations/StationReading.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace auravox {
+
+namespace {
+constexpr double kEmptySlot = -10.0;
+const QString kNoCom = QStringLiteral("No COM");
+
+int roundedForLog(double v)
+{
+    if (!(v > -1e6 && v < 1e6))
+        return 0;
+    return static_cast<int>(roundHalfEven(v));
+}
+} // namespace
+
+TFormMeteo::TFormMeteo(const MonitorWindowDeps &deps, const SourceWindowContext &context, QWidget *parent)
+    : WeatherSourceWindow(SourceKind::MonitorII, QStringLiteral("Davis Monitor II weather station"), QString(),
+                          false, context, parent),
+      m_deps(deps)
+{
+    setObjectName(QStringLiteral("FormMeteo"));
+    auto *root = static_cast<QVBoxLayout *>(layout());
+
+    auto *top = new QHBoxLayout;
+    LabelVersion = new QLabel(QStringLiteral("DLL release : "), this);
+    LabelVersion->setObjectName(QStringLiteral("LabelVersion"));
+    ButtonPort = new QPushButton(QStringLiteral("COM=0"), this);
+    ButtonPort->setObjectName(QStringLiteral("ButtonPort"));
+    ButtonPort->setToolTip(QStringLiteral("Cliquer pour changer le port"));
+    top->addWidget(LabelVersion, 1);
+    top->addWidget(ButtonPort);
+    root->insertLayout(0, top);
+    ListBoxPort = new QListWidget(this);
+    ListBoxPort->setObjectName(QStringLiteral("ListBoxPort"));
+    ListBoxPort->hide();
+    root->insertWidget(1, ListBoxPort);
+    auto *panelLabel = new QLabel(QStringLiteral("Check for announcement"), this);
+    root->insertWidget(2, panelLabel);
+
+    CheckBoxlog = new QCheckBox(QStringLiteral("Hourly recording of weather data"), this);
+    CheckBoxlog->setObjectName(QStringLiteral("CheckBoxlog"));
+    root->insertWidget(4, CheckBoxlog);
+
+    // The error line of the file sources has no use here: this window has a status line.
+    StaticTextErreur->hide();
+    StaticTextStatus = new QLabel(this);
+    StaticTextStatus->setObjectName(QStringLiteral("StaticTextStatus"));
+    root->addWidget(StaticTextStatus);
+
+    itemBox(WeatherItem::PressureTrend)->setText(QStringLiteral("Trend = "));
+
+    connect(ButtonPort, &QPushButton::clicked, this, &TFormMeteo::ButtonPortClick);
+    connect(ListBoxPort, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { ListBoxPortClick(item->text()); });
+    connect(SpinEditRafraichir, &QSpinBox::valueChanged, this, [this](int minutes) { m_period = minutes; });
+
+    m_windHistory.fill(kEmptySlot);
+    m_windIndex = 0;
+    // The port held at creation; none until the configuration names one.
+    if (m_port != 0 && m_deps.station && m_deps.station->OpenCommPort(m_port, kBaud) == 1) {
+        m_ready = true;
+        TimerMeteo->setInterval(1000);
+        TimerMeteo->start();
+    }
+}
+
+TFormMeteo::~TFormMeteo()
+{
+    closePort();
+}
+
+void TFormMeteo::closePort()
+{
+    if (m_ready && m_deps.station)
+        m_deps.station->CloseCommPort();
+    m_ready = false;
+}
+
+QString TFormMeteo::statusText() const
+{
+    return StaticTextStatus->text();
+}
+
+void TFormMeteo::setStatus(const QString &text)
+{
+    StaticTextStatus->setText(text);
+}
+
+void TFormMeteo::countdown(int n)
+{
+    setStatus(QStringLiteral("Reading Weather Monitor (%1)").arg(n));
+    QCoreApplication::processEvents();
+}
+
+void TFormMeteo::takeReading()
+{
+    TimerMeteo->stop();
+    // Window messages run between the station's calls; a second reading must
+    // not start inside this one.
+    if (m_port == 0 || m_reading || !m_deps.station)
+        return;
+    if (m_deps.announcing && m_deps.announcing()) {
+        m_deferred = true; // taken right after the announcement
+        return;
+    }
+    m_reading = true;
+    MonitorStation &st = *m_deps.station;
+    const UnitSettings &u = *context().units;
+    using PL = PlausibilityLimits;
+    const QString tl = u.temperatureLabel;
+    WeatherSnapshot &s = snapshot();
+
+    LabelVersion->setText(QStringLiteral("Version DLL: ") + QString::number(st.GetDllVersion(), 'f', 3));
+    SpinEditRafraichir->setValue(m_period);
+    setStatus(QStringLiteral("Reading Weather Monitor ... (6)"));
+    QCoreApplication::processEvents();
+
+    auto toDisplay = [&u](double fahrenheit) {
+        return u.temperatureFactor == 1 ? (fahrenheit - 32) * 5 / 9 : fahrenheit;
+    };
+    const double indoor = toDisplay(st.GetInsideTemp());
+    if (!(indoor >= u.temperature(-70))) {
+        // No station on the line: not ready, but the timer goes on looking for it.
+        m_ready = false;
+        setStatus(QStringLiteral("Weather Monitor error"));
+        TimerMeteo->start();
+        m_reading = false;
+        return;
+    }
+    m_ready = true;
+    s.indoorTemp = indoor;
+    QCheckBox *box = itemBox(WeatherItem::IndoorTemp);
+    markPlausible(box, !station::temperatureOutside(u, indoor, PL::indoorTempMin, PL::indoorTempMax));
+    box->setText(QStringLiteral("Indoor T (\u00b0%1)= %2").arg(tl, station::fixed(indoor, 1)));
+
+    countdown(5);
+    s.outdoorTemp = toDisplay(st.GetOutsideTemp());
+    box = itemBox(WeatherItem::OutdoorTemp);
+    markPlausible(box, !station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax));
+    box->setText(QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, station::fixed(s.outdoorTemp, 1)));
+
+    countdown(4);
+    s.pressure = st.GetBarometer();
+    if (u.pressureFactor == 1)
+        s.pressure /= 0.02953;
+    box = itemBox(WeatherItem::Pressure);
+    markPlausible(box, !station::pressureOutside(u, s.pressure));
+    box->setText(QStringLiteral("Atm. P (%1) = %2")
+                     .arg(u.pressureLabel, station::fixed(s.pressure, u.pressureFactor == 1 ? 1 : 2)));
+
+    countdown(3);
+    s.pressureTrend = st.GetBarometerTrend();
+    static const char *const kTrend[] = {"trend : steady", "trend : rising", "trend : falling"};
+    if (s.pressureTrend >= 0 && s.pressureTrend <= 2)
+        itemBox(WeatherItem::PressureTrend)->setText(QLatin1String(kTrend[s.pressureTrend]));
+
+    countdown(2);
+    s.windSpeed = st.GetWindSpeed();
+    if (u.windFactor == 1)
+        s.windSpeed *= 1.609344;
+    box = itemBox(WeatherItem::WindSpeed);
+    if (station::windOutside(u, s.windSpeed)) {
+        markPlausible(box, false); // and kept out of the gust
+    } else {
+        m_windIndex = m_windIndex >= 10 ? 1 : m_windIndex + 1;
+        m_windHistory[static_cast<size_t>(m_windIndex - 1)] = s.windSpeed;
+        markPlausible(box, true);
+    }
+    box->setText(QStringLiteral("Wind (%1) = %2").arg(u.windLabel, station::fixed(s.windSpeed, 0)));
+    s.windGust = std::max(0.0, *std::max_element(m_windHistory.begin(), m_windHistory.end()));
+    itemBox(WeatherItem::WindGust)
+        ->setText(QStringLiteral("Gust (%1) = %2").arg(u.windLabel, station::fixed(s.windGust, 0)));
+
+    countdown(1);
+    s.windDirection = st.GetWindDirection() & 0x8FFF;
+    itemBox(WeatherItem::WindDirection)->setText(QStringLiteral("Direction (\u00b0) = %1").arg(s.windDirection));
+
+    QString done = QStringLiteral("Reading Weather Monitor completed ");
+    const QString time = m_deps.timeField ? m_deps.timeField() : QString();
+    if (!time.isEmpty())
+        done += QLatin1Char('(') + time + QStringLiteral(" )");
+    setStatus(done);
+    TimerMeteo->setInterval(SpinEditRafraichir->value() * 60000);
+    TimerMeteo->start();
+    m_reading = false;
+}
+
+void TFormMeteo::selectSource(bool showWindow)
+{
+    if (m_port == 0) {
+        show(); // so that the user can pick a port
+        return;
+    }
+    if (showWindow)
+        show();
+    selectConfiguredPort();
+}
+
+void TFormMeteo::startUp()
+{
+    if (m_port == 0 || !(m_deps.isChosenSource && m_deps.isChosenSource()))
+        return;
+    if (!(m_deps.startsMinimized && m_deps.startsMinimized())) {
+        const QRect r = context().sharedGeometry ? context().sharedGeometry() : geometry();
+        move(r.topLeft());
+        show();
+    }
+    selectConfiguredPort();
+}
+
+void TFormMeteo::selectConfiguredPort()
+{
+    m_silentFill = true;
+    ButtonPortClick();
+    QString entry = kNoCom;
+    for (int i = 0; i < ListBoxPort->count(); ++i) {
+        const QString text = ListBoxPort->item(i)->text();
+        bool ok = false;
+        if (text.mid(3).toInt(&ok) == m_port && ok && text != kNoCom) {
+            entry = text;
+            break;
+        }
+    }
+    const QList<QListWidgetItem *> found = ListBoxPort->findItems(entry, Qt::MatchExactly);
+    if (!found.isEmpty())
+        ListBoxPort->setCurrentItem(found.first());
+    ListBoxPortClick(entry);
+}
+
+void TFormMeteo::ButtonPortClick()
+{
+    ListBoxPort->clear();
+    const QStringList ports = m_deps.portList ? m_deps.portList() : QStringList{kNoCom};
+    for (const QString &p : ports)
+        ListBoxPort->addItem(p);
+    if (m_silentFill) {
+        m_silentFill = false;
+        return;
+    }
+    ListBoxPort->show();
+}
+
+void TFormMeteo::setPort(int port)
+{
+    m_port = port;
+    ButtonPort->setText(QStringLiteral("COM=") + QString::number(port));
+}
+
+void TFormMeteo::ListBoxPortClick(const QString &entry)
+{
+    TimerMeteo->stop();
+    ListBoxPort->hide();
+    if (m_deps.station)
+        m_deps.station->CloseCommPort();
+    m_ready = false;
+    if (entry == kNoCom) {
+        setPort(0);
+        hide();
+        return;
+    }
+    bool ok = false;
+    const int port = entry.mid(3).toInt(&ok);
+    setPort(ok ? port : 0);
+    if (ok && port != 0 && m_deps.station && m_deps.station->OpenCommPort(port, kBaud) == 1) {
+        m_ready = true;
+        takeReading();
+    } else {
+        setStatus(QStringLiteral("COM port error"));
+    }
+}
+
+void TFormMeteo::takeDeferredReading()
+{
+    if (!m_deferred)
+        return;
+    m_deferred = false;
+    takeReading();
+}
+
+void TFormMeteo::topOfHour(const ClockFields &f)
+{
+    const int stamp = f.hour * 100 + f.minute;
+    if (f.minute != 0 || !(m_deps.isChosenSource && m_deps.isChosenSource()) || !CheckBoxlog->isChecked() ||
+        !m_ready || stamp == m_lastLogged)
+        return;
+    const WeatherSnapshot &s = snapshot();
+    const QString line = QStringLiteral("M\u00e9t\u00e9o MonII") + QStringLiteral(" Tint=") +
+                         QString::number(roundedForLog(s.indoorTemp)) + QStringLiteral(" Text=") +
+                         QString::number(roundedForLog(s.outdoorTemp)) + QStringLiteral(" Patm=") +
+                         QString::number(roundedForLog(s.pressure)) + QStringLiteral(" Vent=") +
+                         QString::number(roundedForLog(s.windSpeed)) + QStringLiteral(" Rafale=") +
+                         QString::number(roundedForLog(s.windGust)) + QStringLiteral(" Direction=") +
+                         QString::number(s.windDirection);
+    if (m_deps.log)
+        m_deps.log(line);
+    m_lastLogged = stamp;
+}
+
+void TFormMeteo::showEvent(QShowEvent *event)
+{
+    const UnitSettings &u = *context().units;
+    for (WeatherItem item : {WeatherItem::IndoorTemp, WeatherItem::OutdoorTemp}) {
+        QCheckBox *box = itemBox(item);
+        box->setText(UnitSettings::withTemperatureLabel(box->text(), u.temperatureLabel));
+    }
+    QCheckBox *pressure = itemBox(WeatherItem::Pressure);
+    pressure->setText(UnitSettings::withUnitInBrackets(pressure->text(), u.pressureLabel));
+    for (WeatherItem item : {WeatherItem::WindSpeed, WeatherItem::WindGust}) {
+        QCheckBox *box = itemBox(item);
+        box->setText(UnitSettings::withUnitInBrackets(box->text(), u.windLabel));
+    }
+    WeatherSourceWindow::showEvent(event);
+}
+
+void TFormMeteo::declareConfig(ConfigRegistry &registry, int section)
+{
+    declareItemKeys(registry, section);
+
+    ConfigKey log;
+    log.section = section;
+    log.position = 75; // after the direction, before the items this station has not
+    log.key = QStringLiteral("LOG=");
+    log.save = [this] { return CheckBoxlog->isChecked() ? QStringList{QStringLiteral("LOG=Y")} : QStringList(); };
+    log.load = [this](const QString &, const QString &value) {
+        if (value == QLatin1String("Y"))
+            CheckBoxlog->setChecked(true);
+    };
+    registry.add(log);
+
+    ConfigKey period;
+    period.section = section;
+    period.position = 200;
+    period.key = QStringLiteral("METPERI=");
+    period.save = [this] { return QStringList{QStringLiteral("METPERI=") + QString::number(SpinEditRafraichir->value())}; };
+    period.load = [this](const QString &, const QString &value) {
+        int v = 0;
+        if (ConfigRegistry::parseInt(value, &v)) {
+            SpinEditRafraichir->setValue(v);
+            m_period = SpinEditRafraichir->value();
+        }
+    };
+    registry.add(period);
+
+    ConfigKey port;
+    port.section = section;
+    port.position = 210;
+    port.key = QStringLiteral("METCOMM=");
+    port.save = [this] { return QStringList{QStringLiteral("METCOMM=") + QString::number(m_port)}; };
+    port.load = [this](const QString &, const QString &value) {
+        int v = 0;
+        if (ConfigRegistry::parseInt(value, &v) && v >= 0)
+            setPort(v);
+    };
+    registry.add(port);
+}
+
+} // namespace auravox
