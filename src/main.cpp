@@ -3,6 +3,7 @@
 #include "app/ui/QtUserPrompts.h"
 #include "common/Clock.h"
 #include "platform/linux/AlsaWaveOutput.h"
+#include "platform/linux/MonitorStationFactory.h"
 #include "platform/linux/TermiosSerialLines.h"
 
 #include <QApplication>
@@ -56,6 +57,10 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    // Hidden option for demonstrations and tests: a simulated Monitor II
+    // station answers on every port (as does AURAVOX_MONITOR_SIMULATOR=1).
+    if (QCoreApplication::arguments().contains(QStringLiteral("--simulate-monitor")))
+        setSimulatedMonitor(true);
     QApplication::setApplicationName(QStringLiteral("AURAVOX"));
     QApplication::setApplicationDisplayName(QStringLiteral("AURAVOX"));
     // The main window's close ends the program, even when it was hidden in the tray.

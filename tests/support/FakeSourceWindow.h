@@ -2,6 +2,8 @@
 
 #include "stations/ui/WeatherSourceWindow.h"
 
+#include <QTimer>
+
 #include <functional>
 
 namespace auravox::test {
@@ -20,6 +22,7 @@ public:
         ++readings;
         if (read)
             read(snapshot());
+        timer()->start(); // as the readers do at the end of a reading
     }
     void closeDataFile() override { ++fileCloses; }
 

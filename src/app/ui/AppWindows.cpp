@@ -38,7 +38,13 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     MonitorWindowDeps monitor;
     monitor.station = station;
     monitor.announcing = [this] { return m_form1->announcer().busy(); };
-    monitor.portList = [this] { return m_portList; };
+    monitor.portList = [this] {
+        // A simulated station answers on COM1, even on a machine without it.
+        QStringList ports = m_portList;
+        if (simulatedMonitorWanted() && !ports.contains(QStringLiteral("COM1")))
+            ports.insert(ports.isEmpty() ? 0 : 1, QStringLiteral("COM1"));
+        return ports;
+    };
     monitor.timeField = [this] { return m_form1->timeFieldText(); };
     monitor.log = [this](const QString &line) { m_form1->addLogEntry(line); };
     monitor.isChosenSource = [this] { return m_formChoixMeteo->checkedSource() == SourceKind::MonitorII; };

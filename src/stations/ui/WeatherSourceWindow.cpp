@@ -135,10 +135,10 @@ void WeatherSourceWindow::ButtonRafraichirClick()
 
 void WeatherSourceWindow::TimerMeteoTimer()
 {
-    // No second reading can start from the event loop while this one runs.
+    // No second reading can start from the event loop while this one runs;
+    // each reader starts the timer again by its own rules.
     TimerMeteo->stop();
     takeReading();
-    TimerMeteo->start();
 }
 
 QString WeatherSourceWindow::dateTimeText(double days)

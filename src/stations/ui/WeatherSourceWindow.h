@@ -55,7 +55,8 @@ public:
     // Whether the announcement may use this source: a file or address is set
     // (the Monitor II window has its own rule).
     virtual bool isReady() const;
-    // Reads the source now, fills the snapshot and the captions.
+    // Reads the source now, fills the snapshot and the captions, and starts
+    // the refresh timer again when the source says so.
     virtual void takeReading() = 0;
     // What choosing this source in the choice window does: a reading now, and
     // the window shown unless the program starts minimized.

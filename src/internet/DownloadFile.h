@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QList>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QString>
+
+class QNetworkAccessManager;
+
+namespace auravox {
+
+// The one download routine of the program: the METAR and APRS fetches and the
+// release check all go through it.
+//
+// Contract for the callers:
+// - DownloadFile(url, destination) returns only when the transfer has ended,
+//   as the callers' step lists expect. While it waits, the calling (main)
+//   thread runs a nested QEventLoop, so the clock tick, the announcement and
+//   its audio, and every other timer go on during a transfer. The callers'
+//   own re-entry guards (busy flags) still apply; the routine itself copes
+//   with a second call made from inside the wait (see below).
+// - Only http and https addresses are fetched. Redirects are followed like a
+//   browser does for a GET, up to DownloadLimits::maxRedirects, except that an
+//   https page may not send us on to plain http (Qt's NoLessSafe policy).
+// - Success: the final response had a 2xx status and its whole body is now the
+//   destination file, byte for byte as the server sent it (after undoing any
+//   transfer compression). An empty body gives an empty file.
+// - Failure: a bad address, no connection, a TLS error, an HTTP status other
+//   than 2xx, too many redirects, the time limit, the size limit, or a file
+//   that can't be written. The result is false with a readable reason, and
+//   the destination is exactly as it was before the call (still missing if it
+//   was missing): the body goes to a temporary file beside the destination
+//   that replaces it only once the page is complete. The METAR and APRS fetches
+//   delete their cache file before downloading and the release check deletes
+//   its copy after a failure, so for them a failure always leaves no file.
+// - A second call made while one waits (a timer of another window firing
+//   during the transfer) runs its own transfer to completion inside the first
+//   one's wait; the first one then finishes normally, or fails on its own time
+//   limit. Each call writes through its own temporary file, so even two calls
+//   with the same destination each leave their own complete page there when
+//   they return.
+// - Must be called from the thread that owns downloadNetwork() (the main
+//   thread); from another thread it fails without touching anything.
+struct DownloadResult
+{
+    bool ok = false;
+    QString error;       // why it failed; empty on success
+    int httpStatus = 0;  // status of the final response, 0 when none came
+    qint64 bytes = 0;    // bytes written to the destination on success
+
+    explicit operator bool() const { return ok; }
+};
+
+DownloadResult DownloadFile(const QString &url, const QString &destination);
+
+// Limits of every download. The defaults are the program's; tests set small
+// ones. A limit applies to each call as it starts.
+struct DownloadLimits
+{
+    int totalTimeMs = 30'000;            // from the start of the call to the last byte
+    qint64 maxBytes = 4 * 1024 * 1024;   // a larger body is a failure
+    int maxRedirects = 10;
+};
+
+DownloadLimits downloadLimits();
+void setDownloadLimits(const DownloadLimits &limits);
+
+// The process-wide cookie jar of the downloads. The APRS login browser syncs
+// its profile's cookie store with it (the store's cookieAdded/cookieRemoved
+// into insertCookie/deleteCookie, and the signals below back into the store),
+// so a page fetched after the login in the browser is the logged-in page.
+class SharedCookieJar : public QNetworkCookieJar
+{
+    Q_OBJECT
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+
+    QList<QNetworkCookie> allCookies() const { return QNetworkCookieJar::allCookies(); }
+    void setAllCookies(const QList<QNetworkCookie> &cookies) { QNetworkCookieJar::setAllCookies(cookies); }
+
+    // A replaced cookie goes through both (QNetworkCookieJar::updateCookie
+    // deletes, then inserts).
+    bool insertCookie(const QNetworkCookie &cookie) override;
+    bool deleteCookie(const QNetworkCookie &cookie) override;
+
+signals:
+    // A cookie was stored or removed, by a response or by a call above;
+    // setAllCookies() does not emit.
+    void cookieStored(const QNetworkCookie &cookie);
+    void cookieRemoved(const QNetworkCookie &cookie);
+};
+
+// The network access manager every download uses, created on first use as a
+// child of the application object (so one must exist) in the thread of the
+// first call. Its cookie jar is a SharedCookieJar; its proxy is the system's
+// (http_proxy, no_proxy), never for loopback addresses.
+QNetworkAccessManager &downloadNetwork();
+SharedCookieJar &downloadCookies();
+
+} // namespace auravox
