@@ -23,9 +23,15 @@ public:
     // Whole records in the file.
     qint64 count() const;
     // Record `index` (0 = oldest); an empty array when it can't be read.
+    // Records are read in blocks that end at the one asked for, since readings
+    // walk back from the newest record.
     QByteArray record(qint64 index);
 
+    static constexpr int kBlockRecords = 64;
+
 private:
+    qint64 m_blockFirst = -1; // index of the first record in m_block
+    QByteArray m_block;
     int m_recordSize;
     qint64 m_headerSize;
     QFile m_file;

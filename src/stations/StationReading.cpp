@@ -1,5 +1,7 @@
 #include "stations/StationReading.h"
 
+#include <QtEndian>
+
 #include <cmath>
 
 namespace auravox::station {
@@ -9,6 +11,21 @@ using PL = PlausibilityLimits;
 QString fixed(double value, int decimals)
 {
     return QString::number(value, 'f', decimals);
+}
+
+QString shown(double value, double notAvailable, int decimals)
+{
+    return value == notAvailable ? QStringLiteral("--") : fixed(value, decimals);
+}
+
+double finiteOr(double value, double fallback)
+{
+    return std::isfinite(value) ? value : fallback;
+}
+
+float f32(const char *p)
+{
+    return qFromLittleEndian<float>(p);
 }
 
 bool temperatureOutside(const UnitSettings &u, double value, double minC, double maxC)

@@ -35,6 +35,13 @@ constexpr double kNotAvailable = -9999;
 
 // A value with a fixed number of decimals ("12.3").
 QString fixed(double value, int decimals);
+// The caption value: "--" for an item that is not available.
+QString shown(double value, double notAvailable, int decimals);
+// A value the file holds as NaN or infinite becomes `fallback`, so that no
+// such value reaches the snapshot.
+double finiteOr(double value, double fallback);
+// A little-endian 32-bit float of a record.
+float f32(const char *p);
 
 // Whether a temperature in display units lies outside metric bounds.
 bool temperatureOutside(const UnitSettings &units, double value, double minC, double maxC);

@@ -10,30 +10,11 @@
 
 namespace auravox {
 
-namespace {
-
-float f32(const char *p)
-{
-    return qFromLittleEndian<float>(p);
-}
-
-// A value the file holds as NaN or infinite becomes `fallback`, so that no
-// such value reaches the snapshot.
-double finiteOr(double value, double fallback)
-{
-    return std::isfinite(value) ? value : fallback;
-}
-
-// The caption value: "--" for an item that is not available.
-QString shown(double value, double notAvailable, int decimals)
-{
-    return value == notAvailable ? QStringLiteral("--") : station::fixed(value, decimals);
-}
-
-} // namespace
-
+using station::f32;
+using station::finiteOr;
 using station::fixed;
 using station::kNotAvailable;
+using station::shown;
 
 double Ws23Record::stampToDays(quint32 seconds)
 {

@@ -18,28 +18,13 @@ constexpr double kSecondsPerDay = 86400;
 // 9999-12-31 in days since 1899-12-30.
 constexpr double kLastDay = 2958465;
 
-float f32(const char *p)
-{
-    return qFromLittleEndian<float>(p);
-}
-
-// A value the file holds as NaN or infinite becomes `fallback`, so that no
-// such value reaches the snapshot.
-double finiteOr(double value, double fallback)
-{
-    return std::isfinite(value) ? value : fallback;
-}
-
-// The caption value: "--" for an item that is not available.
-QString shown(double value, double notAvailable, int decimals)
-{
-    return value == notAvailable ? QStringLiteral("--") : station::fixed(value, decimals);
-}
-
 } // namespace
 
+using station::f32;
+using station::finiteOr;
 using station::fixed;
 using station::kNotAvailable;
+using station::shown;
 
 bool Ws28Record::isValidTime(double days)
 {

@@ -4,6 +4,7 @@
 #include "engine/WeatherPhrases.h"
 #include "stations/Ws23History.h"
 #include "support/QtPrinters.h"
+#include "support/StationFiles.h"
 #include "support/WavBuilder.h"
 
 #include <QFile>
@@ -20,33 +21,11 @@ using namespace auravox::test;
 
 namespace {
 
-struct Rec
-{
-    quint32 stamp = 3477367440u;
-    float pressure = 1010;
-    float wind = 2; // m/s
-    qint32 direction = 0;
-    float rain = 10;
-    float indoor = 21;
-    float outdoor = 12;
-    qint8 inHum = 50;
-    qint8 outHum = 70;
-};
+using Rec = Ws23Row;
 
 QByteArray encode(const Rec &r)
 {
-    QByteArray b(36, '\0');
-    char *p = b.data();
-    qToLittleEndian<quint32>(r.stamp, p + 4);
-    qToLittleEndian<float>(r.pressure, p + 8);
-    qToLittleEndian<float>(r.wind, p + 12);
-    qToLittleEndian<qint32>(r.direction, p + 16);
-    qToLittleEndian<float>(r.rain, p + 20);
-    qToLittleEndian<float>(r.indoor, p + 24);
-    qToLittleEndian<float>(r.outdoor, p + 28);
-    p[32] = static_cast<char>(r.inHum);
-    p[34] = static_cast<char>(r.outHum);
-    return b;
+    return r.bytes();
 }
 
 struct History

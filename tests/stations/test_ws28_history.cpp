@@ -4,6 +4,7 @@
 #include "engine/WeatherPhrases.h"
 #include "stations/Ws28History.h"
 #include "support/QtPrinters.h"
+#include "support/StationFiles.h"
 #include "support/WavBuilder.h"
 
 #include <QFile>
@@ -25,37 +26,11 @@ namespace {
 constexpr double kStart = 38459.854166666664; // 2005-04-17 20:30, as the station stores it
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-struct Rec
-{
-    double time = kStart;
-    float absolute = 990;
-    float relative = 1014;
-    float wind = 2; // m/s
-    qint32 direction = 0;
-    float gust = 4; // m/s
-    float rain = 0;
-    float indoor = 21;
-    float outdoor = 12;
-    float inHum = 45;
-    float outHum = 70;
-};
+using Rec = Ws28Row;
 
 QByteArray encode(const Rec &r)
 {
-    QByteArray b(56, '\0');
-    char *p = b.data();
-    qToLittleEndian<double>(r.time, p);
-    qToLittleEndian<float>(r.absolute, p + 8);
-    qToLittleEndian<float>(r.relative, p + 12);
-    qToLittleEndian<float>(r.wind, p + 16);
-    qToLittleEndian<qint32>(r.direction, p + 20);
-    qToLittleEndian<float>(r.gust, p + 24);
-    qToLittleEndian<float>(r.rain, p + 32);
-    qToLittleEndian<float>(r.indoor, p + 36);
-    qToLittleEndian<float>(r.outdoor, p + 40);
-    qToLittleEndian<float>(r.inHum, p + 44);
-    qToLittleEndian<float>(r.outHum, p + 48);
-    return b;
+    return r.bytes();
 }
 
 struct History

@@ -59,10 +59,10 @@ inline QByteArray ws23Series(qint64 count, int minutes = 10)
 // One WS-28xx record (56 bytes).
 struct Ws28Row
 {
-    double time = 45000.5; // days since 1899-12-30
-    float absolute = 990, relative = 1014, wind = 3;
-    qint32 direction = 4;
-    float gust = 5, rain = 0, indoor = 21, outdoor = 10, inHum = 45, outHum = 80;
+    double time = 38459.854166666664; // days since 1899-12-30: 2005-04-17 20:30 as a station stores it
+    float absolute = 990, relative = 1014, wind = 2; // m/s
+    qint32 direction = 0;
+    float gust = 4, rain = 0, indoor = 21, outdoor = 12, inHum = 45, outHum = 70;
 
     QByteArray bytes() const
     {

@@ -96,6 +96,31 @@ HistorySourceWindow::HistorySourceWindow(const Layout &layout, const SourceWindo
     connect(ButtonParcourir, &QPushButton::clicked, this, &HistorySourceWindow::ButtonParcourirClick);
 }
 
+QStringList HistorySourceWindow::creationCaptions(const QString &outdoor, const QString &pressure)
+{
+    return {QStringLiteral("Indoor T (\u00b0C) ="), outdoor,
+            pressure,                               QStringLiteral("Trend = "),
+            QStringLiteral("Wind (km/h) ="),        QStringLiteral("Gust (km/h) ="),
+            QStringLiteral("Direction ="),          QStringLiteral("Wind chill (\u00b0C) ="),
+            QStringLiteral("Rain/24h (mm) = "),     QStringLiteral("Humidity (%) =")};
+}
+
+QStringList HistorySourceWindow::unitBrowseCaptions(const QString &rainCaption) const
+{
+    const UnitSettings &u = *context().units;
+    const QString &tl = u.temperatureLabel;
+    return {QStringLiteral("Indoor T (\u00b0%1) = ").arg(tl),
+            QStringLiteral("Outdoor T (\u00b0%1) = ").arg(tl),
+            QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel),
+            QStringLiteral("Trend = "),
+            QStringLiteral("Wind (%1) = ").arg(u.windLabel),
+            QStringLiteral("Gust (%1) = ").arg(u.windLabel),
+            QStringLiteral("Direction (\u00b0) = "),
+            QString(), // the wind chill caption stays
+            rainCaption,
+            QStringLiteral("Humidity (%) = ")};
+}
+
 void HistorySourceWindow::addToPressureRow(QWidget *widget)
 {
     m_pressureRow->addWidget(widget);

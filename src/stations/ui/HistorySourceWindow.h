@@ -42,6 +42,9 @@ public:
     // Keys after the items: "…_METPERI=", "…_DAT=", then the window's own.
     void declareConfig(ConfigRegistry &registry, int section) override;
 
+    // The value captions at creation, in the order of WeatherItem.
+    static QStringList creationCaptions(const QString &outdoor, const QString &pressure);
+
     QSpinBox *pressureOffsetEdit() const { return SpinEditOffSetPression; }
     QSpinBox *trendThresholdEdit() const { return SpinEditSeuiltendance; }
 
@@ -54,6 +57,9 @@ protected:
     virtual bool successClearsError() const { return false; }
     // The captions Browse puts back.
     virtual QStringList browseCaptions() const = 0;
+    // The captions Browse puts back in the WS-28xx and Vantage Pro2 windows:
+    // in the current units, the wind chill left as it is.
+    QStringList unitBrowseCaptions(const QString &rainCaption) const;
     // Whether Browse resets the wind chill caption and mark.
     virtual bool browseResetsWindChill() const { return false; }
     // The text of Editdatemeteo for a record time.

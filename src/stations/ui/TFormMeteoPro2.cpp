@@ -22,11 +22,7 @@ HistorySourceWindow::Layout pro2Layout()
     l.pressureGroup = true;
     l.adjustLabel = QStringLiteral("Adjust");
     l.offsetUnitLabel = QStringLiteral("mbar");
-    l.captions = {QStringLiteral("Indoor T (\u00b0C) ="), QStringLiteral("Outdoor T (\u00b0C) ="),
-                  QStringLiteral("atm. P (mBar) ="),      QStringLiteral("Trend = "),
-                  QStringLiteral("Wind (km/h) ="),        QStringLiteral("Gust (km/h) ="),
-                  QStringLiteral("Direction ="),          QStringLiteral("Wind chill (\u00b0C) ="),
-                  QStringLiteral("Rain/24h (mm) = "),     QStringLiteral("Humidity (%) =")};
+    l.captions = HistorySourceWindow::creationCaptions(QStringLiteral("Outdoor T (\u00b0C) ="), QStringLiteral("atm. P (mBar) ="));
     return l;
 }
 } // namespace
@@ -67,18 +63,7 @@ QString TFormMeteoPro2::recordTimeText(double days) const
 
 QStringList TFormMeteoPro2::browseCaptions() const
 {
-    const UnitSettings &u = *context().units;
-    const QString tl = u.temperatureLabel;
-    return {QStringLiteral("Indoor T (\u00b0%1) = ").arg(tl),
-            QStringLiteral("Outdoor T (\u00b0%1) = ").arg(tl),
-            QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel),
-            QStringLiteral("Trend = "),
-            QStringLiteral("Wind (%1) = ").arg(u.windLabel),
-            QStringLiteral("Gust (%1) = ").arg(u.windLabel),
-            QStringLiteral("Direction (\u00b0) = "),
-            QString(), // the wind chill caption stays
-            QStringLiteral("Rain/24h (%1) =").arg(u.rainLabel),
-            QStringLiteral("Humidity (%) = ")};
+    return unitBrowseCaptions(QStringLiteral("Rain/24h (%1) =").arg(context().units->rainLabel));
 }
 
 void TFormMeteoPro2::declareOwnKeys(ConfigRegistry &registry, int section)

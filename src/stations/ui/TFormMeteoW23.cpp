@@ -17,11 +17,7 @@ HistorySourceWindow::Layout ws23Layout()
     l.trendMax = 9;
     l.adjustLabel = QStringLiteral("Pressure adjust");
     l.offsetUnitLabel = QStringLiteral("mBar");
-    l.captions = {QStringLiteral("Indoor T (\u00b0C) ="), QStringLiteral("Outdoor T (\u00b0C) ="),
-                  QStringLiteral("atm. P (mBar) ="),      QStringLiteral("Trend = "),
-                  QStringLiteral("Wind (km/h) ="),        QStringLiteral("Gust (km/h) ="),
-                  QStringLiteral("Direction ="),          QStringLiteral("Wind chill (\u00b0C) ="),
-                  QStringLiteral("Rain/24h (mm) = "),     QStringLiteral("Humidity (%) =")};
+    l.captions = HistorySourceWindow::creationCaptions(QStringLiteral("Outdoor T (\u00b0C) ="), QStringLiteral("atm. P (mBar) ="));
     return l;
 }
 } // namespace
