@@ -46,10 +46,42 @@ QString statusText(int status, const QString &reason)
                             : QStringLiteral("HTTP %1 %2").arg(status).arg(reason);
 }
 
-bool isRedirectError(QNetworkReply::NetworkError error)
+// Errors that only restate the server's status; the others (connection, TLS,
+// redirect, protocol) say more than the status of the last response.
+bool isStatusError(QNetworkReply::NetworkError error)
 {
-    return error == QNetworkReply::TooManyRedirectsError
-        || error == QNetworkReply::InsecureRedirectError;
+    return error == QNetworkReply::NoError
+        || (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+
+bool isSuccess(int status)
+{
+    return status >= 200 && status < 300;
+}
+
+bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty();
+}
+
+QNetworkRequest pageRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setRawHeader("Cache-Control", "no-cache");
+    request.setRawHeader("Pragma", "no-cache");
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Auravox/" AURAVOX_VERSION));
+    return request;
 }
 
 } // namespace
@@ -76,15 +108,19 @@ QNetworkAccessManager &downloadNetwork()
         auto *network = new QNetworkAccessManager(QCoreApplication::instance());
         network->setCookieJar(new SharedCookieJar); // the manager takes it over
         network->setProxyFactory(new DownloadProxyFactory); // likewise
-        network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
         g_network = network;
+        // Gone before the application object is: the manager's own thread
+        // still needs it while it shuts its (TLS) connections down.
+        qAddPostRoutine([] { delete g_network.data(); });
     }
     return *g_network;
 }
 
 SharedCookieJar &downloadCookies()
 {
-    return *static_cast<SharedCookieJar *>(downloadNetwork().cookieJar());
+    auto *jar = qobject_cast<SharedCookieJar *>(downloadNetwork().cookieJar());
+    Q_ASSERT(jar); // nobody may replace it
+    return *jar;
 }
 
 DownloadLimits downloadLimits()
@@ -112,9 +148,7 @@ DownloadResult DownloadFile(const QString &url, const QString &destination)
         return fail(QStringLiteral("downloads run on the main thread only"));
 
     const QUrl address(url.trimmed(), QUrl::TolerantMode);
-    const QString scheme = address.scheme();
-    if (!address.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        || address.host().isEmpty())
+    if (!isWebAddress(address))
         return fail(QStringLiteral("not an http or https address: \"%1\"").arg(url));
     if (destination.isEmpty())
         return fail(QStringLiteral("no destination file"));
@@ -128,23 +162,15 @@ DownloadResult DownloadFile(const QString &url, const QString &destination)
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("can't write %1: %2").arg(destination, file.errorString()));
 
-    QNetworkRequest request(address);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(qMax(0, limits.maxRedirects));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setRawHeader("Cache-Control", "no-cache");
-    request.setRawHeader("Pragma", "no-cache");
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Auravox/" AURAVOX_VERSION));
-
-    QNetworkReply *reply = downloadNetwork().get(request);
-
-    // Every connection below has `loop` as its context, so none outlives this
-    // call, whatever the nesting.
-    QEventLoop loop;
+    QEventLoop loop;          // context of every connection below, so none outlives the call
+    QTimer timeLimit;         // over the whole chain of redirects
+    QNetworkReply *reply = nullptr;
     QString stopReason;
     qint64 written = 0;
 
+    auto statusOf = [](QNetworkReply *r) {
+        return r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    };
     auto stop = [&](const QString &why) {
         if (!stopReason.isEmpty())
             return;
@@ -155,7 +181,8 @@ DownloadResult DownloadFile(const QString &url, const QString &destination)
         stop(QStringLiteral("the page is larger than %1 bytes").arg(limits.maxBytes));
     };
     auto take = [&] {
-        if (!stopReason.isEmpty())
+        // Only the page counts, not the body of a redirect or an error page.
+        if (!stopReason.isEmpty() || !isSuccess(statusOf(reply)))
             return;
         const QByteArray chunk = reply->readAll();
         if (chunk.isEmpty())
@@ -167,39 +194,67 @@ DownloadResult DownloadFile(const QString &url, const QString &destination)
         written += chunk.size();
     };
 
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
-        // A declared length over the limit ends the transfer before the body.
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (status >= 200 && status < 300 && length.isValid() && length.toLongLong() > limits.maxBytes)
-            tooLarge();
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-
-    QTimer timeLimit;
     timeLimit.setSingleShot(true);
     QObject::connect(&timeLimit, &QTimer::timeout, &loop, [&] {
         stop(QStringLiteral("no complete answer within %1 ms").arg(limits.totalTimeMs));
     });
     timeLimit.start(qMax(0, limits.totalTimeMs));
 
-    if (!reply->isFinished())
-        loop.exec();
-    timeLimit.stop();
-    take(); // whatever came with the end of the reply
+    // Redirects are followed here rather than by Qt, whose own following can
+    // send a request of the chain twice.
+    QUrl current = address;
+    int redirects = 0;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QString errorString;
+    QString reason;
+    for (;;) {
+        reply = downloadNetwork().get(pageRequest(current));
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+            // A declared length over the limit ends the transfer before the body.
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (isSuccess(statusOf(reply)) && length.isValid() && length.toLongLong() > limits.maxBytes)
+                tooLarge();
+        });
+        QObject::connect(reply, &QNetworkReply::readyRead, &loop, take);
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        take(); // whatever came with the end of the reply
 
-    result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QNetworkReply::NetworkError error = reply->error();
-    const QString errorString = reply->errorString();
-    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    reply->disconnect(&loop);
-    reply->deleteLater();
+        result.httpStatus = statusOf(reply);
+        error = reply->error();
+        errorString = reply->errorString();
+        reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        const QByteArray location = reply->rawHeader("Location");
+        reply->disconnect(&loop);
+        reply->deleteLater();
+
+        if (!stopReason.isEmpty() || error != QNetworkReply::NoError || !isRedirect(result.httpStatus)
+            || location.isEmpty())
+            break;
+        if (++redirects > limits.maxRedirects) {
+            stopReason = QStringLiteral("more than %1 redirects").arg(limits.maxRedirects);
+            break;
+        }
+        const QUrl next = current.resolved(QUrl(QString::fromUtf8(location), QUrl::TolerantMode));
+        if (!isWebAddress(next)) {
+            stopReason = QStringLiteral("redirected to \"%1\", not an http or https address")
+                             .arg(QString::fromUtf8(location));
+            break;
+        }
+        // A secure page may not hand us on to an unprotected one.
+        if (current.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http")) {
+            stopReason = QStringLiteral("refused redirect from https to http (%1)").arg(next.toString());
+            break;
+        }
+        current = next;
+    }
+    timeLimit.stop();
 
     if (!stopReason.isEmpty())
         return fail(stopReason);
     const int status = result.httpStatus;
-    if (error == QNetworkReply::NoError && status >= 200 && status < 300) {
+    if (error == QNetworkReply::NoError && isSuccess(status)) {
         if (!file.commit())
             return fail(QStringLiteral("can't write %1: %2").arg(destination, file.errorString()));
         result.ok = true;
@@ -207,7 +262,7 @@ DownloadResult DownloadFile(const QString &url, const QString &destination)
         return result;
     }
     file.cancelWriting();
-    if (status != 0 && !isRedirectError(error))
+    if (status != 0 && isStatusError(error))
         return fail(statusText(status, reason));
     return fail(errorString.isEmpty() ? QStringLiteral("download failed") : errorString);
 }

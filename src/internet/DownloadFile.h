@@ -19,9 +19,11 @@ namespace auravox {
 //   its audio, and every other timer go on during a transfer. The callers'
 //   own re-entry guards (busy flags) still apply; the routine itself copes
 //   with a second call made from inside the wait (see below).
-// - Only http and https addresses are fetched. Redirects are followed like a
-//   browser does for a GET, up to DownloadLimits::maxRedirects, except that an
-//   https page may not send us on to plain http (Qt's NoLessSafe policy).
+// - Only http and https addresses are fetched. A redirect (301, 302, 303, 307
+//   or 308 with a Location, relative or absolute) is followed with a GET, as a
+//   browser does, at most DownloadLimits::maxRedirects times in a chain. A
+//   redirect from https to plain http is refused: a secure page never hands
+//   the download on to an unprotected one.
 // - Success: the final response had a 2xx status and its whole body is now the
 //   destination file, byte for byte as the server sent it (after undoing any
 //   transfer compression). An empty body gives an empty file.
@@ -30,9 +32,11 @@ namespace auravox {
 //   that can't be written. The result is false with a readable reason, and
 //   the destination is exactly as it was before the call (still missing if it
 //   was missing): the body goes to a temporary file beside the destination
-//   that replaces it only once the page is complete. The METAR and APRS fetches
-//   delete their cache file before downloading and the release check deletes
-//   its copy after a failure, so for them a failure always leaves no file.
+//   that replaces it only once the page is complete. The callers want no file
+//   at all after a failed download (the old cache must not pass for a fresh
+//   page), so each removes the destination before calling: the METAR Enter
+//   action and FetchAprs delete their cache file first, and the release check
+//   deletes "versions.txt" after a failure.
 // - A second call made while one waits (a timer of another window firing
 //   during the transfer) runs its own transfer to completion inside the first
 //   one's wait; the first one then finishes normally, or fails on its own time
@@ -65,8 +69,8 @@ struct DownloadLimits
 DownloadLimits downloadLimits();
 void setDownloadLimits(const DownloadLimits &limits);
 
-// The process-wide cookie jar of the downloads. The APRS login browser syncs
-// its profile's cookie store with it (the store's cookieAdded/cookieRemoved
+// The process-wide cookie jar of the downloads. The APRS login browser keeps
+// its profile's cookie store in step with it (the store's cookieAdded/cookieRemoved
 // into insertCookie/deleteCookie, and the signals below back into the store),
 // so a page fetched after the login in the browser is the logged-in page.
 class SharedCookieJar : public QNetworkCookieJar
@@ -90,10 +94,10 @@ signals:
     void cookieRemoved(const QNetworkCookie &cookie);
 };
 
-// The network access manager every download uses, created on first use as a
-// child of the application object (so one must exist) in the thread of the
-// first call. Its cookie jar is a SharedCookieJar; its proxy is the system's
-// (http_proxy, no_proxy), never for loopback addresses.
+// The network access manager every download uses, created on first use on the
+// main thread (an application object must exist) and deleted just before the
+// application object. Its cookie jar is a SharedCookieJar; its proxy is the system's
+// (http_proxy, no_proxy), never for loopback addresses. Replace neither.
 QNetworkAccessManager &downloadNetwork();
 SharedCookieJar &downloadCookies();
 

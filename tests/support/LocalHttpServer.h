@@ -10,7 +10,9 @@
 #include <QTcpServer>
 
 #include <functional>
+#include <memory>
 
+class QSslCertificate;
 class QTcpSocket;
 
 namespace auravox::test {
@@ -22,6 +24,7 @@ struct HttpRequest
     QByteArray target; // path and query, as sent ("/page?icao=LFPG")
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    int connection = 0; // which connection carried it: 1 for the first one, and so on
 
     QByteArray path() const;                           // target without the query
     QByteArray header(const QByteArray &name) const;   // first value, name in any case; empty if none
@@ -74,8 +77,12 @@ public:
 
     // Listens on a free port; false when it can't.
     bool start();
+    // The same over TLS, with a self-signed certificate for 127.0.0.1 and
+    // localhost (tlsCertificate()) that a client has to be told to trust.
+    bool startTls();
+    static QSslCertificate tlsCertificate();
     quint16 port() const;
-    // "http://127.0.0.1:<port>" + path.
+    // "http://127.0.0.1:<port>" + path, or https after startTls().
     QString url(const QString &path) const;
 
     // Routes match the path without the query. A later route for the same path
@@ -103,7 +110,10 @@ private:
     void sendNextChunk(Connection *connection);
     void finishResponse(Connection *connection, bool closing);
 
-    QTcpServer m_server;
+    bool listen(std::unique_ptr<QTcpServer> server);
+
+    std::unique_ptr<QTcpServer> m_server;
+    bool m_tls = false;
     QHash<QByteArray, Handler> m_routes;
     QList<HttpRequest> m_requests;
     QList<Connection *> m_connections;
