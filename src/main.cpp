@@ -56,6 +56,13 @@ int main(int argc, char **argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+#ifdef AURAVOX_HAVE_WEBENGINE
+    // The APRS login page: WebEngine wants shared GL contexts before the
+    // application exists, and no sandbox when run as root (a repeater box).
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
     QApplication app(argc, argv);
     // Hidden option for demonstrations and tests: a simulated Monitor II
     // station answers on every port (as does AURAVOX_MONITOR_SIMULATOR=1).
@@ -84,6 +91,7 @@ int main(int argc, char **argv)
     deps.main.prompts = &prompts;
     deps.main.programPath = QApplication::applicationFilePath();
     deps.serialLines = &serialLines;
+    deps.publicFolder = WorkingFolder::publicWeatherFolder();
 
     AppWindows windows(deps);
     TForm1 &form1 = windows.form1();

@@ -29,6 +29,20 @@ QString choose(const QString &executableFolder)
     return QDir(folder).absolutePath();
 }
 
+QString publicWeatherFolder()
+{
+    QString folder = qEnvironmentVariable("AURAVOX_PUBLIC_DIR");
+    if (folder.isEmpty()) {
+        QString share = QStandardPaths::writableLocation(QStandardPaths::PublicShareLocation);
+        if (share.isEmpty())
+            share = QDir::homePath() + QStringLiteral("/Public");
+        folder = share + QStringLiteral("/weather");
+    }
+    if (!QDir().mkpath(folder))
+        return QString();
+    return QDir(folder).absolutePath();
+}
+
 bool seedHelloFile(const QString &folder)
 {
     const QString path = QDir(folder).filePath(QStringLiteral("kuckoo.wav"));

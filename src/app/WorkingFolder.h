@@ -20,4 +20,11 @@ bool seedHelloFile(const QString &folder);
 // older than the one built into the program.
 bool seedHelpPage(const QString &folder);
 
+// The folder where the METAR and APRS windows also leave their summary files
+// for other programs: $AURAVOX_PUBLIC_DIR when set, else the desktop's public
+// share folder (XDG_PUBLICSHARE_DIR, usually ~/Public) + "/weather". Created
+// when missing; empty when it can't be, and the files then go only to the
+// working folder.
+QString publicWeatherFolder();
+
 } // namespace auravox::WorkingFolder

@@ -22,6 +22,8 @@ public:
     // Opens a document (the help page) with the desktop's viewer; false when
     // nothing could open it.
     virtual bool openDocument(const QString &path) = 0;
+    // Opens a web address in the desktop's browser; false when nothing could.
+    virtual bool openAddress(const QString &url) = 0;
 };
 
 } // namespace auravox

@@ -29,6 +29,8 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
     deps.main.useTray = false;
     deps.serialLines = &m_serial;
     deps.monitorStation = &m_station;
+    QDir().mkpath(m_dir.path() + QStringLiteral("/public"));
+    deps.publicFolder = m_dir.path() + QStringLiteral("/public");
     m_windows = std::make_unique<AppWindows>(deps);
     if (load)
         this->load();

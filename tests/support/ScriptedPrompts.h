@@ -26,7 +26,14 @@ public:
         return true;
     }
 
+    bool openAddress(const QString &url) override
+    {
+        addresses << url;
+        return true;
+    }
+
     QStringList documents;
+    QStringList addresses;
     int beeps = 0;
     int fileDialogs = 0;
     QStringList messages;

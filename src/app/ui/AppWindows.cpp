@@ -29,6 +29,10 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_sourceContext.prompts = deps.main.prompts;
     Clock *clock = deps.main.clock;
     m_sourceContext.today = [clock] { return clock->now().date(); };
+    m_sourceContext.now = [clock] { return clock->now(); };
+    m_sourceContext.publicFolder = deps.publicFolder;
+    m_sourceContext.loadingConfiguration = [this] { return m_form1->loadingConfiguration(); };
+    m_sourceContext.showHelp = [this] { m_form1->MenuAideClick(); };
 
     MonitorStation *station = deps.monitorStation;
     if (!station) {
@@ -54,10 +58,18 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_formChoixMeteo->setMainWindow(m_form1.get(), startsMinimized);
     m_formMeteoW23 = std::make_unique<TFormMeteoW23>(m_sourceContext);
     m_formMeteoW28 = std::make_unique<TFormMeteoW28>(m_sourceContext);
+    m_formMeteoAPRS = std::make_unique<TFormMeteoAPRS>(m_sourceContext);
     m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(m_sourceContext);
     m_formMyUnits = std::make_unique<TFormMyUnits>(m_units);
+    m_formFavAPRS = std::make_unique<TFormFav>(QStringLiteral("APRS Favourites"), QStringLiteral("APRS_FAV"),
+                                               *m_formMeteoAPRS);
+    m_formMeteoAPRS->setFavourites(m_formFavAPRS.get());
     m_formMyUnits->setRefreshActiveSource([this] { m_formChoixMeteo->refreshActiveSource(); });
     m_formCOM = std::make_unique<TFormCOM>(m_serial, *deps.main.prompts, *m_form1);
+    m_formMeteoMETAR = std::make_unique<TFormMeteoMETAR>(m_sourceContext);
+    m_formFavMETAR = std::make_unique<TFormFav>(QStringLiteral("METAR Favourites"), QStringLiteral("METAR_FAV"),
+                                                *m_formMeteoMETAR);
+    m_formMeteoMETAR->setFavourites(m_formFavMETAR.get());
 
     m_form1->setComWindow(m_formCOM.get());
     m_form1->setWindowAction(TForm1::Window::Units, [this] {
@@ -102,6 +114,10 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     addSourceWindow(m_formMeteo.get(), ConfigSection::MonitorII);
     addSourceWindow(m_formMeteoW23.get(), ConfigSection::Ws23);
     addSourceWindow(m_formMeteoW28.get(), ConfigSection::Ws28);
+    addSourceWindow(m_formMeteoAPRS.get(), ConfigSection::Aprs);
+    m_formFavAPRS->declareConfig(m_config, ConfigSection::Aprs, 230);
+    addSourceWindow(m_formMeteoMETAR.get(), ConfigSection::Metar);
+    m_formFavMETAR->declareConfig(m_config, ConfigSection::Metar, 230);
     addSourceWindow(m_formMeteoPro2.get(), ConfigSection::Pro2);
     m_form1->setLinks(&m_links);
     m_form1->setWindowAction(TForm1::Window::MonitorStartup, [this] { m_formMeteo->startUp(); });
@@ -179,8 +195,12 @@ AppWindows::~AppWindows()
     m_form1->setWeather(nullptr);
     m_form1->setLinks(nullptr);
     m_form1->setTopOfHourAction({});
+    m_formFavMETAR.reset();
+    m_formMeteoMETAR.reset();
     m_formCOM.reset();
+    m_formFavAPRS.reset();
     m_formMeteoPro2.reset();
+    m_formMeteoAPRS.reset();
     m_formMeteoW28.reset();
     m_formMeteoW23.reset();
     m_formMyUnits.reset();

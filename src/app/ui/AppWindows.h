@@ -7,6 +7,8 @@
 #include "app/ui/TForm1.h"
 #include "links/SerialPortControl.h"
 #include "links/ui/TFormCOM.h"
+#include "internet/ui/TFormMeteoAPRS.h"
+#include "internet/ui/TFormMeteoMETAR.h"
 #include "stations/MonitorStation.h"
 #include "stations/ui/TFormChoixMeteo.h"
 #include "stations/ui/TFormMeteo.h"
@@ -29,6 +31,8 @@ struct AppDeps
     // The Monitor II station library; the program's own (the serial driver,
     // or its simulator) when not given.
     MonitorStation *monitorStation = nullptr;
+    // Where the Internet sources also leave their summary files (empty: nowhere).
+    QString publicFolder;
 };
 
 // Every window of the program, created at start in their order and kept for
@@ -47,6 +51,10 @@ public:
     TFormMeteoW23 &formMeteoW23() { return *m_formMeteoW23; }
     TFormMeteoW28 &formMeteoW28() { return *m_formMeteoW28; }
     TFormMeteoPro2 &formMeteoPro2() { return *m_formMeteoPro2; }
+    TFormMeteoAPRS &formMeteoAPRS() { return *m_formMeteoAPRS; }
+    TFormMeteoMETAR &formMeteoMETAR() { return *m_formMeteoMETAR; }
+    TFormFav &formFavAPRS() { return *m_formFavAPRS; }
+    TFormFav &formFavMETAR() { return *m_formFavMETAR; }
     // What every source window needs from the program.
     const SourceWindowContext &sourceContext() const { return m_sourceContext; }
     // Joins a source window: the choice window uses it and its item keys go
@@ -87,7 +95,11 @@ private:
     std::unique_ptr<TFormChoixMeteo> m_formChoixMeteo;
     std::unique_ptr<TFormMeteoW23> m_formMeteoW23;
     std::unique_ptr<TFormMeteoW28> m_formMeteoW28;
+    std::unique_ptr<TFormMeteoAPRS> m_formMeteoAPRS;
     std::unique_ptr<TFormMeteoPro2> m_formMeteoPro2;
+    std::unique_ptr<TFormFav> m_formFavAPRS;
+    std::unique_ptr<TFormMeteoMETAR> m_formMeteoMETAR;
+    std::unique_ptr<TFormFav> m_formFavMETAR;
     std::unique_ptr<TFormMyUnits> m_formMyUnits;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TFormCOM> m_formCOM;

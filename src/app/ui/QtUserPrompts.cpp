@@ -50,3 +50,12 @@ bool QtUserPrompts::openDocument(const QString &path)
 }
 
 } // namespace auravox
+
+namespace auravox {
+
+bool QtUserPrompts::openAddress(const QString &url)
+{
+    return QDesktopServices::openUrl(QUrl(url));
+}
+
+} // namespace auravox

@@ -17,6 +17,7 @@ public:
     void message(const QString &text) override;
     QString openFileName(const QString &filter, const QString &defaultSuffix, const QString &startPath) override;
     bool openDocument(const QString &path) override;
+    bool openAddress(const QString &url) override;
 
     // "Fichiers son *.wav|*.wav" -> "Fichiers son *.wav (*.wav)".
     static QString toQtFilter(const QString &filter);

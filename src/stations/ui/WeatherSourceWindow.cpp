@@ -64,7 +64,9 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
         fileRow->addWidget(ButtonParcourir);
         root->addLayout(fileRow);
         auto *dateRow = new QHBoxLayout;
-        dateRow->addWidget(new QLabel(QStringLiteral("Date :"), this));
+        auto *dateLabel = new QLabel(QStringLiteral("Date :"), this);
+        dateLabel->setObjectName(QStringLiteral("LabelDate"));
+        dateRow->addWidget(dateLabel);
         Editdatemeteo = new QLineEdit(this);
         Editdatemeteo->setObjectName(QStringLiteral("Editdatemeteo"));
         Editdatemeteo->setReadOnly(true);
@@ -102,7 +104,7 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
     refreshRow->addStretch(1);
     refreshRow->addWidget(ButtonRafraichir);
     root->addLayout(refreshRow);
-    connect(ButtonRafraichir, &QPushButton::clicked, this, &WeatherSourceWindow::ButtonRafraichirClick);
+    connect(ButtonRafraichir, &QPushButton::clicked, this, [this] { ButtonRafraichirClick(); });
     // A new period applies at once, not only at the next Refresh.
     connect(SpinEditRafraichir, &QSpinBox::valueChanged, this,
             [this](int minutes) { TimerMeteo->setInterval(minutes * 60000); });

@@ -4,6 +4,7 @@
 #include "stations/Weather.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QRect>
 #include <QWidget>
 
@@ -35,6 +36,14 @@ struct SourceWindowContext
     UserPrompts *prompts = nullptr;
     // The program clock's date (the Vantage Pro2 current-month search).
     std::function<QDate()> today;
+    // The program clock's local date and time (the Internet reports' times).
+    std::function<QDateTime()> now;
+    // Where the Internet sources also leave their summary files; empty for none.
+    QString publicFolder;
+    // The configuration file is being applied.
+    std::function<bool()> loadingConfiguration;
+    // The main window's help item.
+    std::function<void()> showHelp;
 };
 
 // The common part of the six weather source windows: the refresh timer and
@@ -64,7 +73,7 @@ public:
     // Closes the history file, for the file readers.
     virtual void closeDataFile() {}
 
-    void ButtonRafraichirClick();
+    virtual void ButtonRafraichirClick();
     void TimerMeteoTimer();
 
     // A reading's date and time in the system's format (days since 1899-12-30).
