@@ -130,8 +130,11 @@ void InternetSourceWindow::tell(const QString &text)
 
 void InternetSourceWindow::selectSource(bool showWindow)
 {
-    // One refresh: for an address the cycle downloads the page first.
-    ButtonRafraichirClick();
+    // One reading now: for an address the cycle downloads the page first.
+    if (m_favourites)
+        m_favourites->hide();
+    TimerMeteo->setInterval(SpinEditRafraichir->value() * 60000);
+    TimerMeteoTimer();
     if (showWindow)
         show();
 }
