@@ -3,6 +3,7 @@
 
 #include "app/Autostart.h"
 #include "common/TextFile.h"
+#include "engine/VolumeControl.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
@@ -81,6 +82,8 @@ TEST(Configuration, EveryKeySurvivesLoadAndSave)
     MainWindowHarness h(kStart, false, nullptr, s.dir.path());
     h.serial().ports << QStringLiteral("COM2");
     h.windows().serialPort().discoverPorts();
+    // The device's volume is what the file says: the load reads it back.
+    h.wave().setVolume(1, Volume::forPosition(3, 20));
     h.load();
     // A few of the states the file drove, as the user sees them.
     EXPECT_TRUE(h.find<QAction>("Menu16secteurs")->isChecked());
@@ -159,7 +162,7 @@ TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)
     EXPECT_TRUE(h.form().isMinimized());
     EXPECT_EQ(readFile(s.ini()), ini) << "the load's own minimize saves nothing";
     QTest::mouseClick(h.find<QPushButton>("Button2"), Qt::LeftButton);
-    EXPECT_TRUE(readFile(s.ini()).contains("REDUCE=Y\r\nUNITTC=Y")) << "'-' saves";
+    EXPECT_TRUE(readFile(s.ini()).contains("REDUCE=Y\r\nBALANCE=0\r\nVOLUME=0\r\nMAXVOLUME=70\r\nUNITTC=Y")) << "'-' saves";
     // Unchecking restores and saves nothing.
     const QByteArray saved = readFile(s.ini());
     QTest::mouseClick(h.find<QCheckBox>("CheckBoxReduire"), Qt::LeftButton, {}, QPoint(4, 5));

@@ -154,7 +154,9 @@ TEST(MetarWindow, AnnouncementPlaysOnWhileAServerNeverAnswers)
     QuickDownloads quick;
     MainWindowHarness h(kStart);
     Web web;
-    web.server.route("/ogimet/silent", HttpResponse{.neverAnswer = true});
+    HttpResponse silent;
+    silent.neverAnswer = true;
+    web.server.route("/ogimet/silent", silent);
     TFormMeteoMETAR &w = h.windows().formMeteoMETAR();
     w.setEntryText(web.metar("/ogimet/silent"));
     const QStringList normal = announce(h);

@@ -6,6 +6,7 @@
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
 #include "common/TextFile.h"
+#include "engine/VolumeControl.h"
 #include "platform/UserPrompts.h"
 #include "platform/WaveOutput.h"
 
@@ -14,19 +15,27 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace auravox {
 
@@ -67,6 +76,7 @@ TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     resize(343, 456);
     move(4, 101);
+    m_waveOutput = deps.waveOutput;
     buildControls();
     buildMenus();
     buildTray();
@@ -158,8 +168,79 @@ void TForm1::setPlayEnabled(bool enabled)
     Button1->setEnabled(enabled);
 }
 
-void TForm1::setSoundCardOkEnabled(bool)
+void TForm1::setSoundCardOkEnabled(bool enabled)
 {
+    BitBtnOKCarteSon->setEnabled(enabled);
+}
+
+// ---- sound card and volume
+
+void TForm1::MenuCarteSonClick()
+{
+    BitBtnOKCarteSon->setEnabled(!m_machine.busy());
+    PanelCarteSon->show();
+    ComboBoxChoixOut->clear();
+    bool failed = false;
+    const int count = m_waveOutput->deviceCount();
+    for (int device = 0; device < count; ++device) {
+        bool ok = false;
+        const QString name = m_waveOutput->deviceName(device, &ok);
+        if (!ok) {
+            failed = true;
+            break;
+        }
+        ComboBoxChoixOut->addItem(name.left(32));
+    }
+    const int selected = m_player.selectedDevice();
+    if (failed) {
+        ComboBoxChoixOut->setCurrentIndex(-1);
+        ComboBoxChoixOut->setEditText(QStringLiteral("Playback outputs error"));
+    } else if (RadioButtonCarteMoi->isChecked() && selected >= 0 && selected < ComboBoxChoixOut->count()) {
+        ComboBoxChoixOut->setCurrentIndex(selected);
+    } else {
+        ComboBoxChoixOut->setCurrentIndex(-1);
+        ComboBoxChoixOut->setEditText(QString());
+    }
+}
+
+void TForm1::BitBtnOKCarteSonClick()
+{
+    if (RadioButtonCarteMoi->isChecked() && ComboBoxChoixOut->currentText().isEmpty()) {
+        m_prompts.beep();
+        return;
+    }
+    // Applies from the next clip on.
+    m_player.setSelectedDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
+                                                                : ComboBoxChoixOut->currentIndex());
+    PanelCarteSon->hide();
+}
+
+void TForm1::TrackBarVolumeChange()
+{
+    m_sliderMoving = true;
+    m_waveOutput->setVolume(m_player.selectedDevice(), Volume::forPosition(TrackBarVolume->value(), m_balance));
+    QCoreApplication::processEvents();
+    m_sliderMoving = false;
+}
+
+void TForm1::readVolumeBack()
+{
+    if (m_sliderMoving)
+        return;
+    const Volume::ReadBack r = Volume::readBack(m_waveOutput->volume(m_player.selectedDevice()), m_balance);
+    m_balance = r.balance;
+    TrackBarVolume->setValue(r.position); // a change writes the level back in the slider's steps
+}
+
+void TForm1::Panel1MouseDown(Qt::MouseButton button, const QPoint &pos)
+{
+    const QRect gauge = Gauge1->geometry();
+    if (pos.x() <= gauge.right() || pos.y() <= gauge.top())
+        return;
+    if (button == Qt::LeftButton)
+        Gauge1->setValue(std::min(100, Gauge1->value() + 10));
+    else if (button == Qt::RightButton)
+        Gauge1->setValue(std::max(0, Gauge1->value() - 10));
 }
 
 void TForm1::showLed(bool on)
@@ -229,6 +310,7 @@ void TForm1::TimerSecondeTimer()
 {
     if (m_startupPending)
         LoadConfiguration();
+    readVolumeBack();
 
     const QDateTime now = m_clock.now();
     EditTime->setText(timeText(now));
@@ -470,6 +552,10 @@ void TForm1::ImageZorbelClick()
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Panel1 && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        Panel1MouseDown(press->button(), press->position().toPoint());
+    }
     if ((watched == ImageZorbel || watched == ImageZorbelOff) && event->type() == QEvent::MouseButtonRelease)
         ImageZorbelClick();
     return QMainWindow::eventFilter(watched, event);

@@ -18,6 +18,10 @@
 class QAction;
 class QActionGroup;
 class QCheckBox;
+class QComboBox;
+class QProgressBar;
+class QRadioButton;
+class QSlider;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -102,6 +106,14 @@ public:
     void MenuUnitsClick();
     void MenuCOMClick();
     void MenuRecordClick();
+    // The sound card panel and the volume.
+    void MenuCarteSonClick();
+    void BitBtnOKCarteSonClick();
+    void TrackBarVolumeChange();
+    void Panel1MouseDown(Qt::MouseButton button, const QPoint &pos);
+    // Reads the device volume back into the slider and the balance.
+    void readVolumeBack();
+    int balance() const { return m_balance; }
     void menuSaveConfigClick();
 
     // Runs once, on the first tick; applies "auravox.ini" when it existed at start.
@@ -249,6 +261,9 @@ private:
 
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;
+    WaveOutput *m_waveOutput = nullptr;
+    int m_balance = 0;
+    bool m_sliderMoving = false;
     bool m_iniExistedAtStart = false;
     bool m_logExistedAtStart = false;
     bool m_reduceAtLoad = false;
@@ -270,6 +285,14 @@ private:
     QLabel *ImageLedOFF = nullptr;
     QLabel *LabelCOM = nullptr;
     QGroupBox *PanelConfig = nullptr;
+    QGroupBox *Panel1 = nullptr;
+    QSlider *TrackBarVolume = nullptr;
+    QProgressBar *Gauge1 = nullptr;
+    QGroupBox *PanelCarteSon = nullptr;
+    QRadioButton *RadioButtonCarteWin = nullptr;
+    QRadioButton *RadioButtonCarteMoi = nullptr;
+    QComboBox *ComboBoxChoixOut = nullptr;
+    QPushButton *BitBtnOKCarteSon = nullptr;
     QCheckBox *CheckBoxEntete = nullptr;
     QSpinBox *SpinEditPause = nullptr;
     QCheckBox *CheckBoxZorbel = nullptr;

@@ -10,8 +10,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
+
+#include <algorithm>
+#include <functional>
 
 // The main window's keys of "auravox.ini", the load on the first tick and the save.
 
@@ -162,6 +168,36 @@ void TForm1::declareConfig(ConfigRegistry &r)
                 m_reduceAtLoad = false; // no click action runs: nothing would clear it
             CheckBoxReduire->setChecked(true);
         }));
+    auto intKey = [&](int section, int position, const char *name, std::function<int()> get,
+                      std::function<void(int)> set) {
+        const QString prefix = QLatin1String(name);
+        r.add(key(
+            section, position, name, [prefix, get]() { return CS{prefix + QString::number(get())}; },
+            [set](const QString &v) {
+                int n;
+                if (ConfigRegistry::parseInt(v, &n))
+                    set(n);
+            }));
+    };
+    intKey(A, 210, "BALANCE=", [this] { return m_balance; }, [this](int n) { m_balance = std::clamp(n, -100, 100); });
+    intKey(A, 220, "VOLUME=", [this] { return TrackBarVolume->value(); },
+           [this](int n) { TrackBarVolume->setValue(n); }); // brought into 0..10 by the slider
+    intKey(A, 230, "MAXVOLUME=", [this] { return Gauge1->value(); },
+           [this](int n) { Gauge1->setValue(std::clamp(n, 0, 100)); });
+    r.add(key(
+        ConfigSection::Sound, 10, "OSOUND=",
+        [this]() {
+            return CS{QStringLiteral("OSOUND=") +
+                      QString::number(RadioButtonCarteWin->isChecked() ? -1 : m_player.selectedDevice())};
+        },
+        [this](const QString &v) {
+            if (v == QLatin1String("-1"))
+                return;
+            RadioButtonCarteMoi->setChecked(true);
+            int n;
+            if (ConfigRegistry::parseInt(v, &n) && n >= 0)
+                m_player.setSelectedDevice(n);
+        }));
 
     const int P = ConfigSection::Placement;
     r.add(key(
@@ -241,6 +277,8 @@ void TForm1::LoadConfiguration()
     m_player.allocMem();
     UpDownPeriodeMouseDown();
     showClockFields();
+    // The device's own volume wins over VOLUME= and BALANCE=.
+    readVolumeBack();
     if (m_com)
         m_com->FormShow();
     QCoreApplication::processEvents();

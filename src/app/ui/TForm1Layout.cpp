@@ -4,10 +4,12 @@
 #include "app/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "app/ui/WeatherButton.h"
+#include "engine/VolumeControl.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,8 +20,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShortcut>
+#include <QSlider>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
@@ -141,7 +146,58 @@ void TForm1::buildControls()
     periodRow->addWidget(new QLabel(QStringLiteral("min"), PanelConfig));
     periodRow->addStretch(1);
     grid->addLayout(periodRow, 5, 0, 1, 4);
-    root->addWidget(PanelConfig);
+
+    // Beside the announcement contents, the volume.
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(PanelConfig, 1);
+    Panel1 = new QGroupBox(QStringLiteral("Volume"), central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    auto *volumeBox = new QHBoxLayout(Panel1);
+    TrackBarVolume = new QSlider(Qt::Vertical, Panel1);
+    TrackBarVolume->setObjectName(QStringLiteral("TrackBarVolume"));
+    TrackBarVolume->setRange(0, Volume::kPositions);
+    TrackBarVolume->setInvertedAppearance(true); // 0, the loudest, at the top
+    TrackBarVolume->setTickPosition(QSlider::TicksLeft);
+    TrackBarVolume->setValue(Volume::kDefaultPosition);
+    Gauge1 = new QProgressBar(Panel1);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setOrientation(Qt::Vertical);
+    Gauge1->setRange(0, 100);
+    Gauge1->setValue(70);
+    Gauge1->setTextVisible(false);
+    Gauge1->setStyleSheet(
+        QStringLiteral("QProgressBar { background: #d00000; } QProgressBar::chunk { background: #00b000; }"));
+    Gauge1->setFixedWidth(10);
+    volumeBox->addWidget(TrackBarVolume);
+    volumeBox->addWidget(Gauge1);
+    volumeBox->addStretch(1);
+    Panel1->installEventFilter(this);
+    middle->addWidget(Panel1);
+    root->addLayout(middle);
+
+    PanelCarteSon = new QGroupBox(QStringLiteral("SOUND CARD CHOICE"), central);
+    PanelCarteSon->setObjectName(QStringLiteral("PanelCarteSon"));
+    auto *cardBox = new QVBoxLayout(PanelCarteSon);
+    RadioButtonCarteWin = new QRadioButton(QStringLiteral("Let Windows choose the sound card"), PanelCarteSon);
+    RadioButtonCarteWin->setObjectName(QStringLiteral("RadioButtonCarteWin"));
+    RadioButtonCarteWin->setChecked(true);
+    RadioButtonCarteMoi = new QRadioButton(QStringLiteral("I choose my sound card"), PanelCarteSon);
+    RadioButtonCarteMoi->setObjectName(QStringLiteral("RadioButtonCarteMoi"));
+    ComboBoxChoixOut = new QComboBox(PanelCarteSon);
+    ComboBoxChoixOut->setObjectName(QStringLiteral("ComboBoxChoixOut"));
+    ComboBoxChoixOut->setEditable(true); // its text can say what went wrong
+    ComboBoxChoixOut->lineEdit()->setReadOnly(true);
+    BitBtnOKCarteSon = new QPushButton(QStringLiteral("OK"), PanelCarteSon);
+    BitBtnOKCarteSon->setObjectName(QStringLiteral("BitBtnOKCarteSon"));
+    cardBox->addWidget(RadioButtonCarteWin);
+    cardBox->addWidget(RadioButtonCarteMoi);
+    cardBox->addWidget(new QLabel(QStringLiteral("Playback outputs"), PanelCarteSon));
+    cardBox->addWidget(ComboBoxChoixOut);
+    cardBox->addWidget(BitBtnOKCarteSon, 0, Qt::AlignRight);
+    PanelCarteSon->hide();
+    root->addWidget(PanelCarteSon);
+    connect(BitBtnOKCarteSon, &QPushButton::clicked, this, &TForm1::BitBtnOKCarteSonClick);
+    connect(TrackBarVolume, &QSlider::valueChanged, this, &TForm1::TrackBarVolumeChange);
 
     // The weather button and the start-up choices.
     auto *startRow = new QHBoxLayout;
@@ -342,7 +398,7 @@ void TForm1::buildMenus()
     connect(MenuQuitter, &QAction::triggered, this, &TForm1::MenuQuitterClick);
     connect(MenuChoix, &QAction::triggered, this, &TForm1::MenuChoixClick);
     connect(menurVoirMeteo, &QAction::triggered, this, &TForm1::menurVoirMeteoClick);
-    connect(MenuCarteSon, &QAction::triggered, this, [this] { runWindowAction(Window::SoundCard); });
+    connect(MenuCarteSon, &QAction::triggered, this, &TForm1::MenuCarteSonClick);
     connect(MenuCOM, &QAction::triggered, this, &TForm1::MenuCOMClick);
     connect(MenuAide, &QAction::triggered, this, &TForm1::MenuAideClick);
     connect(MenuInfo, &QAction::triggered, this, &TForm1::MenuInfoClick);
@@ -352,7 +408,6 @@ void TForm1::buildMenus()
     m_windowItems.insert(static_cast<int>(Window::SourceChoice), MenuChoix);
     m_windowItems.insert(static_cast<int>(Window::CurrentSource), menurVoirMeteo);
     m_windowItems.insert(static_cast<int>(Window::Units), MenuUnits);
-    m_windowItems.insert(static_cast<int>(Window::SoundCard), MenuCarteSon);
     m_windowItems.insert(static_cast<int>(Window::Info), MenuInfo);
     for (QAction *a : std::as_const(m_windowItems))
         a->setEnabled(false);
