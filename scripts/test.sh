@@ -1,9 +1,32 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test.
+#   scripts/test.sh              the test suite
+#   scripts/test.sh --hardening  also the suite under AddressSanitizer and
+#                                UndefinedBehaviorSanitizer (build-asan/), and
+#                                every fuzz target for a bounded time on its
+#                                corpus (AURAVOX_FUZZ_SECONDS, default 10)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+hardening=0
+for arg in "$@"; do
+    case "$arg" in
+    --hardening) hardening=1 ;;
+    *) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
+    esac
+done
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
-cd "${AURAVOX_BUILD_DIR:-$root/build}"
-ctest --output-on-failure -j"$(nproc)" --timeout 300
+(cd "${AURAVOX_BUILD_DIR:-$root/build}" && ctest --output-on-failure -j"$(nproc)" --timeout 300)
+
+if [ "$hardening" -eq 1 ]; then
+    echo "== the test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+    AURAVOX_BUILD_DIR=$root/build-asan AURAVOX_BUILD_TYPE=Debug "$root/scripts/build.sh" \
+        -DAURAVOX_SANITIZE=ON -DAURAVOX_BENCH=OFF -DAURAVOX_WEBENGINE=OFF
+    (cd "$root/build-asan" &&
+        ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        LSAN_OPTIONS=suppressions=$root/tests/lsan.supp \
+        ctest --output-on-failure -j"$(nproc)" --timeout 600)
+    echo "== fuzz targets"
+    "$root/scripts/fuzz.sh" "${AURAVOX_FUZZ_SECONDS:-10}"
+fi

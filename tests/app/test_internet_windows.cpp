@@ -4,6 +4,7 @@
 // a server keeps the program waiting.
 
 #include "internet/DownloadFile.h"
+#include "links/ReleaseCheck.h"
 #include "support/Lists.h"
 #include "support/LocalHttpServer.h"
 #include "support/MainWindowHarness.h"
@@ -289,4 +290,23 @@ TEST(AprsWindow, ALocalWeatherFileByBrowseAndTheRawUnits)
     ASSERT_TRUE(h.form().SaveConfiguration());
     const QByteArray saved = readFile(h.folder() + QStringLiteral("/auravox.ini"));
     EXPECT_TRUE(saved.contains("APRS_KM=Y\r\nAPRS_DGF=N\r\nAPRS_INC=Y\r\nAPRS_METPERI=1\r\n")) << saved.toStdString();
+}
+
+TEST(ReleaseAtStart, TheCheckRunsAfterTheLoadWhenItsBoxIsTicked)
+{
+    Web web;
+    web.server.route("/index_fichiers/versions.txt", HttpResponse::text("auravox=9.0.0\r\n"));
+    ReleaseCheck::setReleaseHost(QStringLiteral("http://127.0.0.1:%1").arg(web.server.port()));
+    for (const char *verstart : {"0", "1"}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("auravox.ini")),
+                              QByteArray("[AURAVOX V2.2.3]\r\nVERSTART=") + verstart + "\r\n"));
+        const int before = web.server.hits("/index_fichiers/versions.txt");
+        MainWindowHarness h(kStart, true, nullptr, dir.path());
+        for (int i = 0; i < 20; ++i)
+            h.pump();
+        EXPECT_EQ(web.server.hits("/index_fichiers/versions.txt") - before, verstart[0] == '1' ? 1 : 0) << verstart;
+        EXPECT_EQ(h.prompts().messages.size(), verstart[0] == '1' ? 1 : 0) << "the new release is told";
+    }
+    ReleaseCheck::setReleaseHost(QString());
 }

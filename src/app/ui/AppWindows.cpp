@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QTimer>
 
 namespace auravox {
 
@@ -15,6 +16,18 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     // The main window's creation lists the serial ports.
     m_portList = m_serial.discoverPorts();
     m_form1->setPortList(m_portList);
+    m_formInfo = std::make_unique<TFormInfo>(*deps.main.prompts, TForm1::kVersion);
+    m_formInfo->showVersion(TForm1::kVersion);
+    m_form1->setWindowAction(TForm1::Window::Info, [this] {
+        m_formInfo->show();
+        m_formInfo->raise();
+    });
+    // The start-up release check runs once the load is over and the clock
+    // ticks again, so a slow or absent web site never holds the station's start.
+    QObject::connect(m_form1.get(), &TForm1::loaded, m_formInfo.get(), [this] {
+        if (m_form1->checksReleaseAtStart())
+            QTimer::singleShot(0, m_formInfo.get(), &TFormInfo::checkAtStart);
+    });
     auto startsMinimized = [this] {
         return m_form1->findChild<QCheckBox *>(QStringLiteral("CheckBoxReduire"))->isChecked();
     };
@@ -206,6 +219,7 @@ AppWindows::~AppWindows()
     m_formMyUnits.reset();
     m_formChoixMeteo.reset();
     m_formMeteo.reset(); // closes the station's port
+    m_formInfo.reset();
     m_form1.reset();
 }
 

@@ -7,6 +7,7 @@
 #include "app/ui/TForm1.h"
 #include "links/SerialPortControl.h"
 #include "links/ui/TFormCOM.h"
+#include "links/ui/TFormInfo.h"
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "internet/ui/TFormMeteoMETAR.h"
 #include "stations/MonitorStation.h"
@@ -47,6 +48,7 @@ public:
     TFormCOM &formCOM() { return *m_formCOM; }
     TFormMyUnits &formMyUnits() { return *m_formMyUnits; }
     TFormChoixMeteo &formChoixMeteo() { return *m_formChoixMeteo; }
+    TFormInfo &formInfo() { return *m_formInfo; }
     TFormMeteo &formMeteo() { return *m_formMeteo; }
     TFormMeteoW23 &formMeteoW23() { return *m_formMeteoW23; }
     TFormMeteoW28 &formMeteoW28() { return *m_formMeteoW28; }
@@ -91,6 +93,7 @@ private:
     PlausibilityLimits m_limits;
     SourceWindowContext m_sourceContext;
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
+    std::unique_ptr<TFormInfo> m_formInfo;
     std::unique_ptr<TFormMeteo> m_formMeteo;
     std::unique_ptr<TFormChoixMeteo> m_formChoixMeteo;
     std::unique_ptr<TFormMeteoW23> m_formMeteoW23;

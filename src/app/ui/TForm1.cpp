@@ -332,6 +332,11 @@ void TForm1::TimerSecondeTimer()
     }
 }
 
+bool TForm1::checksReleaseAtStart() const
+{
+    return CheckBoxInfoVersion->isChecked();
+}
+
 QString TForm1::timeFieldText() const
 {
     return EditTime->text();

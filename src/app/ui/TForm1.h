@@ -176,6 +176,8 @@ public:
     // Runs on every tick whose minute is 0, after the clock fields are set
     // (the Monitor II hourly log line).
     void setTopOfHourAction(std::function<void(const ClockFields &)> action) { m_topOfHour = std::move(action); }
+    // "Check for new release when starting" is ticked.
+    bool checksReleaseAtStart() const;
     // The time field as the last tick showed it (" 14:05:00").
     QString timeFieldText() const;
     // Whether any weather source window is visible (FORMMETEO=).
