@@ -12,13 +12,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <climits>
+#include <cstdio>
 
 namespace auravox {
 
@@ -203,9 +203,17 @@ void InternetSourceWindow::ComboBoxPathChange(int index)
 
 void InternetSourceWindow::writeExchangeFile(const QString &path, const QByteArray &bytes, const QString &failure)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // Written beside and renamed over the old one, so a reader never sees half
+    // a file. Not synced to the disk: the file is made again every refresh.
+    const QString temp = path + QStringLiteral(".part");
+    QFile file(temp);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    file.close();
+    ok = ok && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0;
+    if (!ok) {
+        QFile::remove(temp);
         tell(failure);
+    }
 }
 
 void InternetSourceWindow::writeExchangeFileTwice(const QString &name, const QByteArray &bytes,
