@@ -109,8 +109,9 @@ TEST(MonthSoak, EveryFiveMinutesForThirtyDaysExactlyOnce)
             else
                 ws23Window.TimerMeteoTimer();
         }
-        if (h.form().announcer().busy())
+        if (h.form().announcer().busy()) {
             ASSERT_TRUE(h.runUntilIdle()) << "an announcement did not end";
+        }
         if (h.serial().dtr && !h.form().announcer().busy())
             ++keyedIdle;
         if (start.daysTo(now) == 1 && residentAfterDay1 == 0)

@@ -13,7 +13,8 @@
 
 namespace auravox::test {
 
-MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output, const QString &folder)
+MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output, const QString &folder,
+                                     bool siblingLink)
     : m_clock(start.addSecs(-1))
 {
     m_folderPath = folder.isEmpty() ? m_dir.path() : folder;
@@ -21,6 +22,10 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
     QDir::setCurrent(m_folderPath);
     // Start-at-login entries go to the test's folder, never the user's.
     qputenv("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/config")).toLocal8Bit());
+    // A sibling link of its own, away from a real program and from other tests.
+    static int instances = 0;
+    m_siblingSuffix = QStringLiteral("test%1-%2").arg(QCoreApplication::applicationPid()).arg(++instances);
+    qputenv("AURAVOX_SIBLING_SUFFIX", m_siblingSuffix.toLatin1());
     AppDeps deps;
     deps.main.clock = &m_clock;
     deps.main.waveOutput = output ? output : &m_wave;
@@ -29,6 +34,7 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
     deps.main.useTray = false;
     deps.serialLines = &m_serial;
     deps.monitorStation = &m_station;
+    deps.siblingLink = siblingLink;
     QDir().mkpath(m_dir.path() + QStringLiteral("/public"));
     deps.publicFolder = m_dir.path() + QStringLiteral("/public");
     m_windows = std::make_unique<AppWindows>(deps);
@@ -45,6 +51,7 @@ void MainWindowHarness::load()
 MainWindowHarness::~MainWindowHarness()
 {
     m_windows.reset();
+    SiblingChannel::removeObjects(Sibling::Names::withSuffix(m_siblingSuffix));
     QDir::setCurrent(m_previousDir);
 }
 

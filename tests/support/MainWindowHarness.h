@@ -26,8 +26,9 @@ public:
     // `start` is the wall-clock time of the first tick. With `load` the first
     // tick runs (the configuration load), and the real clock timer is stopped so
     // that only the test ticks.
+    // With `siblingLink` the sibling link is connected (on private names).
     explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr,
-                               const QString &folder = QString());
+                               const QString &folder = QString(), bool siblingLink = false);
     ~MainWindowHarness();
 
     TForm1 &form() { return m_windows->form1(); }
@@ -73,6 +74,7 @@ private:
     QTemporaryDir m_dir;
     QString m_folderPath;
     QString m_previousDir;
+    QString m_siblingSuffix;
     ManualClock m_clock;
     FakeWaveOutput m_wave;
     FakeSerialLines m_serial;

@@ -16,6 +16,25 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     // The main window's creation lists the serial ports.
     m_portList = m_serial.discoverPorts();
     m_form1->setPortList(m_portList);
+    // The main window's creation connects the sibling link.
+    SiblingCallbacks sibling;
+    TForm1 *form1 = m_form1.get();
+    sibling.busy = [form1] { return form1->announcer().busy(); }; // atomic: read by the listener thread
+    sibling.startAnnouncement = [form1] {
+        form1->announcer().setSiblingRequest(true);
+        form1->Button1Click();
+    };
+    sibling.statusText = [form1] { return form1->statusFieldText(); };
+    sibling.showStatus = [form1](const QString &text) { form1->setStatusField(text); };
+    m_sibling = std::make_unique<SiblingResponder>(sibling);
+    // A failure shows in the status field: a message box would wait forever on
+    // a box without a screen.
+    m_siblingWanted = deps.siblingLink;
+    if (deps.siblingLink) {
+        if (const QString error = m_sibling->connectLink(); !error.isEmpty())
+            m_form1->setStatusField(error);
+    }
+
     m_formInfo = std::make_unique<TFormInfo>(*deps.main.prompts, TForm1::kVersion);
     m_formInfo->showVersion(TForm1::kVersion);
     m_form1->setWindowAction(TForm1::Window::Info, [this] {
@@ -79,6 +98,16 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_formMeteoAPRS->setFavourites(m_formFavAPRS.get());
     m_formMyUnits->setRefreshActiveSource([this] { m_formChoixMeteo->refreshActiveSource(); });
     m_formCOM = std::make_unique<TFormCOM>(m_serial, *deps.main.prompts, *m_form1);
+    m_formRecord = std::make_unique<TFormRecord>(*deps.main.prompts);
+    RecorderControl::Hooks recorder;
+    recorder.recording = [form1] { return form1->recordsWhilePlaying(); };
+    recorder.programPath = [this] { return m_formRecord->programPath(); };
+    recorder.showStatus = [form1](const QString &text) { form1->showRecorderStatus(text); };
+    m_recorder = std::make_unique<RecorderControl>(*deps.main.clock, *deps.main.prompts, recorder);
+    m_form1->setWindowAction(TForm1::Window::Recorder, [this] {
+        m_formRecord->show();
+        m_formRecord->raise();
+    });
     m_formMeteoMETAR = std::make_unique<TFormMeteoMETAR>(m_sourceContext);
     m_formFavMETAR = std::make_unique<TFormFav>(QStringLiteral("METAR Favourites"), QStringLiteral("METAR_FAV"),
                                                 *m_formMeteoMETAR);
@@ -123,6 +152,7 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_formMyUnits->declareConfig(m_config);
     m_formChoixMeteo->declareConfig(m_config);
     m_formCOM->declareConfig(m_config);
+    m_formRecord->declareConfig(m_config);
 
     addSourceWindow(m_formMeteo.get(), ConfigSection::MonitorII);
     addSourceWindow(m_formMeteoW23.get(), ConfigSection::Ws23);
@@ -140,6 +170,27 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
 void AppWindows::Links::takeDeferredReading()
 {
     m_app.m_formMeteo->takeDeferredReading();
+}
+
+void AppWindows::Links::recorderStart()
+{
+    m_app.m_recorder->StartRecorder();
+}
+
+void AppWindows::Links::recorderStop()
+{
+    m_app.m_recorder->StopRecorder();
+}
+
+void AppWindows::Links::sendSiblingDone()
+{
+    m_app.m_sibling->sendDone();
+}
+
+void AppWindows::Links::renewSiblingLink()
+{
+    if (m_app.m_siblingWanted)
+        m_app.m_sibling->renew();
 }
 
 void AppWindows::addSourceWindow(WeatherSourceWindow *window, int configSection)
@@ -210,6 +261,8 @@ AppWindows::~AppWindows()
     m_form1->setTopOfHourAction({});
     m_formFavMETAR.reset();
     m_formMeteoMETAR.reset();
+    m_recorder.reset();
+    m_formRecord.reset();
     m_formCOM.reset();
     m_formFavAPRS.reset();
     m_formMeteoPro2.reset();
@@ -220,6 +273,8 @@ AppWindows::~AppWindows()
     m_formChoixMeteo.reset();
     m_formMeteo.reset(); // closes the station's port
     m_formInfo.reset();
+    m_sibling->disconnectLink();
+    m_sibling.reset();
     m_form1.reset();
 }
 

@@ -7,7 +7,10 @@
 #include "app/ui/TForm1.h"
 #include "links/SerialPortControl.h"
 #include "links/ui/TFormCOM.h"
+#include "links/RecorderControl.h"
 #include "links/ui/TFormInfo.h"
+#include "links/ui/TFormRecord.h"
+#include "platform/linux/SiblingLink.h"
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "internet/ui/TFormMeteoMETAR.h"
 #include "stations/MonitorStation.h"
@@ -34,6 +37,9 @@ struct AppDeps
     MonitorStation *monitorStation = nullptr;
     // Where the Internet sources also leave their summary files (empty: nowhere).
     QString publicFolder;
+    // Whether the sibling link is connected (tests of other things leave it
+    // out: its echoes arrive from another thread at their own pace).
+    bool siblingLink = true;
 };
 
 // Every window of the program, created at start in their order and kept for
@@ -56,6 +62,8 @@ public:
     TFormMeteoAPRS &formMeteoAPRS() { return *m_formMeteoAPRS; }
     TFormMeteoMETAR &formMeteoMETAR() { return *m_formMeteoMETAR; }
     TFormFav &formFavAPRS() { return *m_formFavAPRS; }
+    TFormRecord &formRecord() { return *m_formRecord; }
+    RecorderControl &recorder() { return *m_recorder; }
     TFormFav &formFavMETAR() { return *m_formFavMETAR; }
     // What every source window needs from the program.
     const SourceWindowContext &sourceContext() const { return m_sourceContext; }
@@ -79,6 +87,10 @@ private:
     public:
         explicit Links(AppWindows &app) : m_app(app) {}
         void takeDeferredReading() override;
+        void sendSiblingDone() override;
+        void renewSiblingLink() override;
+        void recorderStart() override;
+        void recorderStop() override;
 
     private:
         AppWindows &m_app;
@@ -93,6 +105,8 @@ private:
     PlausibilityLimits m_limits;
     SourceWindowContext m_sourceContext;
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
+    std::unique_ptr<SiblingResponder> m_sibling;
+    bool m_siblingWanted = true;
     std::unique_ptr<TFormInfo> m_formInfo;
     std::unique_ptr<TFormMeteo> m_formMeteo;
     std::unique_ptr<TFormChoixMeteo> m_formChoixMeteo;
@@ -101,6 +115,8 @@ private:
     std::unique_ptr<TFormMeteoAPRS> m_formMeteoAPRS;
     std::unique_ptr<TFormMeteoPro2> m_formMeteoPro2;
     std::unique_ptr<TFormFav> m_formFavAPRS;
+    std::unique_ptr<TFormRecord> m_formRecord;
+    std::unique_ptr<RecorderControl> m_recorder;
     std::unique_ptr<TFormMeteoMETAR> m_formMeteoMETAR;
     std::unique_ptr<TFormFav> m_formFavMETAR;
     std::unique_ptr<TFormMyUnits> m_formMyUnits;

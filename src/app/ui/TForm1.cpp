@@ -332,6 +332,21 @@ void TForm1::TimerSecondeTimer()
     }
 }
 
+bool TForm1::recordsWhilePlaying() const
+{
+    return MenuRecord->isChecked();
+}
+
+void TForm1::showRecorderStatus(const QString &text)
+{
+    StaticTextW->setText(text);
+}
+
+QString TForm1::statusFieldText() const
+{
+    return EditData->text();
+}
+
 bool TForm1::checksReleaseAtStart() const
 {
     return CheckBoxInfoVersion->isChecked();

@@ -176,6 +176,13 @@ public:
     // Runs on every tick whose minute is 0, after the clock fields are set
     // (the Monitor II hourly log line).
     void setTopOfHourAction(std::function<void(const ClockFields &)> action) { m_topOfHour = std::move(action); }
+    // "Run recorder when playing" is checked.
+    bool recordsWhilePlaying() const;
+    // The recorder's status line StaticTextW.
+    void showRecorderStatus(const QString &text);
+    // The status field EditData.
+    QString statusFieldText() const;
+    void setStatusField(const QString &text) { showStatus(text); }
     // "Check for new release when starting" is ticked.
     bool checksReleaseAtStart() const;
     // The time field as the last tick showed it (" 14:05:00").
