@@ -61,6 +61,7 @@ TEST(MonthSoak, EveryFiveMinutesForThirtyDaysExactlyOnce)
     const QDateTime start(QDate(2026, 11, 1), QTime(0, 0, 0));
     MainWindowHarness h(start, false, nullptr, dir.path());
     ASSERT_TRUE(h.serial().ports.contains(QStringLiteral("COM1")));
+    h.wave().keepSamples = false; // a month of audio would fill the memory of the test, not the program's
     h.load();
     ASSERT_EQ(h.com().portName(), QStringLiteral("COM1"));
 
@@ -133,5 +134,5 @@ TEST(MonthSoak, EveryFiveMinutesForThirtyDaysExactlyOnce)
     const long growth = peakResident - residentAfterDay1;
     std::printf("month soak: %d days, %d announcements, resident after day 1 %ld KB, peak %ld KB\n", days,
                 keyings, residentAfterDay1, peakResident);
-    EXPECT_LT(growth, 16 * 1024) << "memory grows with the days";
+    EXPECT_LT(growth, 8 * 1024) << "memory grows with the days";
 }

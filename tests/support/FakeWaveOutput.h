@@ -43,6 +43,9 @@ public:
 
     // Knobs
     bool autoComplete = true;
+    // Off: the sessions keep their lengths but not their samples, and only the
+    // last 64 sessions are kept (a long run).
+    bool keepSamples = true;
     bool failOpen = false;
     int failPrepareOnCall = 0; // fail the n-th prepare (1-based), 0 = never
     int failWriteOnCall = 0;
