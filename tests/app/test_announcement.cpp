@@ -36,14 +36,6 @@ void setBox(MainWindowHarness &h, const char *name, bool on)
     ASSERT_EQ(box->isChecked(), on) << name;
 }
 
-QStringList announce(MainWindowHarness &h)
-{
-    const qsizetype before = h.wave().sessions().size();
-    h.clickButton1();
-    EXPECT_TRUE(h.runUntilIdle());
-    return h.playedClips().mid(before);
-}
-
 QString status(MainWindowHarness &h)
 {
     return h.find<QLineEdit>("EditData")->text();
@@ -54,7 +46,7 @@ QString status(MainWindowHarness &h)
 TEST(Announcement, DefaultBoxesSpeakDateAndTime)
 {
     MainWindowHarness h(kSundayMorning);
-    EXPECT_EQ(announce(h),
+    EXPECT_EQ(h.announce(),
               L({"SON_SUN", "SON_FIRST", "SON_MAR", "SON2000", "SON26", "SON_TIME_IS", "SON10", "SONO5", "SON_AM"}));
     EXPECT_EQ(status(h), QStringLiteral("AURAVOX DONE"));
     EXPECT_TRUE(h.find<QPushButton>("Button1")->isEnabled());
@@ -69,7 +61,7 @@ TEST(Announcement, HelloFileComesFirstThenTheDate)
     setBox(h, "CheckBoxZorbel", true);
     setBox(h, "CheckBoxDate", false);
     setBox(h, "CheckBoxIlEst", false);
-    const QStringList clips = announce(h);
+    const QStringList clips = h.announce();
     ASSERT_EQ(clips.size(), 4);
     EXPECT_TRUE(clips[0].startsWith(QLatin1String("file:")) || clips[0] == QLatin1String("SON_KUCKOO")) << clips[0].toStdString();
     EXPECT_EQ(clips.mid(1), L({"SON10", "SONO5", "SON_AM"}));
@@ -81,7 +73,7 @@ TEST(Announcement, MonthFirstDateOrder)
     setBox(h, "CheckBoxDateUS", true);
     EXPECT_FALSE(h.find<QCheckBox>("CheckBoxDate")->isChecked()) << "one date order at a time";
     setBox(h, "CheckBoxHeure", false);
-    EXPECT_EQ(announce(h), L({"SON_SUN", "SON_MAR", "SON_FIRST", "SON2000", "SON26"}));
+    EXPECT_EQ(h.announce(), L({"SON_SUN", "SON_MAR", "SON_FIRST", "SON2000", "SON26"}));
     setBox(h, "CheckBoxDate", true);
     EXPECT_FALSE(h.find<QCheckBox>("CheckBoxDateUS")->isChecked());
 }
@@ -98,7 +90,7 @@ TEST(Announcement, TimeOnlyAroundMidnightAndNoon)
     };
     for (const auto &[time, clips] : cases) {
         h.tickAt(QDateTime(QDate(2026, 3, 2), time).addSecs(30)); // half a minute past: no scheduled start
-        EXPECT_EQ(announce(h), clips) << time.toString().toStdString();
+        EXPECT_EQ(h.announce(), clips) << time.toString().toStdString();
     }
 }
 
@@ -107,7 +99,7 @@ TEST(Announcement, TimeIsNeedsTheTime)
     MainWindowHarness h(kSundayMorning);
     setBox(h, "CheckBoxHeure", false);
     EXPECT_FALSE(h.find<QCheckBox>("CheckBoxIlEst")->isChecked());
-    EXPECT_EQ(announce(h), L({"SON_SUN", "SON_FIRST", "SON_MAR", "SON2000", "SON26"}));
+    EXPECT_EQ(h.announce(), L({"SON_SUN", "SON_FIRST", "SON_MAR", "SON2000", "SON26"}));
     setBox(h, "CheckBoxIlEst", true);
     EXPECT_TRUE(h.find<QCheckBox>("CheckBoxHeure")->isChecked());
 }
@@ -117,9 +109,9 @@ TEST(Announcement, YearsOutsideTheSpokenRangeAreLeftOut)
     MainWindowHarness h(QDateTime(QDate(2000, 12, 25), QTime(8, 30, 20)));
     setBox(h, "CheckBoxIlEst", false);
     setBox(h, "CheckBoxHeure", false);
-    EXPECT_EQ(announce(h), L({"SON_MON", "SON25", "SON_DEC"}));
+    EXPECT_EQ(h.announce(), L({"SON_MON", "SON25", "SON_DEC"}));
     h.tickAt(QDateTime(QDate(2060, 7, 3), QTime(8, 30, 20)));
-    EXPECT_EQ(announce(h), L({"SON_SAT", "SON_THIRD", "SON_JUL"}));
+    EXPECT_EQ(h.announce(), L({"SON_SAT", "SON_THIRD", "SON_JUL"}));
 }
 
 TEST(Announcement, PauseWaitsEvenWithoutAHeaderFile)
@@ -128,7 +120,7 @@ TEST(Announcement, PauseWaitsEvenWithoutAHeaderFile)
     h.find<QSpinBox>("SpinEditPause")->setValue(15);
     setBox(h, "CheckBoxEntete", true); // checked, but no header file chosen
     const qint64 before = h.clock().waitedMs();
-    announce(h);
+    h.announce();
     // 15 s pause, 50 ms after each of the 9 clips, 1 s before renewing the sibling link.
     EXPECT_EQ(h.clock().waitedMs() - before, 15000 + 9 * 50 + 1000);
 }
@@ -151,7 +143,7 @@ TEST(Announcement, HeaderAndGoodbyeFramesTheMessage)
     setBox(h, "CheckBoxEntete", true);
     setBox(h, "CheckBoxFin", true);
     setBox(h, "CheckBoxDate", false);
-    const QStringList clips = announce(h);
+    const QStringList clips = h.announce();
     EXPECT_EQ(clips, L({"file:1234", "SON_TIME_IS", "SON10", "SONO5", "SON_AM", "file:4321"}));
 }
 
@@ -185,7 +177,7 @@ TEST(Announcement, PlayerFailureEndsTheAnnouncementWithoutDone)
     EXPECT_TRUE(h.find<QPushButton>("Button1")->isEnabled());
     // The next announcement works.
     setBox(h, "CheckBoxZorbel", false);
-    EXPECT_EQ(announce(h).size(), 9);
+    EXPECT_EQ(h.announce().size(), 9);
 }
 
 TEST(Announcement, NothingStartsBeforeTheConfigurationIsLoaded)
@@ -234,7 +226,7 @@ TEST(Announcement, ErrorSimulationKeepsTheAnnouncementBusyUntilTheWatchdog)
     QTest::keyClick(&h.form(), Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(status(h), QStringLiteral("simu err reset"));
     h.form().setTransmitter(nullptr);
-    EXPECT_EQ(announce(h).size(), 9);
+    EXPECT_EQ(h.announce().size(), 9);
 }
 
 TEST(Announcement, WatchdogLeavesAPlayingClipAlone)
@@ -264,7 +256,7 @@ TEST(Announcement, TransmitterIsKeyedBeforeTheFirstClipAndReleasedAtTheEnd)
             writesWhenFirstClip = static_cast<int>(port.events.size());
         port.record("clip");
     };
-    announce(h);
+    h.announce();
     ASSERT_GE(port.events.size(), 5);
     EXPECT_EQ(port.events[0], QStringLiteral("DTR+@0"));
     EXPECT_EQ(port.events[1], QStringLiteral("RTS+@0"));
@@ -277,7 +269,7 @@ TEST(Announcement, TransmitterIsKeyedBeforeTheFirstClipAndReleasedAtTheEnd)
     port.events.clear();
     port.dtrBox = port.rtsBox = false;
     h.wave().onWrite = [&](int) { port.record("clip"); };
-    announce(h);
+    h.announce();
     EXPECT_TRUE(port.events.first().startsWith(QLatin1String("clip@")));
     EXPECT_EQ(port.events.filter(QStringLiteral("-@")).size(), 2);
 }

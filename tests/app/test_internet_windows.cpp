@@ -7,6 +7,7 @@
 #include "links/ReleaseCheck.h"
 #include "support/Lists.h"
 #include "support/LocalHttpServer.h"
+#include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
@@ -32,23 +33,9 @@ namespace {
 const QDateTime kStart(QDate(2026, 12, 7), QTime(11, 0, 30));
 const QByteArray kReport = "LFPG 071030Z 24010KT 9999 FEW020 12/08 Q1013 NOSIG=";
 
-void click(QAbstractButton *b)
-{
-    ASSERT_NE(b, nullptr);
-    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-}
-
 QString caption(WeatherSourceWindow &w, WeatherItem item)
 {
     return w.itemBox(item)->text();
-}
-
-QStringList announce(MainWindowHarness &h)
-{
-    const qsizetype before = h.wave().sessions().size();
-    h.clickButton1();
-    EXPECT_TRUE(h.runUntilIdle());
-    return h.playedClips().mid(before);
 }
 
 // Small limits, so that a server that never answers ends the test at once.
@@ -117,7 +104,7 @@ TEST(MetarWindow, ChoosingTheSourceFetchesDecodesAndWritesTheExchangeFiles)
 
     click(h.find<QCheckBox>("CheckBoxDate"));
     click(h.find<QCheckBox>("CheckBoxHeure"));
-    EXPECT_EQ(announce(h), L({"SON_EXT_TEMP", "SON12", "SON_DEGREES", "SON_PRESSURE", "SON1000_AND", "SON13",
+    EXPECT_EQ(h.announce(), L({"SON_EXT_TEMP", "SON12", "SON_DEGREES", "SON_PRESSURE", "SON1000_AND", "SON13",
                               "SON_MILLIBARS", "SON_WIND", "SON19", "SON_KMH"}));
 }
 
@@ -160,7 +147,7 @@ TEST(MetarWindow, AnnouncementPlaysOnWhileAServerNeverAnswers)
     web.server.route("/ogimet/silent", silent);
     TFormMeteoMETAR &w = h.windows().formMeteoMETAR();
     w.setEntryText(web.metar("/ogimet/silent"));
-    const QStringList normal = announce(h);
+    const QStringList normal = h.announce();
     ASSERT_FALSE(normal.isEmpty());
 
     const qsizetype before = h.playedClips().size();

@@ -4,6 +4,7 @@
 // path of the configuration.
 
 #include "support/Lists.h"
+#include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
@@ -26,12 +27,6 @@ using namespace auravox::test;
 namespace {
 
 const QDateTime kStart(QDate(2026, 3, 1), QTime(13, 59, 58));
-
-void click(QAbstractButton *b)
-{
-    ASSERT_NE(b, nullptr);
-    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-}
 
 QString caption(TFormMeteo &w, WeatherItem item)
 {

@@ -2,6 +2,7 @@
 // device on every tick, and the maximum-volume gauge.
 
 #include "engine/VolumeControl.h"
+#include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
 #include "support/WavBuilder.h"
 
@@ -22,11 +23,6 @@ using namespace auravox::test;
 namespace {
 const QDateTime kStart(QDate(2026, 3, 1), QTime(10, 5, 30));
 
-void click(QAbstractButton *b)
-{
-    ASSERT_NE(b, nullptr);
-    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-}
 } // namespace
 
 TEST(SoundCard, TheSliderSetsBothChannelsWithTheBalanceAndFollowsTheDevice)

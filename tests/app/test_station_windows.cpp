@@ -4,6 +4,7 @@
 
 #include "common/DateTime.h"
 #include "support/Lists.h"
+#include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/StationFiles.h"
@@ -28,12 +29,6 @@ using namespace auravox::test;
 namespace {
 
 const QDateTime kStart(QDate(2026, 3, 1), QTime(10, 5, 30));
-
-void click(QAbstractButton *b)
-{
-    ASSERT_NE(b, nullptr);
-    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-}
 
 template <typename T> T *child(QWidget &w, const char *name)
 {
@@ -63,14 +58,6 @@ QByteArray ws23File(int count, const std::function<void(int, Ws23Row &)> &each =
         all += r.bytes();
     }
     return all;
-}
-
-QStringList announce(MainWindowHarness &h)
-{
-    const qsizetype before = h.wave().sessions().size();
-    h.clickButton1();
-    EXPECT_TRUE(h.runUntilIdle());
-    return h.playedClips().mid(before);
 }
 
 } // namespace
@@ -106,7 +93,7 @@ TEST(StationWindows, BrowseReadsTheFileShowsItAndTheAnnouncementSpeaksIt)
     click(w.itemBox(WeatherItem::OutdoorTemp));
     click(w.itemBox(WeatherItem::WindSpeed));
     click(h.windows().formChoixMeteo().radioButton(SourceKind::Ws23));
-    EXPECT_EQ(announce(h), L({"SON_EXT_TEMP", "SON_MINUS", "SON3", "SON_DEGREES", "SON_WIND", "SON18", "SON_KMH"}));
+    EXPECT_EQ(h.announce(), L({"SON_EXT_TEMP", "SON_MINUS", "SON3", "SON_DEGREES", "SON_WIND", "SON18", "SON_KMH"}));
 
     // Cancelling changes nothing; a file that is not there is refused.
     click(child<QPushButton>(w, "ButtonParcourir"));
@@ -118,7 +105,7 @@ TEST(StationWindows, BrowseReadsTheFileShowsItAndTheAnnouncementSpeaksIt)
     EXPECT_EQ(w.errorLine(), QStringLiteral("File error"));
     EXPECT_TRUE(w.dataPath().isEmpty());
     EXPECT_EQ(caption(w, WeatherItem::IndoorTemp), QStringLiteral("Indoor T(\u00b0C) = "));
-    EXPECT_TRUE(announce(h).isEmpty()) << "no file, no weather";
+    EXPECT_TRUE(h.announce().isEmpty()) << "no file, no weather";
 }
 
 TEST(StationWindows, AFileErrorStaysUntilTheNextBrowseAndTheTimerRunsOn)
@@ -313,5 +300,5 @@ TEST(StationWindows, TheRealWs23FileMarksItsLastRecordAndSpeaksNoneOfIt)
     click(w.itemBox(WeatherItem::OutdoorTemp));
     click(w.itemBox(WeatherItem::OutdoorHumidity));
     click(h.windows().formChoixMeteo().radioButton(SourceKind::Ws23));
-    EXPECT_TRUE(announce(h).isEmpty()) << "81.1 C and 110 % are not spoken";
+    EXPECT_TRUE(h.announce().isEmpty()) << "81.1 C and 110 % are not spoken";
 }

@@ -3,6 +3,7 @@
 
 #include "common/DateTime.h"
 #include "support/FakeSourceWindow.h"
+#include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
 #include "support/Lists.h"
 #include "support/QtPrinters.h"
@@ -26,20 +27,6 @@ namespace {
 
 const QDateTime kNoon(QDate(2026, 3, 1), QTime(12, 0, 30));
 
-
-void click(QAbstractButton *b)
-{
-    ASSERT_NE(b, nullptr);
-    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
-}
-
-QStringList announce(MainWindowHarness &h)
-{
-    const qsizetype before = h.wave().sessions().size();
-    h.clickButton1();
-    EXPECT_TRUE(h.runUntilIdle());
-    return h.playedClips().mid(before);
-}
 
 // A WS-23xx test source with outdoor temperature, wind and direction ticked,
 // chosen in the choice window; only the weather is spoken.
@@ -75,10 +62,10 @@ TEST(WeatherAnnouncement, ItemsAreSpokenAfterTheTimeInTheirOrder)
     WeatherRig rig(h);
     EXPECT_EQ(rig.source.readings, 1) << "choosing the source reads it at once";
     EXPECT_TRUE(rig.source.isVisible());
-    EXPECT_EQ(announce(h), L({"SON_EXT_TEMP", "SON_MINUS", "SON4", "SON_DEGREES", "SON_WIND", "SON12", "SON_KMH",
+    EXPECT_EQ(h.announce(), L({"SON_EXT_TEMP", "SON_MINUS", "SON4", "SON_DEGREES", "SON_WIND", "SON12", "SON_KMH",
                               "SON_DIR", "SON_NORTH"}));
     h.find<QAction>("Menu16secteurs")->trigger();
-    EXPECT_EQ(announce(h).last(), QStringLiteral("SON_NORTH_NORTH_WEST"));
+    EXPECT_EQ(h.announce().last(), QStringLiteral("SON_NORTH_NORTH_WEST"));
 }
 
 TEST(WeatherAnnouncement, NoSourceNotReadyOrAnErrorLineLeaveTheWeatherOut)
@@ -86,13 +73,13 @@ TEST(WeatherAnnouncement, NoSourceNotReadyOrAnErrorLineLeaveTheWeatherOut)
     MainWindowHarness h(kNoon);
     WeatherRig rig(h);
     rig.source.setErrorLine(QStringLiteral("File error"));
-    EXPECT_TRUE(announce(h).isEmpty());
+    EXPECT_TRUE(h.announce().isEmpty());
     rig.source.setErrorLine(QString());
     rig.source.setDataPath(QString());
-    EXPECT_TRUE(announce(h).isEmpty()) << "no history file set: not ready";
+    EXPECT_TRUE(h.announce().isEmpty()) << "no history file set: not ready";
     rig.source.setDataPath(QStringLiteral("history.dat"));
     click(h.windows().formChoixMeteo().radioButton(SourceKind::None));
-    EXPECT_TRUE(announce(h).isEmpty());
+    EXPECT_TRUE(h.announce().isEmpty());
     EXPECT_FALSE(rig.source.timer()->isActive());
 }
 
@@ -103,10 +90,10 @@ TEST(WeatherAnnouncement, AReadingOlderThanTheChosenLimitIsLeftOut)
     h.find<QAction>("MenuAnnonce1h")->trigger();
     rig.ageDays = 60.0 / 1440;
     rig.source.takeReading();
-    EXPECT_EQ(announce(h).size(), 9) << "60 minutes old is still spoken";
+    EXPECT_EQ(h.announce().size(), 9) << "60 minutes old is still spoken";
     rig.ageDays = 61.0 / 1440;
     rig.source.takeReading();
-    EXPECT_TRUE(announce(h).isEmpty()) << "61 minutes old is not";
+    EXPECT_TRUE(h.announce().isEmpty()) << "61 minutes old is not";
 }
 
 TEST(WeatherAnnouncement, FahrenheitRefreshesTheActiveSourceAtOnce)
@@ -126,9 +113,9 @@ TEST(WeatherAnnouncement, FahrenheitRefreshesTheActiveSourceAtOnce)
     EXPECT_EQ(rig.source.unitCaption(WeatherItem::WindSpeed), QStringLiteral("Wind (km/h) ="));
     WeatherSourceWindow::markPlausible(rig.source.itemBox(WeatherItem::OutdoorTemp), false);
     EXPECT_EQ(rig.source.itemBox(WeatherItem::OutdoorTemp)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(announce(h).mid(0, 3), L({"SON_EXT_TEMP", "SON26", "SON_DEGREES"})) << "-3.5 C is 25.7 F";
+    EXPECT_EQ(h.announce().mid(0, 3), L({"SON_EXT_TEMP", "SON26", "SON_DEGREES"})) << "-3.5 C is 25.7 F";
     click(units->findChild<QRadioButton *>(QStringLiteral("RadioButtonVm")));
-    EXPECT_TRUE(announce(h).contains(QStringLiteral("SON_MPH")));
+    EXPECT_TRUE(h.announce().contains(QStringLiteral("SON_MPH")));
 }
 
 TEST(WeatherAnnouncement, TheWeatherButtonHidesAndShowsTheSourceWindows)
@@ -234,6 +221,6 @@ TEST(WeatherAnnouncement, EdgeCasesThroughTheCapturedAudio)
             s.readingTime = DateTimeUtil::toDays(h.clock().now());
         };
         click(h.windows().formChoixMeteo().radioButton(c.kind));
-        EXPECT_EQ(announce(h), c.clips);
+        EXPECT_EQ(h.announce(), c.clips);
     }
 }

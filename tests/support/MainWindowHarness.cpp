@@ -104,6 +104,14 @@ QStringList MainWindowHarness::playedClips() const
     return identify(m_wave.sessions(), m_catalogue);
 }
 
+QStringList MainWindowHarness::announce()
+{
+    const qsizetype before = m_wave.sessions().size();
+    clickButton1();
+    EXPECT_TRUE(runUntilIdle());
+    return playedClips().mid(before);
+}
+
 void MainWindowHarness::clickButton1()
 {
     auto *button = find<QPushButton>("Button1");

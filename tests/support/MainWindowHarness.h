@@ -69,6 +69,8 @@ public:
     static QStringList identify(const QList<FakeWaveOutput::Session> &sessions, const ClipCatalogue &catalogue);
 
     void clickButton1();
+    // Clicks Button1 and lets the announcement run to its end: the clips it played.
+    QStringList announce();
 
 private:
     QTemporaryDir m_dir;
