@@ -9,28 +9,39 @@ bool HistoryFile::open(const QString &path)
     m_file.close();
     m_blockFirst = -1;
     m_block.clear();
+    m_count = 0;
     m_file.setFileName(path);
     // Unbuffered: a reading jumps between a few records far apart, and a
     // buffer would read (and throw away) kilobytes around each of them.
-    return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    const qint64 body = m_file.size() - m_headerSize;
+    m_count = body > 0 ? body / m_recordSize : 0;
+    return true;
 }
 
-qint64 HistoryFile::count() const
+void HistoryFile::limitCount(qint64 n)
 {
-    const qint64 body = m_file.size() - m_headerSize;
-    return body > 0 ? body / m_recordSize : 0;
+    m_count = std::clamp<qint64>(n, 0, m_count);
+}
+
+QByteArray HistoryFile::header()
+{
+    if (!m_file.seek(0))
+        return QByteArray();
+    const QByteArray bytes = m_file.read(m_headerSize);
+    return bytes.size() == m_headerSize ? bytes : QByteArray();
 }
 
 QByteArray HistoryFile::record(qint64 index)
 {
-    const qint64 records = count();
-    if (index < 0 || index >= records)
+    if (index < 0 || index >= m_count)
         return QByteArray();
     const qint64 inBlock = m_block.size() / m_recordSize;
     if (m_blockFirst < 0 || index < m_blockFirst || index >= m_blockFirst + inBlock) {
         // Records already written never change: the station only appends.
         const qint64 first = std::max<qint64>(0, index - (kBlockRecords - 1));
-        const qint64 n = std::min<qint64>(kBlockRecords, records - first);
+        const qint64 n = std::min<qint64>(kBlockRecords, m_count - first);
         m_blockFirst = -1;
         if (!m_file.seek(m_headerSize + first * m_recordSize))
             return QByteArray();

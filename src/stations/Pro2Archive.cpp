@@ -2,10 +2,9 @@
 
 #include "common/DateTime.h"
 #include "common/Rounding.h"
+#include "stations/HistoryFile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QLocale>
 #include <QtEndian>
 
@@ -17,42 +16,6 @@ namespace {
 
 constexpr double kHpaPerInHg = 33.8582;
 constexpr double kKmhPerMph = 1.609344;
-
-// The records of the archive, read in blocks on demand: a reading touches the
-// newest records and walks backwards, so it reads about one day of records
-// whatever the size of the file.
-class ArchiveRecords
-{
-public:
-    ArchiveRecords(QFile &file, qint64 count) : m_file(file), m_count(count) {}
-
-    // Record `index`, or false when it can't be read.
-    bool at(qint64 index, Pro2Record *out)
-    {
-        if (index < 0 || index >= m_count)
-            return false;
-        const qint64 block = index / kBlock;
-        auto it = m_blocks.constFind(block);
-        if (it == m_blocks.constEnd()) {
-            const qint64 first = block * kBlock;
-            const qint64 bytes = qMin(kBlock, m_count - first) * Pro2Record::kSize;
-            if (!m_file.seek(Pro2Record::kHeaderSize + first * Pro2Record::kSize))
-                return false;
-            const QByteArray data = m_file.read(bytes);
-            if (data.size() != bytes)
-                return false;
-            it = m_blocks.insert(block, data);
-        }
-        *out = Pro2Record::decode(it->constData() + (index - block * kBlock) * Pro2Record::kSize);
-        return true;
-    }
-
-private:
-    static constexpr qint64 kBlock = 256;
-    QFile &m_file;
-    qint64 m_count;
-    QHash<qint64, QByteArray> m_blocks;
-};
 
 // A whole number of ASCII digits (no sign, no blanks).
 bool digitsOnly(const QString &text, int *value)
@@ -182,23 +145,24 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
         }
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only the records a reading uses are read: about one day of them.
+    HistoryFile file(Pro2Record::kSize, Pro2Record::kHeaderSize);
+    if (!file.open(path))
         return Pro2Outcome::FileError;
-    const QByteArray header = file.read(Pro2Record::kHeaderSize);
-    if (header.size() != Pro2Record::kHeaderSize)
+    const QByteArray header = file.header();
+    if (header.isEmpty())
         return Pro2Outcome::FileError;
     const qint64 count = qFromLittleEndian<qint32>(header.constData() + 16);
-    if (count < 0 || count > (file.size() - Pro2Record::kHeaderSize) / Pro2Record::kSize)
+    if (count < 0 || count > file.count())
         return Pro2Outcome::FileError;
+    file.limitCount(count); // records the program is still appending are not read
     const int day = dataDay(header);
-    ArchiveRecords records(file, count);
 
     // The current record: the last weather record.
     qint64 b = count - 1;
     Pro2Record last;
     for (; b >= 0; --b) {
-        if (!records.at(b, &last))
+        if (!file.decoded(b, &last))
             return Pro2Outcome::FileError;
         if (last.type == 1)
             break;
@@ -241,7 +205,7 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
             if (j > 0) {
                 Pro2Record hourAgo;
                 for (; j >= 0; --j) {
-                    if (!records.at(j, &hourAgo))
+                    if (!file.decoded(j, &hourAgo))
                         return Pro2Outcome::FileError;
                     if (hourAgo.type == 1)
                         break;
@@ -285,7 +249,7 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
         qint64 added = 0;
         Pro2Record earlier;
         for (qint64 k = b - 1; k >= 0 && (wanted <= 0 || added < wanted); --k) {
-            if (!records.at(k, &earlier))
+            if (!file.decoded(k, &earlier))
                 return Pro2Outcome::FileError;
             if (earlier.type == 1) {
                 clicks += earlier.rainClicks;

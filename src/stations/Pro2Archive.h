@@ -32,6 +32,7 @@ struct Pro2Record
 
     // `p` holds at least kSize bytes.
     static Pro2Record decode(const char *p);
+    static Pro2Record decode(const QByteArray &bytes) { return decode(bytes.constData()); }
     // Millimetres per click of a rain collector code; -1 for an unknown code.
     static double rainPerClickMm(int collector);
 };

@@ -53,15 +53,8 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
     if (count < 1)
         return false;
     const qint64 b = count - 1;
-    auto at = [&](qint64 i, Ws23Record *out) {
-        const QByteArray bytes = file.record(i);
-        if (bytes.isEmpty())
-            return false;
-        *out = Ws23Record::decode(bytes);
-        return true;
-    };
     Ws23Record last;
-    if (!at(b, &last))
+    if (!file.decoded(b, &last))
         return false;
 
     d.lastRecordTime = last.time;
@@ -70,7 +63,7 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
     double interval = 0;
     if (b > 1) {
         Ws23Record before;
-        if (!at(b - 1, &before))
+        if (!file.decoded(b - 1, &before))
             return false;
         interval = last.time - before.time;
     }
@@ -96,7 +89,7 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
             if (j < 1)
                 j = 1;
             Ws23Record hourAgo;
-            if (!at(j, &hourAgo))
+            if (!file.decoded(j, &hourAgo))
                 return false;
             const double change = s.pressure - (pf * hourAgo.pressure + offset);
             s.pressureTrend = station::trendOf(u, change, settings.limits.trendThreshold);
@@ -119,7 +112,7 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
     s.windGust = (noWind || d.windMarked) ? 0 : s.windSpeed;
     for (int i = 1; i <= 9 && b - i >= 1; ++i) {
         Ws23Record earlier;
-        if (!at(b - i, &earlier))
+        if (!file.decoded(b - i, &earlier))
             return false;
         if (isNoWind(earlier.wind))
             continue;
@@ -148,7 +141,7 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
         const qint64 k = static_cast<qint64>(std::trunc(static_cast<double>(b) - 1.0 / interval));
         if (k >= 1) {
             Ws23Record dayAgo;
-            if (!at(k, &dayAgo))
+            if (!file.decoded(k, &dayAgo))
                 return false;
             const double rain = rf * last.rain - rf * dayAgo.rain;
             if (std::isfinite(rain) && rain >= 0)

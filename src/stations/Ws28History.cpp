@@ -75,17 +75,10 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
     if (count < 1)
         return false;
     const qint64 b = count - 1;
-    auto at = [&](qint64 i, Ws28Record *out) {
-        const QByteArray bytes = file.record(i);
-        if (bytes.isEmpty())
-            return false;
-        *out = Ws28Record::decode(bytes);
-        return true;
-    };
     // Record times in whole seconds; NaN for a time that is no date.
     auto seconds = [&](const Ws28Record &r) { return Ws28Record::isValidTime(r.time) ? Ws28Record::toSeconds(r.time) : nan; };
     Ws28Record last;
-    if (!at(b, &last))
+    if (!file.decoded(b, &last))
         return false;
 
     const double lastSeconds = seconds(last);
@@ -95,7 +88,7 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
     double intervalSeconds = 0;
     if (b > 1) {
         Ws28Record before;
-        if (!at(b - 1, &before))
+        if (!file.decoded(b - 1, &before))
             return false;
         intervalSeconds = finiteOr(lastSeconds - seconds(before), 0);
     }
@@ -124,7 +117,7 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
             const double back = static_cast<double>(b) - 3600 / intervalSeconds;
             const qint64 j = back >= 1 ? static_cast<qint64>(std::trunc(back)) : 1;
             Ws28Record hourAgo;
-            if (!at(j, &hourAgo))
+            if (!file.decoded(j, &hourAgo))
                 return false;
             const double change = s.pressure - (pf * pressureOf(hourAgo) + offset);
             s.pressureTrend = station::trendOf(u, change, settings.limits.trendThreshold);
@@ -177,7 +170,7 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
         double sum = last.rain;
         for (qint64 i = b - 1; i >= 1; --i) {
             Ws28Record earlier;
-            if (!at(i, &earlier))
+            if (!file.decoded(i, &earlier))
                 return false;
             if (lastSeconds - seconds(earlier) >= kSecondsPerDay)
                 break;

@@ -3,6 +3,7 @@
 #include "common/DateTime.h"
 #include "engine/WeatherPhrases.h"
 #include "stations/Ws23History.h"
+#include "support/HistoryFolder.h"
 #include "support/QtPrinters.h"
 #include "support/StationFiles.h"
 #include "support/WavBuilder.h"
@@ -23,24 +24,7 @@ namespace {
 
 using Rec = Ws23Row;
 
-QByteArray encode(const Rec &r)
-{
-    return r.bytes();
-}
-
-struct History
-{
-    QString write(const std::vector<Rec> &records, const QByteArray &tail = {})
-    {
-        QByteArray all;
-        for (const Rec &r : records)
-            all += encode(r);
-        const QString path = dir.filePath(QStringLiteral("history.dat"));
-        EXPECT_TRUE(writeFile(path, all + tail));
-        return path;
-    }
-    QTemporaryDir dir;
-};
+using History = HistoryFolder<Rec>;
 
 // `n` records `minutes` apart, the last one made by `last`.
 std::vector<Rec> series(int n, int minutes, const std::function<void(int, Rec &)> &each = {})

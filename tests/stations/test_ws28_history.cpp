@@ -3,6 +3,7 @@
 #include "common/DateTime.h"
 #include "engine/WeatherPhrases.h"
 #include "stations/Ws28History.h"
+#include "support/HistoryFolder.h"
 #include "support/QtPrinters.h"
 #include "support/StationFiles.h"
 #include "support/WavBuilder.h"
@@ -28,24 +29,7 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 using Rec = Ws28Row;
 
-QByteArray encode(const Rec &r)
-{
-    return r.bytes();
-}
-
-struct History
-{
-    QString write(const std::vector<Rec> &records, const QByteArray &tail = {})
-    {
-        QByteArray all;
-        for (const Rec &r : records)
-            all += encode(r);
-        const QString path = dir.filePath(QStringLiteral("history.dat"));
-        EXPECT_TRUE(writeFile(path, all + tail));
-        return path;
-    }
-    QTemporaryDir dir;
-};
+using History = HistoryFolder<Rec>;
 
 // `n` records `minutes` apart, with the times the station software computes
 // (not always exact in binary).
