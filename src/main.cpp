@@ -63,6 +63,9 @@ int main(int argc, char **argv)
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
+    // One line per message, with its category, for the journal (QT_MESSAGE_PATTERN overrides it).
+    if (qEnvironmentVariableIsEmpty("QT_MESSAGE_PATTERN"))
+        qSetMessagePattern(QStringLiteral("%{category}: %{if-warning}warning: %{endif}%{if-critical}error: %{endif}%{message}"));
     QApplication app(argc, argv);
     // Hidden option for demonstrations and tests: a simulated Monitor II
     // station answers on every port (as does AURAVOX_MONITOR_SIMULATOR=1).
