@@ -6,9 +6,16 @@
 // buffer of the next being queued; with the real clock this includes the
 // 50 ms pause the player keeps after each clip, with the manual clock it is the
 // program's own work only.
+// ScheduledSecondTo*: from the whole second at which a scheduled announcement
+// is due (hh:05:00 with a 5-minute period) to the first buffer handed to the
+// device, with the real timer and event loop on a wall clock shifted so that
+// the boundary comes 1.5 to 2.5 s after the start (a different phase of the
+// second each time); NoPort without a transmitter, WithPort with its 300 ms
+// lead.
 
 #include "app/ui/TForm1.h"
 #include "common/Clock.h"
+#include "support/FakeTransmitterPort.h"
 #include "support/FakeWaveOutput.h"
 #include "support/ScriptedPrompts.h"
 
@@ -17,8 +24,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <memory>
+#include <random>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -105,6 +115,68 @@ void ClipGapRealClock(benchmark::State &state) { clipGap(state, true); }
 void ClipGapManualClock(benchmark::State &state) { clipGap(state, false); }
 BENCHMARK(ClipGapRealClock)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(ClipGapManualClock)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// The system clock moved by a fixed offset, so a boundary can be put a moment ahead.
+class ShiftedClock final : public Clock
+{
+public:
+    explicit ShiftedClock(qint64 offsetMs) : m_offsetMs(offsetMs) {}
+    QDateTime now() const override { return m_system.now().addMSecs(m_offsetMs); }
+    void waitPumping(int ms) override { m_system.waitPumping(ms); }
+
+private:
+    SystemClock m_system;
+    qint64 m_offsetMs;
+};
+
+void scheduledSecondToFirstBuffer(benchmark::State &state, bool withPort)
+{
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> phase(0, 999);
+    const QDateTime boundary(QDate::currentDate(), QTime(10, 5));
+    for (auto _ : state) {
+        // The program starts 1.5 to 2.5 s before the boundary, at any phase of the second.
+        const QDateTime startAt = boundary.addMSecs(-2500 + phase(random));
+        ShiftedClock clock(QDateTime::currentDateTime().msecsTo(startAt));
+        FakeWaveOutput wave;
+        ScriptedPrompts prompts;
+        FakeTransmitterPort port(clock);
+        port.status.cts = port.status.dsr = port.status.dcd = false;
+        MainWindowDeps deps;
+        deps.clock = &clock;
+        deps.waveOutput = &wave;
+        deps.prompts = &prompts;
+        deps.useTray = false;
+        TForm1 form(deps);
+        if (withPort)
+            form.setTransmitter(&port);
+        QDateTime firstWrite;
+        wave.onWrite = [&](int) {
+            if (!firstWrite.isValid())
+                firstWrite = clock.now();
+        };
+        bool periodSet = false;
+        while (!firstWrite.isValid()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+            if (!periodSet && !form.startupPending()) {
+                form.scheduler().setPeriodPosition(1); // every 5 minutes
+                periodSet = true;
+            }
+        }
+        state.SetIterationTime(static_cast<double>(boundary.msecsTo(firstWrite)) / 1000.0);
+        while (form.announcer().busy() || form.player().isPlaying())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+void ScheduledSecondToFirstBufferNoPort(benchmark::State &state) { scheduledSecondToFirstBuffer(state, false); }
+void ScheduledSecondToFirstBufferWithPort(benchmark::State &state) { scheduledSecondToFirstBuffer(state, true); }
+BENCHMARK(ScheduledSecondToFirstBufferNoPort)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(12)->ReportAggregatesOnly(true)
+    ->ComputeStatistics("min", [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); })
+    ->ComputeStatistics("max", [](const std::vector<double> &v) { return *std::max_element(v.begin(), v.end()); });
+BENCHMARK(ScheduledSecondToFirstBufferWithPort)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(12)->ReportAggregatesOnly(true)
+    ->ComputeStatistics("min", [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); })
+    ->ComputeStatistics("max", [](const std::vector<double> &v) { return *std::max_element(v.begin(), v.end()); });
 
 } // namespace
 
