@@ -12,6 +12,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,23 +30,37 @@ void onSignal(int)
 }
 
 // SIGTERM, SIGINT and SIGHUP close the main window the normal way, from the
-// event loop: the configuration is saved and the transmitter released.
+// event loop: the transmitter is released and the configuration saved (once
+// it has been loaded; before, the file is left as it is).
 void closeOnSignals(QWidget *window)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+    auto stop = [window] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
         window->close();
-    });
+    };
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, stop);
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         ::sigaction(sig, &sa, nullptr);
+        sigaddset(&handled, sig);
+    }
+    // A parent may start us with these blocked (the mask is inherited): they
+    // must still stop the program. One already pending arrives right here.
+    ::pthread_sigmask(SIG_UNBLOCK, &handled, nullptr);
+    // A stop asked for before the event loop runs is answered before anything
+    // else, the first tick (the configuration load) included.
+    pollfd pending{g_signalPipe[0], POLLIN, 0};
+    if (::poll(&pending, 1, 0) == 1)
+        stop();
 }
 
 } // namespace
@@ -98,14 +114,21 @@ int main(int argc, char **argv)
 
     AppWindows windows(deps);
     TForm1 &form1 = windows.form1();
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        // Nobody can see these windows: no blinking text cursor (twice a second
+        // in a focused field, forever) and no painting into images never shown.
+        QApplication::setCursorFlashTime(0);
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->setUpdatesEnabled(false);
+    }
     prompts.setParent(&form1);
-    closeOnSignals(&form1);
     QObject::connect(&form1, &TForm1::terminateRequested, &app, [] { QCoreApplication::exit(2); },
                      Qt::QueuedConnection);
     QObject::connect(&form1, &TForm1::loaded, &app, [&folder] {
         std::fprintf(stderr, "auravox: V%s running in %s\n", AURAVOX_VERSION, qPrintable(folder));
     });
     QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    closeOnSignals(&form1);
     // The first tick of the clock loads the configuration and shows the window.
     return QApplication::exec();
 }

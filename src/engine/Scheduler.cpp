@@ -2,7 +2,10 @@
 
 #include "engine/AnnounceMachine.h"
 
+#include <QDate>
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace auravox {
 
@@ -26,12 +29,20 @@ bool Scheduler::inRange(int hour) const
     return hour >= m_startHour || hour < m_endHour; // the range spans midnight
 }
 
-Scheduler::TickAction Scheduler::tick(const ClockFields &now, bool announcementBusy)
+qint64 Scheduler::minuteKey(const ClockFields &f, qint64 utcMinute)
 {
-    if (now.minute != m_lastFiredMinute) {
-        m_fired = false;
-        m_lastFiredMinute = -1;
-    }
+    if (utcMinute != 0)
+        return utcMinute;
+    // Fields made without an instant: their own date, hour and minute.
+    return QDate(f.year, f.month, f.day).toJulianDay() * 1440 + f.hour * 60 + f.minute;
+}
+
+Scheduler::TickAction Scheduler::tick(const ClockFields &now, bool announcementBusy, qint64 utcMinute)
+{
+    const qint64 key = minuteKey(now, utcMinute);
+    m_firedMinutes.removeIf([key](qint64 fired) { return std::abs(fired - key) > kMemoryMinutes; });
+    m_fired = m_firedMinutes.contains(key);
+    m_lastFiredMinute = m_fired ? now.minute : -1;
     if (!inRange(now.hour))
         return TickAction::PollLines;
     if (m_fired || announcementBusy)
@@ -40,6 +51,7 @@ Scheduler::TickAction Scheduler::tick(const ClockFields &now, bool announcementB
         return TickAction::PollLines;
     m_fired = true;
     m_lastFiredMinute = now.minute;
+    m_firedMinutes.append(key);
     return TickAction::Announce;
 }
 

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <QList>
+
 #include <array>
 #include <optional>
 
@@ -15,6 +17,13 @@ struct LineState;
 // When the tick starts an announcement: at every multiple of the period inside
 // the daily range of hours (and at minute 0 inside it, whatever the period),
 // once per minute.
+//
+// The fired mark belongs to the minute that fired, named by its date, hour and
+// minute as an instant, and the minutes that fired in
+// the last hours are remembered: a wall clock stepped back over a boundary
+// (by NTP or by hand) does not announce that boundary again, one stepped
+// forward or back lands on a minute that has its own mark, and the two 02:30
+// of a daylight-saving fall-back are two minutes, each announced.
 class Scheduler
 {
 public:
@@ -42,18 +51,28 @@ public:
     // True when scheduled announcements are made in this hour.
     bool inRange(int hour) const;
 
-    // One tick's decision, after the clock fields were refreshed.
-    TickAction tick(const ClockFields &now, bool announcementBusy);
+    // One tick's decision, after the clock fields were refreshed. `utcMinute`
+    // is the same instant as minutes since 1970-01-01 UT, which tells apart
+    // the two 02:30 of a daylight-saving fall-back; 0 when not known (the
+    // fields' own date, hour and minute then name the minute).
+    TickAction tick(const ClockFields &now, bool announcementBusy, qint64 utcMinute = 0);
 
     bool firedMark() const { return m_fired; }
     int lastFiredMinute() const { return m_lastFiredMinute; }
 
+    // How far from the current minute a fired minute is remembered. A clock
+    // stepped back further than this announces the minutes it lives again.
+    static constexpr qint64 kMemoryMinutes = 3 * 60;
+
 private:
+    static qint64 minuteKey(const ClockFields &f, qint64 utcMinute);
+
     int m_periodPosition = 0;
     int m_startHour = 0;
     int m_endHour = 24;
     bool m_fired = false;
     int m_lastFiredMinute = -1;
+    QList<qint64> m_firedMinutes; // keys of the minutes that fired, oldest first
 };
 
 // What one poll of the serial input lines changes on the main window.

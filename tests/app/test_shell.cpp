@@ -134,3 +134,41 @@ TEST(Shell, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
     EXPECT_TRUE(readFile(home.filePath(QStringLiteral("auravox.ini"))).startsWith("[AURAVOX V2.2.3]\r\n"))
         << "the configuration is saved on the way out";
 }
+
+TEST(Shell, ASigtermBeforeTheFirstTickLeavesTheConfigurationByteForByte)
+{
+    QTemporaryDir home;
+    const QString iniPath = home.filePath(QStringLiteral("auravox.ini"));
+    const QByteArray ini = "[AURAVOX V2.0.1]\r\nPERIOD=2\r\nHELLO=Y\r\nDATE=n\r\nNOT_A_KEY=1\r\nMETEO=W23\r\n";
+    {
+        QFile f(iniPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+    }
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("AURAVOX_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    // The program is born with SIGTERM blocked, so the signal sent below is
+    // held until the program installs its handler (which unblocks it): it
+    // arrives after the handler and before the first tick, every time.
+    program.setChildProcessModifier([] {
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        ::sigprocmask(SIG_BLOCK, &term, nullptr);
+    });
+    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted());
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(20000));
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << err.toStdString();
+    EXPECT_FALSE(err.contains("running in")) << "stopped before the load";
+    EXPECT_EQ(readFile(iniPath), ini) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("auravox.~in"))));
+}

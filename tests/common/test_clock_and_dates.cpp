@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace auravox;
 
 TEST(WaitPumping, OtherHandlersRunDuringTheWaitAndWaitsNest)
@@ -38,6 +40,25 @@ TEST(WaitPumping, ManualClockAdvancesByTheWaitAndRunsPostedEvents)
     EXPECT_TRUE(ran);
     EXPECT_EQ(clock.now(), QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 500))) << "across midnight and the year";
     EXPECT_EQ(clock.waitedMs(), 1000);
+}
+
+TEST(SystemClock, TheLocalTimeFollowsAChangeOfTheTimeZone)
+{
+    const QByteArray saved = qgetenv("TZ");
+    const bool had = qEnvironmentVariableIsSet("TZ");
+    SystemClock clock;
+    qputenv("TZ", "UTC0");
+    const QDateTime utc = clock.now();
+    EXPECT_EQ(utc.offsetFromUtc(), 0);
+    qputenv("TZ", "EST5");
+    const QDateTime est = clock.now();
+    EXPECT_EQ(est.offsetFromUtc(), -5 * 3600) << "the zone is read again when TZ changes";
+    EXPECT_LE(std::abs(utc.secsTo(est)), 60) << "the same instant, told in another zone";
+    EXPECT_EQ(est.time().hour(), est.toUTC().addSecs(-5 * 3600).time().hour());
+    if (had)
+        qputenv("TZ", saved);
+    else
+        qunsetenv("TZ");
 }
 
 TEST(ClockFields, WeekdayCountsFromSunday)

@@ -109,6 +109,29 @@ TEST(Scheduler, BusyAtTheBoundaryStartsLaterInTheSameMinuteOnly)
     EXPECT_EQ(s.tick(at(9, 15), false), Scheduler::TickAction::Announce);
 }
 
+TEST(Scheduler, AMinuteThatFiredDoesNotFireAgainWhenTheClockStepsBack)
+{
+    Scheduler s;
+    s.setPeriodPosition(3); // 15 minutes
+    auto tickAt = [&](qint64 utcMinute, int hour, int minute) {
+        return s.tick(at(hour, minute), false, utcMinute);
+    };
+    const qint64 base = 29'000'000; // some minute since 1970, at 13:00 local
+    EXPECT_EQ(tickAt(base + 30, 13, 30), Scheduler::TickAction::Announce);
+    EXPECT_EQ(tickAt(base + 44, 13, 44), Scheduler::TickAction::PollLines);
+    EXPECT_EQ(tickAt(base + 30, 13, 30), Scheduler::TickAction::Nothing) << "stepped back 14 minutes";
+    EXPECT_TRUE(s.firedMark());
+    EXPECT_EQ(s.lastFiredMinute(), 30);
+    EXPECT_EQ(tickAt(base + 45, 13, 45), Scheduler::TickAction::Announce);
+    EXPECT_EQ(tickAt(base + 30, 13, 30), Scheduler::TickAction::Nothing) << "back over two boundaries";
+    EXPECT_EQ(tickAt(base + 45, 13, 45), Scheduler::TickAction::Nothing);
+    // The same local minute an hour later, or a fall-back's second 02:30, is another minute.
+    EXPECT_EQ(tickAt(base + 90, 13, 30), Scheduler::TickAction::Announce);
+    // A clock that ran hours ahead and is set right announces the minutes it lives again.
+    EXPECT_EQ(tickAt(base + 91 + Scheduler::kMemoryMinutes, 16, 31), Scheduler::TickAction::PollLines);
+    EXPECT_EQ(tickAt(base + 90, 13, 30), Scheduler::TickAction::Announce);
+}
+
 TEST(Scheduler, OutOfRangeTheLinesArePolled)
 {
     Scheduler s;

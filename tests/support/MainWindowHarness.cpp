@@ -45,7 +45,6 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
 void MainWindowHarness::load()
 {
     tick();
-    form().findChild<QTimer *>(QStringLiteral("TimerSeconde"))->stop();
 }
 
 MainWindowHarness::~MainWindowHarness()
@@ -58,13 +57,22 @@ MainWindowHarness::~MainWindowHarness()
 void MainWindowHarness::tick()
 {
     m_clock.advanceSeconds(1);
-    form().TimerSecondeTimer();
+    runTick();
 }
 
 void MainWindowHarness::tickAt(const QDateTime &t)
 {
     m_clock.setNow(t);
+    runTick();
+}
+
+void MainWindowHarness::runTick()
+{
     form().TimerSecondeTimer();
+    // Only the test ticks: the timer the tick armed would fire on real time.
+    form().findChild<QTimer *>(QStringLiteral("TimerSeconde"))->stop();
+    // The announcement the tick decided on starts now, as the event loop would start it.
+    QCoreApplication::sendPostedEvents(&form(), QEvent::MetaCall);
 }
 
 void MainWindowHarness::pump()

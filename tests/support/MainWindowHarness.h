@@ -51,7 +51,9 @@ public:
         return found;
     }
 
-    // Advances the clock by one second and runs the tick handler.
+    // Advances the clock by one second and runs the tick handler; an
+    // announcement the tick starts has started when it returns, and the real
+    // clock timer is stopped, so that only the test ticks.
     void tick();
     // Runs the tick at the given time.
     void tickAt(const QDateTime &t);
@@ -73,6 +75,8 @@ public:
     QStringList announce();
 
 private:
+    void runTick();
+
     QTemporaryDir m_dir;
     QString m_folderPath;
     QString m_previousDir;

@@ -64,6 +64,12 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_sourceContext.now = [clock] { return clock->now(); };
     m_sourceContext.publicFolder = deps.publicFolder;
     m_sourceContext.loadingConfiguration = [this] { return m_form1->loadingConfiguration(); };
+    m_sourceContext.afterLoad = [this](std::function<void()> action) {
+        QObject::connect(
+            m_form1.get(), &TForm1::loaded, m_form1.get(),
+            [this, action = std::move(action)] { QTimer::singleShot(0, m_form1.get(), action); },
+            Qt::SingleShotConnection);
+    };
     m_sourceContext.showHelp = [this] { m_form1->MenuAideClick(); };
 
     MonitorStation *station = deps.monitorStation;

@@ -5,6 +5,7 @@
 #include "app/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
+#include "common/Log.h"
 #include "common/TextFile.h"
 #include "engine/VolumeControl.h"
 #include "platform/UserPrompts.h"
@@ -54,6 +55,13 @@ ClipCatalogue makeCatalogue(const QString &folder)
 {
     return folder.isEmpty() ? ClipCatalogue() : ClipCatalogue(folder);
 }
+
+// A field changed only when its text does: no repaint and no work for the same text.
+void setTextIfChanged(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
 } // namespace
 
 TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
@@ -81,6 +89,10 @@ TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     buildMenus();
     buildTray();
 
+    // Each tick arms the next one for just after the next whole second, so the
+    // time field and the scheduled announcements come on the second.
+    m_timerSeconde->setSingleShot(true);
+    m_timerSeconde->setTimerType(Qt::PreciseTimer);
     connect(m_timerSeconde, &QTimer::timeout, this, &TForm1::TimerSecondeTimer);
     connect(m_timerSecurite, &QTimer::timeout, this, &TForm1::TimerSecuriteTimer);
     connect(m_timerFinWave, &QTimer::timeout, this, &TForm1::TimerFinWaveTimer);
@@ -299,30 +311,55 @@ QString TForm1::dateText(const QDateTime &t)
     return QLatin1Char(' ') + QLocale::system().toString(t.date(), QLocale::ShortFormat);
 }
 
-void TForm1::showClockFields()
+void TForm1::showClockFields(const QDateTime &now)
 {
-    const QDateTime now = m_clock.now();
-    EditTime->setText(timeText(now));
-    EditDate->setText(dateText(now));
+    setTextIfChanged(EditTime, timeText(now));
+    setTextIfChanged(EditDate, dateText(now));
+}
+
+void TForm1::armTick()
+{
+    // Measured on the wall clock at every tick, so a clock stepped by NTP or by
+    // hand puts the next tick on its new second. The timer itself runs on the
+    // monotonic clock.
+    const int intoSecond = m_clock.now().time().msec();
+    m_timerSeconde->start(1000 - intoSecond + kTickLagMs);
+}
+
+void TForm1::postAnnouncement()
+{
+    // The tick only decides. The announcement's waits (the pause, the 300 ms
+    // PTT lead, the recorder's start) then run from the event loop and not
+    // inside the tick's handler, where its timer could not fire again: the
+    // clock fields go on changing during them.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_closing)
+                Button1Click();
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::TimerSecondeTimer()
 {
+    // Armed first, so that nothing this tick runs can hold the next one.
+    armTick();
     if (m_startupPending)
         LoadConfiguration();
     readVolumeBack();
 
+    // No processing of pending events here: an announcement step run from
+    // inside the tick would hold the clock for as long as its waits last.
     const QDateTime now = m_clock.now();
-    EditTime->setText(timeText(now));
-    EditDate->setText(dateText(now));
-    QCoreApplication::processEvents();
+    showClockFields(now);
     m_fields = ClockFields::from(now);
     if (m_fields.minute == 0 && m_topOfHour)
         m_topOfHour(m_fields);
 
-    switch (m_scheduler.tick(m_fields, m_machine.busy())) {
+    switch (m_scheduler.tick(m_fields, m_machine.busy(), now.toSecsSinceEpoch() / 60)) {
     case Scheduler::TickAction::Announce:
-        Button1Click();
+        postAnnouncement();
         break;
     case Scheduler::TickAction::PollLines:
         pollLines();
@@ -371,7 +408,7 @@ void TForm1::pollLines()
     if (r.dsrCaption)
         LabelDSR->setText(*r.dsrCaption);
     if (r.startAnnouncement)
-        Button1Click();
+        postAnnouncement();
 }
 
 void TForm1::UpDownPeriodeMouseDown()
@@ -643,6 +680,13 @@ void TForm1::addLogEntry(const QString &text)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (!m_closing && m_loadRunning) {
+        // A stop in the middle of the load (it lets events run): the load
+        // finishes first, then the window closes the usual way.
+        m_closeAfterLoad = true;
+        event->ignore();
+        return;
+    }
     if (!m_closing) {
         m_closing = true;
         FormClose();
@@ -653,9 +697,15 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::FormClose()
 {
+    m_timerSeconde->stop();
     m_player.clearFlags();
     runWindowAction(Window::RecordSourceGeometry);
-    SaveConfiguration();
+    // Before the load the controls hold their initial states, not the user's
+    // settings: saving them would wipe the file.
+    if (m_startupPending)
+        qCInfo(lcConfig) << "stopped before the configuration was loaded:" << kIniFile << "left as it was";
+    else
+        SaveConfiguration();
     // Every step from here on may fail without stopping the others.
     if (m_com && m_com->control().isOpen()) {
         // The transmitter is released before the port goes.

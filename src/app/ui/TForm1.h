@@ -71,6 +71,8 @@ public:
     static inline const QString kLogFile = QStringLiteral("auravox.log");
     static inline const QString kHelpFile = QStringLiteral("auravox_help.html");
     static constexpr unsigned kIniPermissions = 0400; // it can hold the APRS password
+    // The tick fires this long after each whole second of the wall clock.
+    static constexpr int kTickLagMs = 5;
 
     explicit TForm1(const MainWindowDeps &deps, QWidget *parent = nullptr);
     ~TForm1() override;
@@ -238,7 +240,11 @@ private:
     void buildTray();
     void FormCreate();
     void FormClose();
-    void showClockFields();
+    void showClockFields(const QDateTime &now);
+    // Arms TimerSeconde for just after the next whole second of the wall clock.
+    void armTick();
+    // Starts an announcement from the event loop, once the caller has returned.
+    void postAnnouncement();
     void pollLines();
     void minimizeToTray(bool hideTaskbarButton);
     void restoreFromTray();
@@ -278,6 +284,8 @@ private:
     bool m_reduceAtLoad = false;
     bool m_showSourceWindowAtStart = true;
     bool m_closing = false;
+    bool m_loadRunning = false;    // LoadConfiguration is on the stack
+    bool m_closeAfterLoad = false; // a close asked for while the load ran
     QRect m_sourceWindowRect{0, 0, 287, 267}; // left, top, width, height
     QString m_headerPath;
     QString m_helloPath = QStringLiteral("kuckoo.wav");

@@ -2,6 +2,8 @@
 
 #include "app/ConfigRegistry.h"
 #include "app/ui/UpDown.h"
+#include "common/Clock.h"
+#include "common/Log.h"
 #include "common/TextFile.h"
 #include "platform/UserPrompts.h"
 
@@ -247,6 +249,7 @@ void TForm1::declareConfig(ConfigRegistry &r)
 
 void TForm1::LoadConfiguration()
 {
+    m_loadRunning = true;
     m_timerSeconde->stop();
     show();
     QCoreApplication::processEvents();
@@ -276,7 +279,7 @@ void TForm1::LoadConfiguration()
         runWindowAction(Window::HideSources);
     m_player.allocMem();
     UpDownPeriodeMouseDown();
-    showClockFields();
+    showClockFields(m_clock.now());
     // The device's own volume wins over VOLUME= and BALANCE=.
     readVolumeBack();
     if (m_com)
@@ -287,15 +290,23 @@ void TForm1::LoadConfiguration()
         m_com->setLoading(false);
     m_startupPending = false;
     m_loadingConfiguration = false;
-    m_timerSeconde->setInterval(1000);
-    m_timerSeconde->start();
+    m_loadRunning = false;
+    armTick();
     emit loaded();
+    if (m_closeAfterLoad)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 bool TForm1::SaveConfiguration()
 {
     if (!m_registry)
         return false;
+    if (m_startupPending) {
+        // Nothing is saved before the file has been read: it would be the
+        // controls' initial states written over the user's settings.
+        qCInfo(lcConfig) << "not saved: the configuration has not been loaded yet";
+        return false;
+    }
     const QStringList lines = m_registry->lines(QStringLiteral("[AURAVOX V") + kVersion + QLatin1Char(']'));
     MemoFileInit->setPlainText(lines.join(QLatin1Char('\n')));
     if (!TextFile::writeLinesAtomically(kIniFile, kIniTempFile, lines, kIniPermissions)) {

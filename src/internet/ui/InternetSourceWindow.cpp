@@ -134,7 +134,14 @@ void InternetSourceWindow::selectSource(bool showWindow)
     if (m_favourites)
         m_favourites->hide();
     TimerMeteo->setInterval(SpinEditRafraichir->value() * 60000);
-    TimerMeteoTimer();
+    if (loadingConfiguration() && isAddress(EditDat->text()) && context().afterLoad) {
+        // The configuration load holds the clock: the first download waits
+        // until the load is over, so a slow or silent server never delays an
+        // announcement.
+        context().afterLoad([this] { TimerMeteoTimer(); });
+    } else {
+        TimerMeteoTimer();
+    }
     if (showWindow)
         show();
 }

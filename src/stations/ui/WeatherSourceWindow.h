@@ -42,6 +42,9 @@ struct SourceWindowContext
     QString publicFolder;
     // The configuration file is being applied.
     std::function<bool()> loadingConfiguration;
+    // Runs an action from the event loop once the configuration load is over
+    // and the clock ticks again.
+    std::function<void(std::function<void()>)> afterLoad;
     // The main window's help item.
     std::function<void()> showHelp;
 };
