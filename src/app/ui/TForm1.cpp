@@ -114,7 +114,7 @@ void TForm1::setTransmitter(TransmitterPort *port)
 void TForm1::setComWindow(TFormCOM *com)
 {
     m_com = com;
-    setTransmitter(com);
+    setTransmitter(com ? &com->transmitter() : nullptr);
     MenuCOM->setEnabled(com != nullptr);
 }
 
@@ -256,10 +256,15 @@ void TForm1::showPortCaption(const QString &caption)
 
 void TForm1::showNoPort()
 {
-    m_machine.lines().dcdOn = false;
-    LabelDCD->setText(QStringLiteral("DCD=Off"));
-    ImageZorbel->show();
-    ImageZorbelOff->hide();
+    showDcd(false);
+}
+
+void TForm1::showDcd(bool on)
+{
+    m_machine.lines().dcdOn = on;
+    LabelDCD->setText(on ? QStringLiteral("DCD=On") : QStringLiteral("DCD=Off"));
+    ImageZorbelOff->setVisible(on);
+    ImageZorbel->setVisible(!on);
 }
 
 // ---- the announcement and the clock
@@ -279,11 +284,8 @@ void TForm1::TimerSecuriteTimer()
     const bool wasBusy = m_machine.busy();
     m_machine.watchdogReset();
     // A stalled or failed announcement never leaves the transmitter keyed.
-    if (wasBusy && !m_machine.busy() && m_port->portText() != TransmitterPort::kNoPortText) {
-        m_port->setDtr(false);
-        m_port->setRts(false);
-        m_port->showLed(false);
-    }
+    if (wasBusy && !m_machine.busy())
+        m_port->release(QStringLiteral("watchdog reset"));
 }
 
 QString TForm1::timeText(const QDateTime &t)
@@ -319,9 +321,14 @@ void TForm1::TimerSecondeTimer()
     m_fields = ClockFields::from(now);
     if (m_fields.minute == 0 && m_topOfHour)
         m_topOfHour(m_fields);
+    // Every tick, whatever the schedule decides: lines that another program
+    // raised go down within a second.
+    if (!m_machine.busy())
+        m_port->guardIdleLines();
 
     switch (m_scheduler.tick(m_fields, m_machine.busy())) {
     case Scheduler::TickAction::Announce:
+        m_machine.setStartOrigin(AnnounceOrigin::Schedule);
         Button1Click();
         break;
     case Scheduler::TickAction::PollLines:
@@ -359,19 +366,19 @@ QString TForm1::timeFieldText() const
 
 void TForm1::pollLines()
 {
-    if (m_port->portText() == TransmitterPort::kNoPortText || m_machine.busy())
+    if (!m_port->isOpen() || m_machine.busy())
         return;
     const LinePollResult r =
         auravox::pollLines(m_port->modemStatus(), m_port->startOnCts(), m_port->startOnDsr(), m_machine.lines());
-    ImageZorbelOff->setVisible(r.dcdOn);
-    ImageZorbel->setVisible(!r.dcdOn);
-    LabelDCD->setText(r.dcdCaption);
+    showDcd(r.dcdOn);
     if (r.ctsCaption)
         LabelCTS->setText(*r.ctsCaption);
     if (r.dsrCaption)
         LabelDSR->setText(*r.dsrCaption);
-    if (r.startAnnouncement)
+    if (r.startAnnouncement) {
+        m_machine.setStartOrigin(r.startLine);
         Button1Click();
+    }
 }
 
 void TForm1::UpDownPeriodeMouseDown()
@@ -657,13 +664,9 @@ void TForm1::FormClose()
     runWindowAction(Window::RecordSourceGeometry);
     SaveConfiguration();
     // Every step from here on may fail without stopping the others.
-    if (m_com && m_com->control().isOpen()) {
-        // The transmitter is released before the port goes.
-        m_com->control().setDtr(false);
-        m_com->control().setRts(false);
-        m_com->control().chooseNoPort();
-        showLed(false);
-    }
+    // The transmitter is released before the port goes.
+    if (m_com && m_com->control().isOpen())
+        m_com->control().chooseNoPort(QStringLiteral("program closing"));
     m_player.stopDevice();
     m_player.freeUnlock();
     if (m_tray)

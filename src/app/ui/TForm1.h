@@ -208,6 +208,7 @@ public:
     void showPortCaption(const QString &caption) override;
     void showNoPort() override;
     void showPortError(const QString &text) override { showStatus(text); }
+    void showDcd(bool on) override;
 
 signals:
     // The program must end (a play buffer could not be allocated).
