@@ -41,12 +41,15 @@ public:
     virtual void setSoundCardOkEnabled(bool enabled) = 0;
 };
 
-// States of the serial input lines, as the modem status reports them.
+// States of the serial port's lines, as the modem status reports them: the
+// inputs, and the PTT outputs as the port has them now.
 struct ModemStatus
 {
     bool cts = false;
     bool dsr = false;
     bool dcd = false;
+    bool dtr = false;
+    bool rts = false;
 };
 
 // The serial port that keys the transmitter (DTR, RTS) and carries the input
@@ -58,39 +61,71 @@ public:
     static inline const QString kNoPortName = QStringLiteral("No COM");
 
     virtual ~TransmitterPort() = default;
-    // "\\.\" + port name while a port is open, four blanks otherwise.
-    virtual QString portText() const = 0;
-    // "COM" + number, or "No COM".
-    virtual QString portName() const = 0;
-    // The boxes of the serial port window.
-    virtual bool useDtr() const = 0;
-    virtual bool useRts() const = 0;
+    // A port is open: keying it gives the transmitter 300 ms to come up.
+    virtual bool isOpen() const = 0;
+    // The input boxes of the serial port window.
     virtual bool startOnDsr() const = 0;
     virtual bool startOnCts() const = 0;
     virtual bool inhibitOnDcd() const = 0;
 
-    virtual void setDtr(bool on) = 0;
-    virtual void setRts(bool on) = 0;
-    // The PTT LED of the main window.
-    virtual void showLed(bool on) = 0;
+    // Raises DTR and/or RTS as the port window chooses them and lights the PTT
+    // LED. `cause` says why, for the log.
+    virtual void key(const QString &cause) = 0;
+    // Drops DTR and RTS whatever the boxes say and puts the LED out.
+    virtual void release(const QString &cause) = 0;
     virtual ModemStatus modemStatus() = 0;
+    // Run while no announcement runs: DTR or RTS found up (another program
+    // opened the port) are dropped. True when it dropped them.
+    virtual bool guardIdleLines() { return false; }
 };
 
 // No port chosen: nothing is keyed and there are no lines to poll.
 class NoTransmitterPort final : public TransmitterPort
 {
 public:
-    QString portText() const override { return kNoPortText; }
-    QString portName() const override { return kNoPortName; }
-    bool useDtr() const override { return true; }
-    bool useRts() const override { return true; }
+    bool isOpen() const override { return false; }
     bool startOnDsr() const override { return true; }
     bool startOnCts() const override { return true; }
     bool inhibitOnDcd() const override { return true; }
-    void setDtr(bool) override {}
-    void setRts(bool) override {}
-    void showLed(bool) override {}
+    void key(const QString &) override {}
+    void release(const QString &) override {}
     ModemStatus modemStatus() override { return {}; }
+};
+
+// What asked for an announcement.
+enum class AnnounceOrigin {
+    Button,   // "Play the message " (or a direct call)
+    Schedule, // the period boundary of the tick
+    Cts,      // a rising CTS line
+    Dsr,      // a rising DSR line
+    Sibling,  // the sibling program's play request
+};
+// "the button", "the schedule", "CTS", "DSR", "the sibling program".
+QString announceOriginText(AnnounceOrigin origin);
+
+// Why a start was refused.
+enum class AnnounceRefusal {
+    StartupPending, // the configuration has not been loaded yet
+    Busy,           // an announcement is running
+    Dcd,            // DCD is on and inhibits announcements
+};
+QString announceRefusalText(AnnounceRefusal refusal);
+
+// Told of every announcement that starts, ends or is refused; the log is one
+// such observer. All calls come on the main thread.
+class AnnounceObserver
+{
+public:
+    virtual ~AnnounceObserver() = default;
+    virtual void announcementStarted(AnnounceOrigin origin) { (void)origin; }
+    virtual void announcementRefused(AnnounceOrigin origin, AnnounceRefusal refusal)
+    {
+        (void)origin;
+        (void)refusal;
+    }
+    // `completed`: the end step ran; false when the watchdog reset ended it
+    // (a player failure or a stall).
+    virtual void announcementEnded(bool completed) { (void)completed; }
 };
 
 // The other programs an announcement talks to: the recorder, the sibling

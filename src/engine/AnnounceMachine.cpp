@@ -1,11 +1,13 @@
 #include "engine/AnnounceMachine.h"
 
 #include "common/Clock.h"
+#include "common/Log.h"
 #include "engine/ClipPlayer.h"
 #include "engine/NumberSpeech.h"
 
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 
 namespace auravox {
@@ -26,11 +28,94 @@ QString monthClip(int month)
 }
 
 constexpr int kLastWeatherItemStep = AnnounceMachine::kFirstWeatherItemStep + WeatherSpeech::kItemCount - 1;
+
+// The journal's view of the announcements.
+class AnnounceLog final : public AnnounceObserver
+{
+public:
+    void announcementStarted(AnnounceOrigin origin) override
+    {
+        qCInfo(lcAnnounce).noquote() << QStringLiteral("announcement started by %1").arg(announceOriginText(origin));
+    }
+    void announcementRefused(AnnounceOrigin origin, AnnounceRefusal refusal) override
+    {
+        qCInfo(lcAnnounce).noquote() << QStringLiteral("announcement asked by %1 refused: %2")
+                                            .arg(announceOriginText(origin), announceRefusalText(refusal));
+    }
+    void announcementEnded(bool completed) override
+    {
+        if (completed)
+            qCInfo(lcAnnounce) << "announcement ended";
+        else
+            qCWarning(lcAnnounce) << "announcement ended by the watchdog reset (a failed or stalled clip)";
+    }
+};
+
+AnnounceLog g_announceLog;
 } // namespace
+
+QString announceOriginText(AnnounceOrigin origin)
+{
+    switch (origin) {
+    case AnnounceOrigin::Button:
+        return QStringLiteral("the button");
+    case AnnounceOrigin::Schedule:
+        return QStringLiteral("the schedule");
+    case AnnounceOrigin::Cts:
+        return QStringLiteral("CTS");
+    case AnnounceOrigin::Dsr:
+        return QStringLiteral("DSR");
+    case AnnounceOrigin::Sibling:
+        return QStringLiteral("the sibling program");
+    }
+    return QString();
+}
+
+QString announceRefusalText(AnnounceRefusal refusal)
+{
+    switch (refusal) {
+    case AnnounceRefusal::StartupPending:
+        return QStringLiteral("the configuration is not loaded yet");
+    case AnnounceRefusal::Busy:
+        return QStringLiteral("an announcement is running");
+    case AnnounceRefusal::Dcd:
+        return QStringLiteral("DCD is on (the channel is busy)");
+    }
+    return QString();
+}
 
 AnnounceMachine::AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog)
     : m_host(host), m_player(player), m_clock(clock), m_watchdog(watchdog)
 {
+    m_observers.push_back(&g_announceLog);
+}
+
+void AnnounceMachine::addObserver(AnnounceObserver *observer)
+{
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void AnnounceMachine::removeObserver(AnnounceObserver *observer)
+{
+    if (observer != &g_announceLog)
+        m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
+template <typename F> void AnnounceMachine::notify(F &&call)
+{
+    // A copy: an observer may remove itself.
+    const std::vector<AnnounceObserver *> observers = m_observers;
+    for (AnnounceObserver *o : observers)
+        call(*o);
+}
+
+AnnounceOrigin AnnounceMachine::takeOrigin()
+{
+    const AnnounceOrigin origin =
+        m_nextOrigin.value_or(m_siblingRequest ? AnnounceOrigin::Sibling : AnnounceOrigin::Button);
+    m_nextOrigin.reset();
+    return origin;
 }
 
 void AnnounceMachine::playClip(const QString &name, int nextStep)
@@ -49,6 +134,8 @@ void AnnounceMachine::playFile(const QString &path, int nextStep)
 
 void AnnounceMachine::run()
 {
+    // An origin is told for this call only, whatever step it reaches.
+    const AnnounceOrigin origin = takeOrigin();
     const MessageChoices choices = m_host.messageChoices();
     for (;;) {
         const ClockFields f = m_host.clockFields();
@@ -143,20 +230,27 @@ void AnnounceMachine::run()
                 m_step = m_step == kLastWeatherItemStep ? kGoodbyeStep : m_step + 1;
                 continue;
             }
-            if (!start())
+            if (!start(origin))
                 return;
             continue;
         }
     }
 }
 
-bool AnnounceMachine::start()
+bool AnnounceMachine::start(AnnounceOrigin origin)
 {
     m_step = 0;
-    if (m_host.startupPending() || m_busy.load())
+    std::optional<AnnounceRefusal> refusal;
+    if (m_host.startupPending())
+        refusal = AnnounceRefusal::StartupPending;
+    else if (m_busy.load())
+        refusal = AnnounceRefusal::Busy;
+    else if (m_port->inhibitOnDcd() && m_lines.dcdOn)
+        refusal = AnnounceRefusal::Dcd;
+    if (refusal) {
+        notify([&](AnnounceObserver &o) { o.announcementRefused(origin, *refusal); });
         return false;
-    if (m_port->inhibitOnDcd() && m_lines.dcdOn)
-        return false;
+    }
 
     m_busy.store(true);
     m_lines.ctsSeen = true;
@@ -164,19 +258,13 @@ bool AnnounceMachine::start()
     m_host.setPlayEnabled(false);
     m_watchdog.start(kWatchdogMs);
     m_host.showStatus(QStringLiteral("AURAVOX PLAYS"));
+    notify([&](AnnounceObserver &o) { o.announcementStarted(origin); });
 
     if (m_errorSimulation)
         return false; // stays busy until the watchdog ends it
 
-    if (m_port->portText() != TransmitterPort::kNoPortText && m_port->portName() != TransmitterPort::kNoPortName) {
-        if (m_port->useDtr()) {
-            m_port->setDtr(true);
-            m_port->showLed(true);
-        }
-        if (m_port->useRts()) {
-            m_port->setRts(true);
-            m_port->showLed(true);
-        }
+    if (m_port->isOpen()) {
+        m_port->key(QStringLiteral("announcement started by ") + announceOriginText(origin));
         // Give the transmitter time to come up before the first clip.
         m_clock.waitPumping(300);
         if (!m_busy.load())
@@ -197,17 +285,14 @@ bool AnnounceMachine::start()
 
 void AnnounceMachine::finish()
 {
-    if (!(m_port->portText() == TransmitterPort::kNoPortText && m_port->portName() == TransmitterPort::kNoPortName)) {
-        m_port->setDtr(false);
-        m_port->setRts(false);
-        m_port->showLed(false);
-    }
+    m_port->release(QStringLiteral("end of the announcement"));
     m_busy.store(false);
     m_step = 0;
     m_host.setPlayEnabled(true);
     m_host.setSoundCardOkEnabled(true);
     m_watchdog.stop();
     m_host.showStatus(QStringLiteral("AURAVOX DONE"));
+    notify([](AnnounceObserver &o) { o.announcementEnded(true); });
 
     const bool recording = m_host.messageChoices().recordWhilePlaying;
     if (m_siblingRequest) {
@@ -245,11 +330,13 @@ void AnnounceMachine::watchdogReset()
         // The reset must always return the machine to idle.
     }
     m_player.clearFlags();
-    m_busy.store(false);
+    const bool wasBusy = m_busy.exchange(false);
     m_step = 0;
     m_pendingClips.clear();
     m_itemLoaded = false;
     m_host.setPlayEnabled(true);
+    if (wasBusy)
+        notify([](AnnounceObserver &o) { o.announcementEnded(false); });
 }
 
 } // namespace auravox

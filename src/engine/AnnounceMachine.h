@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include <atomic>
+#include <optional>
+#include <vector>
 
 class QTimer;
 
@@ -44,6 +46,15 @@ public:
     void setTransmitter(TransmitterPort *port) { m_port = port ? port : &m_noPort; }
     void setLinks(AnnounceLinks *links) { m_links = links ? links : &m_noLinks; }
     void setWeather(WeatherSpeech *weather) { m_weather = weather; }
+    // Observers of announcements started, ended and refused (the log is always
+    // told first). The observer must outlive the machine or be removed.
+    void addObserver(AnnounceObserver *observer);
+    void removeObserver(AnnounceObserver *observer);
+
+    // What the next start comes from: set just before the entry is called.
+    // Without it a start counts as the sibling's when its request is set, and
+    // as the button's otherwise.
+    void setStartOrigin(AnnounceOrigin origin) { m_nextOrigin = origin; }
 
     // Button1Click: run the current step.
     void run();
@@ -68,7 +79,9 @@ public:
     const LineState &lines() const { return m_lines; }
 
 private:
-    bool start();
+    bool start(AnnounceOrigin origin);
+    AnnounceOrigin takeOrigin();
+    template <typename F> void notify(F &&call);
     void finish();
     void playClip(const QString &name, int nextStep);
     void playFile(const QString &path, int nextStep);
@@ -89,6 +102,8 @@ private:
     bool m_siblingRequest = false;
     bool m_errorSimulation = false;
     LineState m_lines;
+    std::optional<AnnounceOrigin> m_nextOrigin;
+    std::vector<AnnounceObserver *> m_observers;
 
     // Clips of the weather item in progress, still to be played.
     QStringList m_pendingClips;

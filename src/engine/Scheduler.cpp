@@ -77,6 +77,7 @@ LinePollResult pollLines(const ModemStatus &status, bool startOnCts, bool startO
         lines.dsrSeen = true;
         r.dsrCaption = QStringLiteral("DSR=On");
         r.startAnnouncement = startOnDsr;
+        r.startLine = AnnounceOrigin::Dsr;
     }
     return r;
 }

@@ -83,6 +83,7 @@ struct LinePollResult
     std::optional<QString> ctsCaption;  // set when LabelCTS changes
     std::optional<QString> dsrCaption;
     bool startAnnouncement = false;     // at most one per poll; CTS wins
+    AnnounceOrigin startLine = AnnounceOrigin::Cts; // the line that started it
 };
 
 // A rising CTS (or else DSR) starts one announcement per edge; the marks in

@@ -26,46 +26,20 @@ QString SerialPortControl::devicePath(const QString &portName) const
     return m_lines.devicePath(portName);
 }
 
-void SerialPortControl::closeOpenPort()
+QString SerialPortControl::portText() const
 {
-    if (!isOpen())
-        return;
-    m_lines.setDtr(false);
-    m_lines.setRts(false);
-    m_lines.close();
-    m_portText = TransmitterPort::kNoPortText;
+    return isOpen() ? QStringLiteral("\\\\.\\") + m_portName : TransmitterPort::kNoPortText;
 }
 
 bool SerialPortControl::openChosenPort()
 {
-    closeOpenPort();
-    if (!m_lines.open(m_portName))
-        return false;
-    m_portText = QStringLiteral("\\\\.\\") + m_portName;
-    return true;
+    return m_transmitter.open(m_portName);
 }
 
-void SerialPortControl::chooseNoPort()
+void SerialPortControl::chooseNoPort(const QString &cause)
 {
-    closeOpenPort();
+    m_transmitter.close(cause);
     m_portName = TransmitterPort::kNoPortName;
-}
-
-void SerialPortControl::setDtr(bool on)
-{
-    if (isOpen())
-        m_lines.setDtr(on);
-}
-
-void SerialPortControl::setRts(bool on)
-{
-    if (isOpen())
-        m_lines.setRts(on);
-}
-
-ModemStatus SerialPortControl::modemStatus()
-{
-    return isOpen() ? m_lines.modemStatus() : ModemStatus{};
 }
 
 } // namespace auravox

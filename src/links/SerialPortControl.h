@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
+#include "links/Transmitter.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,11 +11,11 @@ namespace auravox {
 class SerialLines;
 
 // The chosen serial port: its name ("COM3" or "No COM"), its text ("\\.\COM3"
-// while open, four blanks otherwise) and the lines it drives.
+// while open, four blanks otherwise), and the transmitter on it.
 class SerialPortControl
 {
 public:
-    explicit SerialPortControl(SerialLines &lines) : m_lines(lines) {}
+    explicit SerialPortControl(SerialLines &lines) : m_lines(lines), m_transmitter(lines) {}
 
     // "No COM" first, then the machine's ports sorted as text (COM10 before COM2).
     QStringList discoverPorts();
@@ -22,28 +23,25 @@ public:
     QString devicePath(const QString &portName) const;
 
     QString portName() const { return m_portName; }
-    QString portText() const { return m_portText; }
-    bool isOpen() const { return m_portText != TransmitterPort::kNoPortText; }
+    QString portText() const;
+    bool isOpen() const { return m_transmitter.isOpen(); }
     void setPortName(const QString &name) { m_portName = name; }
 
     // Opens the port named by portName(), closing (lines dropped first) any
-    // port open before. False when it can't be opened; the port text is then
-    // four blanks again.
+    // port open before. False when it can't be opened (the transmitter's
+    // lastError() says why); the port text is then four blanks again.
     bool openChosenPort();
     // Drops both lines, closes the port, and chooses no port.
-    void chooseNoPort();
+    void chooseNoPort(const QString &cause = QStringLiteral("no port chosen"));
 
-    void setDtr(bool on);
-    void setRts(bool on);
-    ModemStatus modemStatus();
+    Transmitter &transmitter() { return m_transmitter; }
+    const Transmitter &transmitter() const { return m_transmitter; }
 
 private:
-    void closeOpenPort();
-
     SerialLines &m_lines;
+    Transmitter m_transmitter;
     QStringList m_portList{TransmitterPort::kNoPortName};
     QString m_portName = TransmitterPort::kNoPortName;
-    QString m_portText = TransmitterPort::kNoPortText;
 };
 
 } // namespace auravox

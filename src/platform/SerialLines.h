@@ -20,16 +20,26 @@ public:
     virtual QString devicePath(const QString &portName) = 0;
 
     // Opens the port for the lines only, exclusively, and drops DTR and RTS at
-    // once. False when it can't be had (missing, busy, no permission).
+    // once. False when it can't be had (missing, busy, no permission);
+    // lastError() then says why.
     virtual bool open(const QString &portName) = 0;
     // Closes the port (the caller drops the lines first).
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    virtual void setDtr(bool on) = 0;
-    virtual void setRts(bool on) = 0;
-    // CTS, DSR and DCD; all off when nothing is open or the read fails.
+    // False when the line could not be set (lastError() says why).
+    virtual bool setDtr(bool on) = 0;
+    virtual bool setRts(bool on) = 0;
+    // CTS, DSR and DCD, and DTR and RTS as the port has them now; all off when
+    // nothing is open or the read fails.
     virtual ModemStatus modemStatus() = 0;
+
+    // The device path and the system's error text of the last call that
+    // failed ("/dev/ttyS1: Device or resource busy").
+    virtual QString lastError() const = 0;
+    // True when the port is a console of the kernel: the kernel then leaves
+    // DTR and RTS as they are when the port is closed, even by a crash.
+    virtual bool isKernelConsole(const QString &portName) = 0;
 };
 
 } // namespace auravox

@@ -14,17 +14,32 @@ class FakeTransmitterPort final : public TransmitterPort
 public:
     explicit FakeTransmitterPort(const Clock &clock) : m_clock(clock) {}
 
-    QString portText() const override { return open ? QStringLiteral("\\\\.\\COM3") : kNoPortText; }
-    QString portName() const override { return open ? QStringLiteral("COM3") : kNoPortName; }
-    bool useDtr() const override { return dtrBox; }
-    bool useRts() const override { return rtsBox; }
+    bool isOpen() const override { return open; }
     bool startOnDsr() const override { return dsrBox; }
     bool startOnCts() const override { return ctsBox; }
     bool inhibitOnDcd() const override { return dcdBox; }
 
-    void setDtr(bool on) override { record(on ? "DTR+" : "DTR-"); dtr = on; }
-    void setRts(bool on) override { record(on ? "RTS+" : "RTS-"); rts = on; }
-    void showLed(bool on) override { led = on; }
+    // Keys the lines its boxes choose; releases both.
+    void key(const QString &cause) override
+    {
+        causes << QStringLiteral("key: ") + cause;
+        if (!open)
+            return;
+        if (dtrBox)
+            setDtr(true);
+        if (rtsBox)
+            setRts(true);
+        led = dtrBox || rtsBox;
+    }
+    void release(const QString &cause) override
+    {
+        causes << QStringLiteral("release: ") + cause;
+        if (!open)
+            return;
+        setDtr(false);
+        setRts(false);
+        led = false;
+    }
     ModemStatus modemStatus() override { ++polls; return status; }
 
     // "DTR+@0" ... with milliseconds since the port was made.
@@ -39,8 +54,20 @@ public:
     ModemStatus status;
     int polls = 0;
     QStringList events;
+    QStringList causes; // "key: announcement started by the button", "release: ..."
 
 private:
+    void setDtr(bool on)
+    {
+        record(on ? "DTR+" : "DTR-");
+        dtr = on;
+    }
+    void setRts(bool on)
+    {
+        record(on ? "RTS+" : "RTS-");
+        rts = on;
+    }
+
     const Clock &m_clock;
     QDateTime m_start = m_clock.now();
 };

@@ -126,7 +126,7 @@ void TForm1::setTransmitter(TransmitterPort *port)
 void TForm1::setComWindow(TFormCOM *com)
 {
     m_com = com;
-    setTransmitter(com);
+    setTransmitter(com ? &com->transmitter() : nullptr);
     MenuCOM->setEnabled(com != nullptr);
 }
 
@@ -268,10 +268,15 @@ void TForm1::showPortCaption(const QString &caption)
 
 void TForm1::showNoPort()
 {
-    m_machine.lines().dcdOn = false;
-    LabelDCD->setText(QStringLiteral("DCD=Off"));
-    ImageZorbel->show();
-    ImageZorbelOff->hide();
+    showDcd(false);
+}
+
+void TForm1::showDcd(bool on)
+{
+    m_machine.lines().dcdOn = on;
+    LabelDCD->setText(on ? QStringLiteral("DCD=On") : QStringLiteral("DCD=Off"));
+    ImageZorbelOff->setVisible(on);
+    ImageZorbel->setVisible(!on);
 }
 
 // ---- the announcement and the clock
@@ -291,11 +296,8 @@ void TForm1::TimerSecuriteTimer()
     const bool wasBusy = m_machine.busy();
     m_machine.watchdogReset();
     // A stalled or failed announcement never leaves the transmitter keyed.
-    if (wasBusy && !m_machine.busy() && m_port->portText() != TransmitterPort::kNoPortText) {
-        m_port->setDtr(false);
-        m_port->setRts(false);
-        m_port->showLed(false);
-    }
+    if (wasBusy && !m_machine.busy())
+        m_port->release(QStringLiteral("watchdog reset"));
 }
 
 QString TForm1::timeText(const QDateTime &t)
@@ -326,7 +328,7 @@ void TForm1::armTick()
     m_timerSeconde->start(1000 - intoSecond + kTickLagMs);
 }
 
-void TForm1::postAnnouncement()
+void TForm1::postAnnouncement(AnnounceOrigin origin)
 {
     // The tick only decides. The announcement's waits (the pause, the 300 ms
     // PTT lead, the recorder's start) then run from the event loop and not
@@ -334,9 +336,11 @@ void TForm1::postAnnouncement()
     // clock fields go on changing during them.
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            if (!m_closing)
-                Button1Click();
+        [this, origin] {
+            if (m_closing)
+                return;
+            m_machine.setStartOrigin(origin);
+            Button1Click();
         },
         Qt::QueuedConnection);
 }
@@ -356,10 +360,14 @@ void TForm1::TimerSecondeTimer()
     m_fields = ClockFields::from(now);
     if (m_fields.minute == 0 && m_topOfHour)
         m_topOfHour(m_fields);
+    // Every tick, whatever the schedule decides: lines that another program
+    // raised go down within a second.
+    if (!m_machine.busy())
+        m_port->guardIdleLines();
 
     switch (m_scheduler.tick(m_fields, m_machine.busy(), now.toSecsSinceEpoch() / 60)) {
     case Scheduler::TickAction::Announce:
-        postAnnouncement();
+        postAnnouncement(AnnounceOrigin::Schedule);
         break;
     case Scheduler::TickAction::PollLines:
         pollLines();
@@ -396,19 +404,17 @@ QString TForm1::timeFieldText() const
 
 void TForm1::pollLines()
 {
-    if (m_port->portText() == TransmitterPort::kNoPortText || m_machine.busy())
+    if (!m_port->isOpen() || m_machine.busy())
         return;
     const LinePollResult r =
         auravox::pollLines(m_port->modemStatus(), m_port->startOnCts(), m_port->startOnDsr(), m_machine.lines());
-    ImageZorbelOff->setVisible(r.dcdOn);
-    ImageZorbel->setVisible(!r.dcdOn);
-    LabelDCD->setText(r.dcdCaption);
+    showDcd(r.dcdOn);
     if (r.ctsCaption)
         LabelCTS->setText(*r.ctsCaption);
     if (r.dsrCaption)
         LabelDSR->setText(*r.dsrCaption);
     if (r.startAnnouncement)
-        postAnnouncement();
+        postAnnouncement(r.startLine);
 }
 
 void TForm1::UpDownPeriodeMouseDown()
@@ -707,13 +713,9 @@ void TForm1::FormClose()
     else
         SaveConfiguration();
     // Every step from here on may fail without stopping the others.
-    if (m_com && m_com->control().isOpen()) {
-        // The transmitter is released before the port goes.
-        m_com->control().setDtr(false);
-        m_com->control().setRts(false);
-        m_com->control().chooseNoPort();
-        showLed(false);
-    }
+    // The transmitter is released before the port goes.
+    if (m_com && m_com->control().isOpen())
+        m_com->control().chooseNoPort(QStringLiteral("program closing"));
     m_player.stopDevice();
     m_player.freeUnlock();
     if (m_tray)

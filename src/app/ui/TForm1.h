@@ -210,6 +210,7 @@ public:
     void showPortCaption(const QString &caption) override;
     void showNoPort() override;
     void showPortError(const QString &text) override { showStatus(text); }
+    void showDcd(bool on) override;
 
 signals:
     // The program must end (a play buffer could not be allocated).
@@ -244,7 +245,7 @@ private:
     // Arms TimerSeconde for just after the next whole second of the wall clock.
     void armTick();
     // Starts an announcement from the event loop, once the caller has returned.
-    void postAnnouncement();
+    void postAnnouncement(AnnounceOrigin origin);
     void pollLines();
     void minimizeToTray(bool hideTaskbarButton);
     void restoreFromTray();

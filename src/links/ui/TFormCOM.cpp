@@ -70,8 +70,35 @@ TFormCOM::TFormCOM(SerialPortControl &control, UserPrompts &prompts, PortIndicat
     group(QStringLiteral("Inhibit message (->+)"), {CheckBoxDCD});
     right->addStretch(1);
     root->addLayout(right);
+    LabelConsole = new QLabel(this);
+    LabelConsole->setObjectName(QStringLiteral("LabelConsole"));
+    LabelConsole->setWordWrap(true);
+    LabelConsole->setStyleSheet(QStringLiteral("color: red"));
+    LabelConsole->hide();
+    left->addWidget(LabelConsole);
 
     connect(ListBoxCOM, &QListWidget::itemClicked, this, &TFormCOM::ListBoxCOMClick);
+    for (QCheckBox *box : {CheckBoxDTR, CheckBoxRTS, CheckBoxDSR, CheckBoxCTS, CheckBoxDCD})
+        connect(box, &QCheckBox::toggled, this, &TFormCOM::boxesChanged);
+    boxesChanged();
+    transmitter().setLed([this](bool on) { m_indicators.showLed(on); });
+}
+
+TFormCOM::~TFormCOM()
+{
+    // The transmitter outlives this window.
+    transmitter().setLed({});
+}
+
+void TFormCOM::boxesChanged()
+{
+    Transmitter::Lines lines;
+    lines.dtr = CheckBoxDTR->isChecked();
+    lines.rts = CheckBoxRTS->isChecked();
+    lines.dsr = CheckBoxDSR->isChecked();
+    lines.cts = CheckBoxCTS->isChecked();
+    lines.dcd = CheckBoxDCD->isChecked();
+    transmitter().setLines(lines);
 }
 
 QCheckBox *TFormCOM::lineBox(const char *name, const QString &caption)
@@ -81,12 +108,6 @@ QCheckBox *TFormCOM::lineBox(const char *name, const QString &caption)
     box->setChecked(true);
     return box;
 }
-
-bool TFormCOM::useDtr() const { return CheckBoxDTR->isChecked(); }
-bool TFormCOM::useRts() const { return CheckBoxRTS->isChecked(); }
-bool TFormCOM::startOnDsr() const { return CheckBoxDSR->isChecked(); }
-bool TFormCOM::startOnCts() const { return CheckBoxCTS->isChecked(); }
-bool TFormCOM::inhibitOnDcd() const { return CheckBoxDCD->isChecked(); }
 
 void TFormCOM::showEvent(QShowEvent *event)
 {
@@ -112,19 +133,22 @@ void TFormCOM::ListBoxCOMClick(QListWidgetItem *item)
     if (!item)
         return;
     m_unavailablePort.clear();
-    if (item->text() == kNoPortName) {
+    if (item->text() == TransmitterPort::kNoPortName) {
         menuComNoneclick();
         return;
     }
     m_control.setPortName(item->text());
     OpenChosenPort();
-    m_indicators.showPortCaption(m_control.portName() == kNoPortName ? QStringLiteral("COM") : m_control.portName());
+    m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
+                                                                                       : m_control.portName());
 }
 
 void TFormCOM::OpenChosenPort()
 {
-    if (m_control.openChosenPort())
+    if (m_control.openChosenPort()) {
+        portOpened();
         return;
+    }
     if (m_loading) {
         m_unavailablePort = m_control.portName();
         m_indicators.showPortError(QStringLiteral("COM port error"));
@@ -134,9 +158,25 @@ void TFormCOM::OpenChosenPort()
     menuComNoneclick();
 }
 
+void TFormCOM::portOpened()
+{
+    // The input lines are read now, so that the first announcement after the
+    // open (the schedule's, at start) already respects DCD.
+    m_indicators.showDcd(transmitter().modemStatus().dcd);
+    const bool console = transmitter().isKernelConsole();
+    LabelConsole->setText(console ? QStringLiteral("%1 is the kernel console: the kernel leaves DTR and RTS up "
+                                                   "when the program stops, so a crash during an announcement "
+                                                   "leaves the transmitter keyed.")
+                                        .arg(transmitter().devicePath())
+                                  : QString());
+    LabelConsole->setVisible(console);
+}
+
 void TFormCOM::menuComNoneclick()
 {
     m_control.chooseNoPort();
+    LabelConsole->clear();
+    LabelConsole->hide();
     ListBoxCOM->clearSelection();
     ListBoxCOM->setCurrentItem(nullptr);
     m_indicators.showPortCaption(QStringLiteral("COM"));
@@ -169,7 +209,7 @@ void TFormCOM::declareConfig(ConfigRegistry &registry)
         m_unavailablePort.clear();
         m_control.setPortName(QStringLiteral("COM") + value);
         OpenChosenPort();
-        m_indicators.showPortCaption(m_control.portName() == kNoPortName ? QStringLiteral("COM")
+        m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
                                                                          : m_control.portName());
     };
     registry.add(com);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 
@@ -26,16 +27,19 @@ public:
     virtual void showNoPort() = 0;
     // A port named in the configuration could not be opened at start.
     virtual void showPortError(const QString &text) = 0;
+    // The DCD state as a poll of the lines found it (the port was just opened).
+    virtual void showDcd(bool on) = 0;
 };
 
-// "COM Port ": the port list and the five line boxes. It is also the
-// announcement's view of the transmitter port.
-class TFormCOM : public QWidget, public TransmitterPort
+// "COM Port ": the port list and the five line boxes, which it hands to the
+// transmitter (the announcement's view of the port).
+class TFormCOM : public QWidget
 {
     Q_OBJECT
 public:
     TFormCOM(SerialPortControl &control, UserPrompts &prompts, PortIndicators &indicators,
              QWidget *parent = nullptr);
+    ~TFormCOM() override;
 
     void ListBoxCOMClick(QListWidgetItem *item);
     void menuComNoneclick();
@@ -48,26 +52,20 @@ public:
     // start-up of an unattended station until someone clicks it).
     void setLoading(bool loading) { m_loading = loading; }
 
-    // TransmitterPort
-    QString portText() const override { return m_control.portText(); }
-    QString portName() const override { return m_control.portName(); }
-    bool useDtr() const override;
-    bool useRts() const override;
-    bool startOnDsr() const override;
-    bool startOnCts() const override;
-    bool inhibitOnDcd() const override;
-    void setDtr(bool on) override { m_control.setDtr(on); }
-    void setRts(bool on) override { m_control.setRts(on); }
-    void showLed(bool on) override { m_indicators.showLed(on); }
-    ModemStatus modemStatus() override { return m_control.modemStatus(); }
+    QString portText() const { return m_control.portText(); }
+    QString portName() const { return m_control.portName(); }
 
     SerialPortControl &control() { return m_control; }
+    Transmitter &transmitter() { return m_control.transmitter(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     QCheckBox *lineBox(const char *name, const QString &caption);
+    void boxesChanged();
+    // After a successful open: the DCD state at once, and the console warning.
+    void portOpened();
 
     SerialPortControl &m_control;
     UserPrompts &m_prompts;
@@ -83,6 +81,8 @@ private:
     QCheckBox *CheckBoxDSR = nullptr;
     QCheckBox *CheckBoxCTS = nullptr;
     QCheckBox *CheckBoxDCD = nullptr;
+    // Shown while the open port is the kernel console.
+    QLabel *LabelConsole = nullptr;
 };
 
 } // namespace auravox

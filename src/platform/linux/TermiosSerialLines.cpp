@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -23,9 +24,16 @@ constexpr Family kFamilies[] = {{"ttyS", 1}, {"ttyUSB", 33}, {"ttyACM", 65}};
 constexpr int kPortsPerFamily = 32;
 } // namespace
 
-TermiosSerialLines::TermiosSerialLines(QString deviceFolder, QString sysClassTty)
-    : m_deviceFolder(std::move(deviceFolder)), m_sysClassTty(std::move(sysClassTty))
+TermiosSerialLines::TermiosSerialLines(QString deviceFolder, QString sysClassTty, QString procFolder)
+    : m_deviceFolder(std::move(deviceFolder)), m_sysClassTty(std::move(sysClassTty)),
+      m_procFolder(std::move(procFolder))
 {
+}
+
+void TermiosSerialLines::fail(const QString &path, int error, const QString &what)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    m_lastError = path + QStringLiteral(": ") + (what.isEmpty() ? reason : what + QStringLiteral(" (") + reason + QLatin1Char(')'));
 }
 
 TermiosSerialLines::~TermiosSerialLines()
@@ -79,19 +87,29 @@ bool TermiosSerialLines::open(const QString &portName)
 {
     close();
     const QString path = devicePath(portName);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        m_lastError = portName + QStringLiteral(": no device for this port name");
         return false;
+    }
     // Non-blocking, because some USB serial adapters hang an open that waits
     // for carrier; no controlling terminal, so a DCD drop sends no hang-up.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        fail(path, errno);
         return false;
+    }
     // Linux raises DTR and RTS on open: drop them before anything else.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
     // Exclusive: another program that opens the port (or already has it
     // locked) makes this a failure, as the port belongs to one transmitter.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        fail(path, errno, QStringLiteral("locked by another program"));
+        ::close(fd);
+        return false;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        fail(path, errno);
         ::close(fd);
         return false;
     }
@@ -108,6 +126,8 @@ bool TermiosSerialLines::open(const QString &portName)
     }
     ::ioctl(fd, TIOCMBIC, &lines);
     m_fd = fd;
+    m_path = path;
+    m_lastError.clear();
     return true;
 }
 
@@ -120,21 +140,24 @@ void TermiosSerialLines::close()
     m_fd = -1;
 }
 
-void TermiosSerialLines::setLine(int bit, bool on)
+bool TermiosSerialLines::setLine(int bit, bool on, const char *name)
 {
     if (m_fd < 0)
-        return;
-    ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
+        return false;
+    if (::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0)
+        return true;
+    fail(m_path, errno, QLatin1String(name) + (on ? QStringLiteral(" up") : QStringLiteral(" down")));
+    return false;
 }
 
-void TermiosSerialLines::setDtr(bool on)
+bool TermiosSerialLines::setDtr(bool on)
 {
-    setLine(TIOCM_DTR, on);
+    return setLine(TIOCM_DTR, on, "DTR");
 }
 
-void TermiosSerialLines::setRts(bool on)
+bool TermiosSerialLines::setRts(bool on)
 {
-    setLine(TIOCM_RTS, on);
+    return setLine(TIOCM_RTS, on, "RTS");
 }
 
 ModemStatus TermiosSerialLines::modemStatus()
@@ -146,7 +169,52 @@ ModemStatus TermiosSerialLines::modemStatus()
     s.cts = (bits & TIOCM_CTS) != 0;
     s.dsr = (bits & TIOCM_DSR) != 0;
     s.dcd = (bits & TIOCM_CAR) != 0;
+    s.dtr = (bits & TIOCM_DTR) != 0;
+    s.rts = (bits & TIOCM_RTS) != 0;
     return s;
+}
+
+QStringList TermiosSerialLines::consoleDevices(const QString &procConsoles, const QString &activeConsoles,
+                                               const QString &commandLine)
+{
+    QStringList names;
+    auto add = [&names](const QString &name) {
+        if (!name.isEmpty() && !names.contains(name))
+            names << name;
+    };
+    // /proc/consoles: "ttyS0                -W- (EC p a)    4:64", one console a line.
+    for (const QString &line : procConsoles.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        add(line.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty));
+    // /sys/class/tty/console/active: "tty0 ttyS0".
+    for (const QString &name : activeConsoles.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        add(name);
+    // The kernel's command line: "console=ttyS0,115200n8" (the options after the comma).
+    for (const QString &word : commandLine.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (word == QLatin1String("--"))
+            break; // the rest goes to init
+        if (word.startsWith(QLatin1String("console=")))
+            add(word.mid(8).section(QLatin1Char(','), 0, 0));
+    }
+    return names;
+}
+
+bool TermiosSerialLines::isKernelConsole(const QString &portName)
+{
+    const QString path = devicePath(portName);
+    if (path.isEmpty())
+        return false;
+    auto read = [](const QString &file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    };
+    const QStringList consoles = consoleDevices(read(m_procFolder + QStringLiteral("/consoles")),
+                                                read(m_sysClassTty + QStringLiteral("/console/active")),
+                                                read(m_procFolder + QStringLiteral("/cmdline")));
+    // The chosen port by its own name, and by the node a link in the device
+    // folder leads to.
+    const QString name = QFileInfo(path).fileName();
+    const QString target = QFileInfo(QFileInfo(path).canonicalFilePath()).fileName();
+    return consoles.contains(name) || (!target.isEmpty() && consoles.contains(target));
 }
 
 } // namespace auravox
