@@ -35,6 +35,8 @@ public:
     // True until the configuration has been loaded.
     virtual bool startupPending() const = 0;
     virtual void showStatus(const QString &text) = 0;
+    // What the status field shows now.
+    virtual QString statusText() const { return {}; }
     // Button1 ("Play the message ").
     virtual void setPlayEnabled(bool enabled) = 0;
     // The sound card choice's OK button, enabled again at the end of an announcement.

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <array>
+#include <utility>
 
 namespace auravox {
 
@@ -38,12 +39,16 @@ void AnnounceMachine::playClip(const QString &name, int nextStep)
     // The step moves on first: a failure inside the play call runs the
     // watchdog reset, whose step 0 must win.
     m_step = nextStep;
+    if (m_observer)
+        m_observer->clipStarted(name);
     m_player.playWaveResource(name);
 }
 
 void AnnounceMachine::playFile(const QString &path, int nextStep)
 {
     m_step = nextStep;
+    if (m_observer)
+        m_observer->clipStarted(path);
     m_player.playWaveFile(path);
 }
 
@@ -153,10 +158,12 @@ void AnnounceMachine::run()
 bool AnnounceMachine::start()
 {
     m_step = 0;
-    if (m_host.startupPending() || m_busy.load())
-        return false;
+    if (m_host.startupPending())
+        return refuse(AnnounceRefusal::StartupPending);
+    if (m_busy.load())
+        return refuse(AnnounceRefusal::Busy);
     if (m_port->inhibitOnDcd() && m_lines.dcdOn)
-        return false;
+        return refuse(AnnounceRefusal::Dcd);
 
     m_busy.store(true);
     m_lines.ctsSeen = true;
@@ -164,6 +171,8 @@ bool AnnounceMachine::start()
     m_host.setPlayEnabled(false);
     m_watchdog.start(kWatchdogMs);
     m_host.showStatus(QStringLiteral("AURAVOX PLAYS"));
+    if (m_observer)
+        m_observer->announcementStarted(takeTrigger());
 
     if (m_errorSimulation)
         return false; // stays busy until the watchdog ends it
@@ -208,6 +217,8 @@ void AnnounceMachine::finish()
     m_host.setSoundCardOkEnabled(true);
     m_watchdog.stop();
     m_host.showStatus(QStringLiteral("AURAVOX DONE"));
+    if (m_observer)
+        m_observer->announcementEnded(true, QStringLiteral("AURAVOX DONE"));
 
     const bool recording = m_host.messageChoices().recordWhilePlaying;
     if (m_siblingRequest) {
@@ -245,11 +256,26 @@ void AnnounceMachine::watchdogReset()
         // The reset must always return the machine to idle.
     }
     m_player.clearFlags();
-    m_busy.store(false);
+    const bool wasBusy = m_busy.exchange(false);
     m_step = 0;
     m_pendingClips.clear();
     m_itemLoaded = false;
     m_host.setPlayEnabled(true);
+    if (wasBusy && m_observer)
+        m_observer->announcementEnded(false, m_host.statusText());
+}
+
+AnnounceTrigger AnnounceMachine::takeTrigger()
+{
+    return std::exchange(m_trigger, AnnounceTrigger::Button);
+}
+
+bool AnnounceMachine::refuse(AnnounceRefusal why)
+{
+    const AnnounceTrigger trigger = takeTrigger();
+    if (m_observer)
+        m_observer->announcementRefused(trigger, why);
+    return false;
 }
 
 } // namespace auravox

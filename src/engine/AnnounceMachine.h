@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
+#include "engine/AnnounceObserver.h"
 
 #include <QStringList>
 
@@ -44,6 +45,11 @@ public:
     void setTransmitter(TransmitterPort *port) { m_port = port ? port : &m_noPort; }
     void setLinks(AnnounceLinks *links) { m_links = links ? links : &m_noLinks; }
     void setWeather(WeatherSpeech *weather) { m_weather = weather; }
+    // Told of starts, refusals, clips and ends (the station page's history).
+    void setObserver(AnnounceObserver *observer) { m_observer = observer; }
+    // What makes the next start attempt; a start or a refusal uses it up
+    // (a call with nothing noted counts as the button).
+    void noteTrigger(AnnounceTrigger trigger) { m_trigger = trigger; }
 
     // Button1Click: run the current step.
     void run();
@@ -72,6 +78,8 @@ private:
     void finish();
     void playClip(const QString &name, int nextStep);
     void playFile(const QString &path, int nextStep);
+    AnnounceTrigger takeTrigger();
+    bool refuse(AnnounceRefusal why);
 
     AnnounceHost &m_host;
     ClipPlayer &m_player;
@@ -83,6 +91,8 @@ private:
     TransmitterPort *m_port = &m_noPort;
     AnnounceLinks *m_links = &m_noLinks;
     WeatherSpeech *m_weather = nullptr;
+    AnnounceObserver *m_observer = nullptr;
+    AnnounceTrigger m_trigger = AnnounceTrigger::Button;
 
     int m_step = 0;
     std::atomic<bool> m_busy{false};

@@ -322,6 +322,7 @@ void TForm1::TimerSecondeTimer()
 
     switch (m_scheduler.tick(m_fields, m_machine.busy())) {
     case Scheduler::TickAction::Announce:
+        m_machine.noteTrigger(AnnounceTrigger::Schedule);
         Button1Click();
         break;
     case Scheduler::TickAction::PollLines:
@@ -370,8 +371,10 @@ void TForm1::pollLines()
         LabelCTS->setText(*r.ctsCaption);
     if (r.dsrCaption)
         LabelDSR->setText(*r.dsrCaption);
-    if (r.startAnnouncement)
+    if (r.startAnnouncement) {
+        m_machine.noteTrigger(r.ctsCaption == QStringLiteral("CTS=On") ? AnnounceTrigger::Cts : AnnounceTrigger::Dsr);
         Button1Click();
+    }
 }
 
 void TForm1::UpDownPeriodeMouseDown()
