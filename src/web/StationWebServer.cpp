@@ -39,6 +39,8 @@ struct StationWebServer::Reply
     QByteArray type = "application/json";
     QList<QPair<QByteArray, QByteArray>> headers;
     bool headOnly = false;
+    // A login whose password check is still running: the answer comes later.
+    std::function<void(quint64 id)> deferred;
 };
 
 namespace {
@@ -135,9 +137,13 @@ StationWebServer::StationWebServer(StationView &view, AnnouncementHistory &histo
       m_logins(now, m_options.loginBurst, m_options.loginsPerSecond),
       m_changes(now, m_options.changeBurst, m_options.changesPerSecond)
 {
+    m_checks.setMaxThreadCount(1);
 }
 
-StationWebServer::~StationWebServer() = default;
+StationWebServer::~StationWebServer()
+{
+    m_checks.waitForDone();
+}
 
 bool StationWebServer::start(const QHostAddress &address, quint16 port, QString *error)
 {
@@ -219,8 +225,15 @@ bool StationWebServer::handleRequest(const QHttpServerRequest &request, QTcpSock
     const Reply reply = route(r);
     // A change may have run the event loop (an announcement's start, a
     // source's first reading): the client may have gone meanwhile.
-    if (guard)
-        send(request, socket, reply);
+    if (!guard)
+        return true;
+    if (reply.deferred) {
+        const quint64 id = m_nextLogin++;
+        m_waitingLogins.emplace(id, std::make_pair(guard, makeResponder(request, socket)));
+        reply.deferred(id);
+        return true;
+    }
+    send(request, socket, reply);
     return true;
 }
 
@@ -235,6 +248,11 @@ void StationWebServer::missingHandler(const QHttpServerRequest &request, QTcpSoc
 void StationWebServer::send(const QHttpServerRequest &request, QTcpSocket *socket, const Reply &reply)
 {
     QHttpServerResponder responder = makeResponder(request, socket);
+    send(responder, reply);
+}
+
+void StationWebServer::send(QHttpServerResponder &responder, const Reply &reply)
+{
     responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(reply.status));
     responder.writeHeader("Content-Type", reply.type);
     responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
@@ -375,16 +393,36 @@ StationWebServer::Reply StationWebServer::login(const Request &r)
     const QString line = passwordLine();
     if (line.isEmpty())
         return error(403, QStringLiteral("no station password is set: run auravox --set-web-password"));
-    if (!WebPassword::matches(line, doc.object().value(QStringLiteral("password")).toString())) {
-        qCWarning(lcWeb) << "wrong station password from" << r.peer.toString();
-        return error(401, QStringLiteral("wrong password"));
-    }
-    const WebSessions::Session &s = m_sessions.create(line);
-    qCInfo(lcWeb) << "station page login from" << r.peer.toString();
-    reply.body = json(QJsonObject{{QStringLiteral("token"), QString::fromLatin1(s.token)},
-                                  {QStringLiteral("idleSeconds"), m_options.sessions.idleSeconds}});
-    reply.headers.append({"Set-Cookie", QByteArray(kCookieName) + '=' + s.id + "; Path=/; HttpOnly; SameSite=Strict"});
+    const QString password = doc.object().value(QStringLiteral("password")).toString();
+    const QString peer = r.peer.toString();
+    reply.deferred = [this, line, password, peer](quint64 id) {
+        m_checks.start([this, id, line, password, peer] {
+            const bool matched = WebPassword::matches(line, password);
+            QMetaObject::invokeMethod(this, [=] { finishLogin(id, matched, line, peer); }, Qt::QueuedConnection);
+        });
+    };
     return reply;
+}
+
+void StationWebServer::finishLogin(quint64 id, bool matched, const QString &line, const QString &peer)
+{
+    auto waiting = m_waitingLogins.extract(id);
+    if (waiting.empty() || !waiting.mapped().first)
+        return; // the client went away
+    Reply reply;
+    if (!matched) {
+        qCWarning(lcWeb) << "wrong station password from" << peer;
+        reply.status = 401;
+        reply.body = errorBody(QStringLiteral("wrong password"));
+    } else {
+        const WebSessions::Session &s = m_sessions.create(line);
+        qCInfo(lcWeb) << "station page login from" << peer;
+        reply.body = json(QJsonObject{{QStringLiteral("token"), QString::fromLatin1(s.token)},
+                                      {QStringLiteral("idleSeconds"), m_options.sessions.idleSeconds}});
+        reply.headers.append(
+            {"Set-Cookie", QByteArray(kCookieName) + '=' + s.id + "; Path=/; HttpOnly; SameSite=Strict"});
+    }
+    send(waiting.mapped().second, reply);
 }
 
 StationWebServer::Reply StationWebServer::logout(const Request &r)

@@ -4,12 +4,15 @@
 #include "web/WebSessions.h"
 
 #include <QAbstractHttpServer>
+#include <QHttpServerResponder>
 #include <QDateTime>
 #include <QHash>
 #include <QHostAddress>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <functional>
+#include <map>
 #include <optional>
 
 class QTcpServer;
@@ -88,6 +91,8 @@ private:
     const WebSessions::Session *session(const Request &request);
     QString passwordLine() const;
     void send(const QHttpServerRequest &request, QTcpSocket *socket, const Reply &reply);
+    static void send(QHttpServerResponder &responder, const Reply &reply);
+    void finishLogin(quint64 id, bool matched, const QString &line, const QString &peer);
 
     StationView &m_view;
     AnnouncementHistory &m_history;
@@ -99,6 +104,11 @@ private:
     RateLimiter m_logins;
     RateLimiter m_changes;
     QPointer<QTcpServer> m_tcp;
+    // Logins waiting for their password check, which runs on a thread of its
+    // own so that the station's clock and sound never wait for it.
+    QThreadPool m_checks;
+    quint64 m_nextLogin = 1;
+    std::map<quint64, std::pair<QPointer<QTcpSocket>, QHttpServerResponder>> m_waitingLogins;
 };
 
 } // namespace auravox
