@@ -141,7 +141,9 @@ function fillSettings(s) {
   for (const k of ['temperature', 'pressure', 'wind', 'rain']) f[k].value = s.units[k];
   const boxes = $('item-boxes');
   boxes.replaceChildren();
-  for (const [key, on] of Object.entries(s.items)) {
+  // In speaking order, not the JSON's.
+  for (const key of Object.keys(ITEM_NAMES).filter((k) => k in s.items)) {
+    const on = s.items[key];
     const label = document.createElement('label');
     const box = document.createElement('input');
     box.type = 'checkbox';
