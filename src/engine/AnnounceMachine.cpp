@@ -54,6 +54,13 @@ void AnnounceMachine::playFile(const QString &path, int nextStep)
 
 void AnnounceMachine::run()
 {
+    // A trigger noted for a call that ran a later step (not a start) must not
+    // be put on the next start.
+    struct ForgetTrigger
+    {
+        AnnounceTrigger &trigger;
+        ~ForgetTrigger() { trigger = AnnounceTrigger::Button; }
+    } forget{m_trigger};
     const MessageChoices choices = m_host.messageChoices();
     for (;;) {
         const ClockFields f = m_host.clockFields();

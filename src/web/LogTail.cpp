@@ -34,8 +34,11 @@ LogTail::LogTail()
 LogTail::~LogTail()
 {
     LogTail *expected = this;
-    if (g_tail.compare_exchange_strong(expected, nullptr))
-        qInstallMessageHandler(m_previous);
+    if (!g_tail.compare_exchange_strong(expected, nullptr))
+        return;
+    // A handler installed after ours stays: ours, below it, now only passes on.
+    if (QtMessageHandler current = qInstallMessageHandler(m_previous); current != &LogTail::handler)
+        qInstallMessageHandler(current);
 }
 
 void LogTail::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)

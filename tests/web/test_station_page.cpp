@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QNetworkAccessManager>
+#include <QNetworkInterface>
+#include <QTemporaryDir>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPushButton>
@@ -366,4 +368,51 @@ TEST(StationPageConfig, KeysComeLastAndOnlyWhenNotTheDefaults)
     EXPECT_EQ(lines.at(lines.size() - 4), "WEB=N\r");
     EXPECT_EQ(lines.at(lines.size() - 3), "WEB_ADDRESS=::1\r");
     EXPECT_EQ(lines.at(lines.size() - 2), "WEB_PORT=9001\r");
+}
+
+TEST(StationPageRemote, AnotherAddressMustLogInEvenToRead)
+{
+    QHostAddress outside;
+    for (const QHostAddress &a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+            outside = a;
+    }
+    if (outside.isNull())
+        GTEST_SKIP() << "this machine has no address besides the loopback";
+    QTemporaryDir dir;
+    {
+        QFile ini(dir.filePath(QStringLiteral("auravox.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[AURAVOX V2.2.3]\r\nWEB_ADDRESS=" + outside.toString().toLatin1() + "\r\n");
+    }
+    MainWindowHarness h(kSundayMorning, true, nullptr, dir.path(), false, [](AppDeps &deps) {
+        deps.webServer = true;
+        deps.webPort = 0;
+    });
+    StationWebServer *server = h.windows().stationWeb().server();
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(server->address(), outside);
+    QString error;
+    ASSERT_TRUE(WebPassword::store(dir.filePath(WebPassword::kFileName), kPassword, &error, 1000));
+    QNetworkAccessManager net;
+    net.setProxy(QNetworkProxy::NoProxy);
+    const QString base = QStringLiteral("http://%1:%2").arg(outside.toString()).arg(server->port());
+    auto call = [&](const QString &path, const QByteArray &body = QByteArray()) {
+        QNetworkRequest r{QUrl(base + path)};
+        r.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+        QNetworkReply *reply = body.isNull() ? net.get(r) : net.post(r, body);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        reply->deleteLater();
+        return status;
+    };
+    // The peer is this machine's outside address, not the loopback.
+    EXPECT_EQ(call(QStringLiteral("/")), 200);
+    EXPECT_EQ(call(QStringLiteral("/api/status")), 401);
+    EXPECT_EQ(call(QStringLiteral("/api/announcements")), 401);
+    EXPECT_EQ(call(QStringLiteral("/api/login"), QJsonDocument(QJsonObject{{QStringLiteral("password"), kPassword}}).toJson()), 200);
+    EXPECT_EQ(call(QStringLiteral("/api/status")), 200);
 }
