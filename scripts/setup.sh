@@ -6,10 +6,15 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-webengine-dev
+    qt6-httpserver-dev qt6-websockets-dev
     libasound2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
+    chromium
 )
+# The browser test of the station page runs on node; a node from elsewhere
+# (with its own npm) is kept.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,7 +22,19 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+root=$(cd "$(dirname "$0")/.." && pwd)
+# puppeteer-core for the browser test, as the lock file pins it (it downloads no browser).
+install_browser_test() {
+    local dir="$root/tests/browser"
+    if [ ! -d "$dir/node_modules/puppeteer-core" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
+        echo "setup: npm ci in tests/browser"
+        (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+    fi
+}
+if [ ${#missing[@]} -eq 0 ]; then
+    install_browser_test
+    exit 0
+fi
 
 if [ "$(id -u)" -eq 0 ]; then
     as_root=()
@@ -31,3 +48,4 @@ fi
 echo "setup: installing ${missing[*]}"
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+install_browser_test

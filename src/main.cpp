@@ -5,6 +5,7 @@
 #include "platform/linux/AlsaWaveOutput.h"
 #include "platform/linux/MonitorStationFactory.h"
 #include "platform/linux/TermiosSerialLines.h"
+#include "web/PasswordCommand.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,6 +68,8 @@ void closeOnSignals(QWidget *window)
 
 int main(int argc, char **argv)
 {
+    if (const int code = runWebPasswordCommand(argc, argv); code >= 0)
+        return code;
     // A repeater box often has no screen: run without one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
@@ -111,6 +114,7 @@ int main(int argc, char **argv)
     deps.main.programPath = QApplication::applicationFilePath();
     deps.serialLines = &serialLines;
     deps.publicFolder = WorkingFolder::publicWeatherFolder();
+    deps.webServer = true;
 
     AppWindows windows(deps);
     TForm1 &form1 = windows.form1();

@@ -16,6 +16,7 @@
 //   link      the sibling link and the recorder
 //   config    the configuration file
 //   release   the release check
+//   web       the station page: where it listens, logins, remote changes
 Q_DECLARE_LOGGING_CATEGORY(lcPtt)
 Q_DECLARE_LOGGING_CATEGORY(lcPort)
 Q_DECLARE_LOGGING_CATEGORY(lcAnnounce)
@@ -25,3 +26,4 @@ Q_DECLARE_LOGGING_CATEGORY(lcAudio)
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 Q_DECLARE_LOGGING_CATEGORY(lcConfig)
 Q_DECLARE_LOGGING_CATEGORY(lcRelease)
+Q_DECLARE_LOGGING_CATEGORY(lcWeb)

@@ -35,6 +35,8 @@ public:
     // True until the configuration has been loaded.
     virtual bool startupPending() const = 0;
     virtual void showStatus(const QString &text) = 0;
+    // What the status field shows now.
+    virtual QString statusText() const { return {}; }
     // Button1 ("Play the message ").
     virtual void setPlayEnabled(bool enabled) = 0;
     // The sound card choice's OK button, enabled again at the end of an announcement.
@@ -99,8 +101,9 @@ enum class AnnounceOrigin {
     Cts,      // a rising CTS line
     Dsr,      // a rising DSR line
     Sibling,  // the sibling program's play request
+    Web,      // "Play the message" on the station page
 };
-// "the button", "the schedule", "CTS", "DSR", "the sibling program".
+// "the button", "the schedule", "CTS", "DSR", "the sibling program", "the station page".
 QString announceOriginText(AnnounceOrigin origin);
 
 // Why a start was refused.
@@ -123,9 +126,15 @@ public:
         (void)origin;
         (void)refusal;
     }
+    // A built-in clip name ("son_time_is") or a user file's path, as it starts.
+    virtual void clipStarted(const QString &clip) { (void)clip; }
     // `completed`: the end step ran; false when the watchdog reset ended it
-    // (a player failure or a stall).
-    virtual void announcementEnded(bool completed) { (void)completed; }
+    // (a player failure or a stall), with the status field's text.
+    virtual void announcementEnded(bool completed, const QString &statusText)
+    {
+        (void)completed;
+        (void)statusText;
+    }
 };
 
 // The other programs an announcement talks to: the recorder, the sibling

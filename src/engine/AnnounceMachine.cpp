@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace auravox {
 
@@ -42,12 +43,13 @@ public:
         qCInfo(lcAnnounce).noquote() << QStringLiteral("announcement asked by %1 refused: %2")
                                             .arg(announceOriginText(origin), announceRefusalText(refusal));
     }
-    void announcementEnded(bool completed) override
+    void announcementEnded(bool completed, const QString &statusText) override
     {
         if (completed)
             qCInfo(lcAnnounce) << "announcement ended";
         else
-            qCWarning(lcAnnounce) << "announcement ended by the watchdog reset (a failed or stalled clip)";
+            qCWarning(lcAnnounce).noquote()
+                << "announcement ended by the watchdog reset (a failed or stalled clip):" << statusText;
     }
 };
 
@@ -67,6 +69,8 @@ QString announceOriginText(AnnounceOrigin origin)
         return QStringLiteral("DSR");
     case AnnounceOrigin::Sibling:
         return QStringLiteral("the sibling program");
+    case AnnounceOrigin::Web:
+        return QStringLiteral("the station page");
     }
     return QString();
 }
@@ -123,12 +127,14 @@ void AnnounceMachine::playClip(const QString &name, int nextStep)
     // The step moves on first: a failure inside the play call runs the
     // watchdog reset, whose step 0 must win.
     m_step = nextStep;
+    notify([&](AnnounceObserver &o) { o.clipStarted(name); });
     m_player.playWaveResource(name);
 }
 
 void AnnounceMachine::playFile(const QString &path, int nextStep)
 {
     m_step = nextStep;
+    notify([&](AnnounceObserver &o) { o.clipStarted(path); });
     m_player.playWaveFile(path);
 }
 
@@ -292,7 +298,7 @@ void AnnounceMachine::finish()
     m_host.setSoundCardOkEnabled(true);
     m_watchdog.stop();
     m_host.showStatus(QStringLiteral("AURAVOX DONE"));
-    notify([](AnnounceObserver &o) { o.announcementEnded(true); });
+    notify([](AnnounceObserver &o) { o.announcementEnded(true, QStringLiteral("AURAVOX DONE")); });
 
     const bool recording = m_host.messageChoices().recordWhilePlaying;
     if (m_siblingRequest) {
@@ -335,8 +341,10 @@ void AnnounceMachine::watchdogReset()
     m_pendingClips.clear();
     m_itemLoaded = false;
     m_host.setPlayEnabled(true);
-    if (wasBusy)
-        notify([](AnnounceObserver &o) { o.announcementEnded(false); });
+    if (wasBusy) {
+        const QString status = m_host.statusText();
+        notify([&](AnnounceObserver &o) { o.announcementEnded(false, status); });
+    }
 }
 
 } // namespace auravox

@@ -14,7 +14,7 @@
 namespace auravox::test {
 
 MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output, const QString &folder,
-                                     bool siblingLink)
+                                     bool siblingLink, const std::function<void(AppDeps &)> &adjust)
     : m_clock(start.addSecs(-1))
 {
     m_folderPath = folder.isEmpty() ? m_dir.path() : folder;
@@ -37,6 +37,8 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
     deps.siblingLink = siblingLink;
     QDir().mkpath(m_dir.path() + QStringLiteral("/public"));
     deps.publicFolder = m_dir.path() + QStringLiteral("/public");
+    if (adjust)
+        adjust(deps);
     m_windows = std::make_unique<AppWindows>(deps);
     if (load)
         this->load();

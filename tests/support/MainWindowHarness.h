@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace auravox::test {
@@ -28,7 +29,8 @@ public:
     // that only the test ticks.
     // With `siblingLink` the sibling link is connected (on private names).
     explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr,
-                               const QString &folder = QString(), bool siblingLink = false);
+                               const QString &folder = QString(), bool siblingLink = false,
+                               const std::function<void(AppDeps &)> &adjust = {});
     ~MainWindowHarness();
 
     TForm1 &form() { return m_windows->form1(); }

@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "platform/linux/MonitorStationFactory.h"
+#include "web/ui/StationWeb.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -10,7 +11,8 @@
 
 namespace auravox {
 
-AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
+AppWindows::AppWindows(const AppDeps &deps)
+    : m_serial(*deps.serialLines)
 {
     m_form1 = std::make_unique<TForm1>(deps.main);
     // The main window's creation lists the serial ports.
@@ -22,6 +24,7 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     sibling.busy = [form1] { return form1->announcer().busy(); }; // atomic: read by the listener thread
     sibling.startAnnouncement = [form1] {
         form1->announcer().setSiblingRequest(true);
+        form1->announcer().setStartOrigin(AnnounceOrigin::Sibling);
         form1->Button1Click();
     };
     sibling.statusText = [form1] { return form1->statusFieldText(); };
@@ -171,6 +174,13 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines)
     m_form1->setLinks(&m_links);
     m_form1->setWindowAction(TForm1::Window::MonitorStartup, [this] { m_formMeteo->startUp(); });
     m_form1->setTopOfHourAction([this](const ClockFields &f) { m_formMeteo->topOfHour(f); });
+
+    // The station page: its keys come after all the others; it listens once
+    // the configuration has said where.
+    m_web = std::make_unique<StationWeb>(*this, *deps.main.clock, deps.webPort, deps.webOptions);
+    m_web->listenSettings().declareConfig(m_config);
+    if (deps.webServer)
+        QObject::connect(m_form1.get(), &TForm1::loaded, m_web.get(), [this] { m_web->start(); });
 }
 
 void AppWindows::Links::takeDeferredReading()
@@ -261,6 +271,7 @@ WeatherContext AppWindows::weatherContext() const
 
 AppWindows::~AppWindows()
 {
+    m_web.reset();
     m_form1->setComWindow(nullptr);
     m_form1->setWeather(nullptr);
     m_form1->setLinks(nullptr);

@@ -20,12 +20,14 @@
 #include "stations/ui/TFormMeteoW23.h"
 #include "stations/ui/TFormMeteoW28.h"
 #include "stations/ui/WeatherSourceWindow.h"
+#include "web/StationWebServer.h"
 
 #include <memory>
 
 namespace auravox {
 
 class SerialLines;
+class StationWeb;
 
 // Everything the program's windows need from outside.
 struct AppDeps
@@ -40,6 +42,11 @@ struct AppDeps
     // Whether the sibling link is connected (tests of other things leave it
     // out: its echoes arrive from another thread at their own pace).
     bool siblingLink = true;
+    // Whether the station page listens once the configuration is loaded, on
+    // the configured port or, when `webPort` is 0 or more, on that one.
+    bool webServer = false;
+    int webPort = -1;
+    WebServerOptions webOptions;
 };
 
 // Every window of the program, created at start in their order and kept for
@@ -75,6 +82,8 @@ public:
     WeatherContext weatherContext() const;
     ConfigRegistry &config() { return m_config; }
     SerialPortControl &serialPort() { return m_serial; }
+    // The station page (its server listens only when the program asked for it).
+    StationWeb &stationWeb() { return *m_web; }
 
 private:
     void hideSourceWindows();
@@ -122,6 +131,7 @@ private:
     std::unique_ptr<TFormMyUnits> m_formMyUnits;
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TFormCOM> m_formCOM;
+    std::unique_ptr<StationWeb> m_web;
 };
 
 } // namespace auravox

@@ -228,6 +228,7 @@ private:
     // AnnounceHost
     MessageChoices messageChoices() const override;
     void showStatus(const QString &text) override;
+    QString statusText() const override { return statusFieldText(); }
     void setPlayEnabled(bool enabled) override;
     void setSoundCardOkEnabled(bool enabled) override;
     // PlayerEvents

@@ -1,0 +1,230 @@
+#include "web/StationSettings.h"
+
+#include "app/ConfigRegistry.h"
+#include "engine/Scheduler.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <algorithm>
+
+namespace auravox {
+
+namespace {
+const std::array<const char *, kWeatherItemCount> kItemKeys{"TEMPINT", "TEMPEXT", "PRESATM", "PRETEND", "VITVENT",
+                                                           "VITRAFA", "DIRVENT", "TRES",    "PLUIE",   "HUMIDI"};
+// After every key of the older versions.
+constexpr int kWebSection = 2000;
+} // namespace
+
+QString weatherItemKey(WeatherItem item)
+{
+    return QLatin1String(kItemKeys[static_cast<size_t>(item)]);
+}
+
+QString sourceName(SourceKind kind)
+{
+    return kind == SourceKind::None ? QStringLiteral("NONE") : sourceConfigValue(kind);
+}
+
+bool WebListenSettings::loopbackOnly() const
+{
+    return QHostAddress(address).isLoopback();
+}
+
+void WebListenSettings::declareConfig(ConfigRegistry &r)
+{
+    ConfigKey on;
+    on.section = kWebSection;
+    on.position = 10;
+    on.key = QStringLiteral("WEB=");
+    on.save = [this] { return enabled ? QStringList() : QStringList{QStringLiteral("WEB=N")}; };
+    on.load = [this](const QString &, const QString &v) { enabled = v != QLatin1String("N"); };
+    r.add(on);
+
+    ConfigKey addr;
+    addr.section = kWebSection;
+    addr.position = 20;
+    addr.key = QStringLiteral("WEB_ADDRESS=");
+    addr.save = [this] {
+        return address == kDefaultAddress ? QStringList() : QStringList{QStringLiteral("WEB_ADDRESS=") + address};
+    };
+    addr.load = [this](const QString &, const QString &v) {
+        if (QHostAddress a; a.setAddress(v))
+            address = v;
+    };
+    r.add(addr);
+
+    ConfigKey port;
+    port.section = kWebSection;
+    port.position = 30;
+    port.key = QStringLiteral("WEB_PORT=");
+    port.save = [this] {
+        return this->port == kDefaultPort ? QStringList() : QStringList{QStringLiteral("WEB_PORT=%1").arg(this->port)};
+    };
+    port.load = [this](const QString &, const QString &v) {
+        int n;
+        if (ConfigRegistry::parseInt(v, &n) && n >= 0 && n <= 65535)
+            this->port = n;
+    };
+    r.add(port);
+}
+
+bool SettingsChange::empty() const
+{
+    const bool noItem = std::none_of(items.begin(), items.end(), [](const auto &i) { return i.has_value(); });
+    return noItem && !periodMinutes && !startHour && !endHour && !header && !hello && !date && !dateUS && !timeIs &&
+           !time && !goodbye && !pauseSeconds && !source && !celsius && !millibars && !kmh && !millimetres;
+}
+
+std::optional<SettingsChange> SettingsChange::parse(const QByteArray &body, QString *error, bool *unprocessable,
+                                                    SourceKind currentSource)
+{
+    *unprocessable = false;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        *error = QStringLiteral("the body must be a JSON object");
+        return std::nullopt;
+    }
+    SettingsChange c;
+    auto fail = [&](const QString &why, bool semantic) {
+        *error = why;
+        *unprocessable = semantic;
+        return std::nullopt;
+    };
+    auto integer = [](const QJsonValue &v, int *out) {
+        if (!v.isDouble())
+            return false;
+        const double d = v.toDouble();
+        if (d != static_cast<double>(static_cast<int>(d)))
+            return false;
+        *out = static_cast<int>(d);
+        return true;
+    };
+    const QJsonObject o = doc.object();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString &k = it.key();
+        const QJsonValue &v = it.value();
+        struct BoolField
+        {
+            const char *name;
+            std::optional<bool> SettingsChange::*field;
+        };
+        static const BoolField kBools[] = {
+            {"header", &SettingsChange::header}, {"hello", &SettingsChange::hello},
+            {"date", &SettingsChange::date},     {"dateUS", &SettingsChange::dateUS},
+            {"timeIs", &SettingsChange::timeIs}, {"time", &SettingsChange::time},
+            {"goodbye", &SettingsChange::goodbye}};
+        const auto b = std::find_if(std::begin(kBools), std::end(kBools),
+                                    [&](const BoolField &f) { return k == QLatin1String(f.name); });
+        if (b != std::end(kBools)) {
+            if (!v.isBool())
+                return fail(QStringLiteral("\"%1\" must be true or false").arg(k), false);
+            c.*(b->field) = v.toBool();
+            continue;
+        }
+        int n = 0;
+        if (k == QLatin1String("period")) {
+            if (!integer(v, &n))
+                return fail(QStringLiteral("\"period\" must be a whole number of minutes"), false);
+            if (std::find(Scheduler::kPeriods.begin(), Scheduler::kPeriods.end(), n) == Scheduler::kPeriods.end())
+                return fail(QStringLiteral("\"period\" must be 0, 5, 10, 15, 20, 30 or 60 minutes"), true);
+            c.periodMinutes = n;
+        } else if (k == QLatin1String("startHour") || k == QLatin1String("endHour")) {
+            if (!integer(v, &n))
+                return fail(QStringLiteral("\"%1\" must be a whole number").arg(k), false);
+            if (n < 0 || n > 24)
+                return fail(QStringLiteral("\"%1\" must be an hour from 0 to 24").arg(k), true);
+            (k == QLatin1String("startHour") ? c.startHour : c.endHour) = n;
+        } else if (k == QLatin1String("pause")) {
+            if (!integer(v, &n))
+                return fail(QStringLiteral("\"pause\" must be a whole number of seconds"), false);
+            if (n < 0 || n > 15)
+                return fail(QStringLiteral("\"pause\" must be 0 to 15 seconds"), true);
+            c.pauseSeconds = n;
+        } else if (k == QLatin1String("source")) {
+            const QString s = v.toString();
+            if (!v.isString())
+                return fail(QStringLiteral("\"source\" must be a text"), false);
+            const SourceKind kind = s == QLatin1String("NONE") ? SourceKind::None : sourceFromConfigValue(s);
+            if (kind == SourceKind::None && s != QLatin1String("NONE"))
+                return fail(QStringLiteral("\"source\" must be NONE, MON, W23, W28, APRS, PRO2 or METAR"), true);
+            c.source = kind;
+        } else if (k == QLatin1String("items")) {
+            if (!v.isObject())
+                return fail(QStringLiteral("\"items\" must be an object of true/false values"), false);
+            const QJsonObject items = v.toObject();
+            for (auto i = items.begin(); i != items.end(); ++i) {
+                const auto at = std::find_if(kItemKeys.begin(), kItemKeys.end(),
+                                             [&](const char *key) { return i.key() == QLatin1String(key); });
+                if (at == kItemKeys.end())
+                    return fail(QStringLiteral("unknown weather item \"%1\"").arg(i.key()), false);
+                if (!i.value().isBool())
+                    return fail(QStringLiteral("weather item \"%1\" must be true or false").arg(i.key()), false);
+                c.items[static_cast<size_t>(at - kItemKeys.begin())] = i.value().toBool();
+            }
+        } else if (k == QLatin1String("units")) {
+            if (!v.isObject())
+                return fail(QStringLiteral("\"units\" must be an object"), false);
+            const QJsonObject u = v.toObject();
+            struct Unit
+            {
+                const char *name, *metric, *other;
+                std::optional<bool> SettingsChange::*field;
+            };
+            static const Unit kUnits[] = {{"temperature", "C", "F", &SettingsChange::celsius},
+                                          {"pressure", "mBar", "inHg", &SettingsChange::millibars},
+                                          {"wind", "km/h", "mph", &SettingsChange::kmh},
+                                          {"rain", "mm", "inch", &SettingsChange::millimetres}};
+            for (auto i = u.begin(); i != u.end(); ++i) {
+                const auto unit = std::find_if(std::begin(kUnits), std::end(kUnits),
+                                               [&](const Unit &x) { return i.key() == QLatin1String(x.name); });
+                if (unit == std::end(kUnits))
+                    return fail(QStringLiteral("unknown unit \"%1\"").arg(i.key()), false);
+                const QString value = i.value().toString();
+                if (value != QLatin1String(unit->metric) && value != QLatin1String(unit->other))
+                    return fail(QStringLiteral("unit \"%1\" must be \"%2\" or \"%3\"")
+                                    .arg(i.key(), QLatin1String(unit->metric), QLatin1String(unit->other)),
+                                true);
+                c.*(unit->field) = value == QLatin1String(unit->metric);
+            }
+        } else {
+            return fail(QStringLiteral("unknown setting \"%1\"").arg(k), false);
+        }
+    }
+    if (c.date.value_or(false) && c.dateUS.value_or(false))
+        return fail(QStringLiteral("\"date\" and \"dateUS\" cannot both be on: the date has one order"), true);
+    if (c.timeIs.value_or(false) && c.time.has_value() && !*c.time)
+        return fail(QStringLiteral("\"timeIs\" needs \"time\": \"Time is\" is followed by the time"), true);
+    const SourceKind source = c.source.value_or(currentSource);
+    for (int i = 0; i < kWeatherItemCount; ++i) {
+        const auto item = static_cast<WeatherItem>(i);
+        if (c.items[static_cast<size_t>(i)] && !sourceHasItem(source, item))
+            return fail(QStringLiteral("the source %1 has no item %2").arg(sourceName(source), weatherItemKey(item)),
+                        true);
+    }
+    if (c.empty())
+        return fail(QStringLiteral("nothing to change"), false);
+    return c;
+}
+
+} // namespace auravox
+
+namespace auravox {
+
+QDateTime nextScheduledAnnouncement(const Scheduler &scheduler, const QDateTime &now)
+{
+    if (scheduler.periodMinutes() == 0)
+        return QDateTime();
+    QDateTime t = now.addSecs(60 - now.time().second());
+    t.setTime(QTime(t.time().hour(), t.time().minute()));
+    for (int i = 0; i < 2 * 24 * 60; ++i, t = t.addSecs(60)) {
+        const int minute = t.time().minute();
+        if (scheduler.inRange(t.time().hour()) && (minute == 0 || minute % scheduler.periodMinutes() == 0))
+            return t;
+    }
+    return QDateTime();
+}
+
+} // namespace auravox

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "stations/Weather.h"
+
+#include <QDateTime>
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace auravox {
+
+class ConfigRegistry;
+
+// Where the station page listens: keys "WEB=", "WEB_ADDRESS=" and "WEB_PORT="
+// of "auravox.ini", written after every older key and only when they differ
+// from the defaults, so older files and older programs are not disturbed.
+struct WebListenSettings
+{
+    static constexpr quint16 kDefaultPort = 8073;
+    static inline const QString kDefaultAddress = QStringLiteral("127.0.0.1");
+
+    bool enabled = true;
+    QString address = kDefaultAddress; // an IPv4 or IPv6 address
+    int port = kDefaultPort;           // 0: a free port the system chooses (shown in the log)
+
+    bool loopbackOnly() const;
+    void declareConfig(ConfigRegistry &registry);
+};
+
+// The settings an operator may change from the station page. Every field is
+// optional; a request names only what it changes.
+struct SettingsChange
+{
+    std::optional<int> periodMinutes; // 0, 5, 10, 15, 20, 30, 60
+    std::optional<int> startHour;     // 0..24
+    std::optional<int> endHour;
+    std::optional<bool> header, hello, date, dateUS, timeIs, time, goodbye;
+    std::optional<int> pauseSeconds; // 0..15
+    std::optional<SourceKind> source;
+    // Spoken items of the chosen source (after `source` is applied).
+    std::array<std::optional<bool>, kWeatherItemCount> items{};
+    std::optional<bool> celsius, millibars, kmh, millimetres;
+
+    bool empty() const;
+
+    // Reads a JSON request body. On a bad body: nothing, with a reason for
+    // the client in `error` and `unprocessable` true when the JSON was well
+    // formed but asked for something impossible (a value out of range, two
+    // date orders, an item the source does not have).
+    static std::optional<SettingsChange> parse(const QByteArray &body, QString *error, bool *unprocessable,
+                                               SourceKind currentSource);
+};
+
+// "TEMPINT", "TEMPEXT", ... "HUMIDI": the configuration key suffix of an item.
+QString weatherItemKey(WeatherItem item);
+// "No weather data" is "NONE"; the others are their "METEO=" values.
+QString sourceName(SourceKind kind);
+
+} // namespace auravox
+
+namespace auravox {
+
+class Scheduler;
+
+// The wall-clock minute of the next scheduled announcement after `now` (the
+// minute after now's first), within two days; invalid when the schedule makes none.
+QDateTime nextScheduledAnnouncement(const Scheduler &scheduler, const QDateTime &now);
+
+} // namespace auravox

@@ -1,0 +1,120 @@
+// The station page in a real browser: Debian's chromium, headless, driven by
+// puppeteer-core, against the real program on a free port of 127.0.0.1.
+//
+// AURAVOX_PROGRAM names the program. With AURAVOX_SCREENSHOTS set to a
+// folder, the page is also photographed there at desktop and phone widths.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn, spawnSync } from 'node:child_process';
+import { existsSync, mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+
+const CHROMIUM = process.env.AURAVOX_CHROMIUM || '/usr/bin/chromium';
+const PROGRAM = process.env.AURAVOX_PROGRAM;
+const PASSWORD = 'browser-test-password';
+
+if (!existsSync(CHROMIUM)) {
+  console.log(`SKIP: no chromium at ${CHROMIUM} (scripts/setup.sh installs Debian's)`);
+  process.exit(77);
+}
+let puppeteer;
+try {
+  puppeteer = (await import('puppeteer-core')).default;
+} catch (e) {
+  console.error('puppeteer-core is missing: run scripts/setup.sh (npm ci in tests/browser)');
+  process.exit(1);
+}
+assert.ok(PROGRAM && existsSync(PROGRAM), 'AURAVOX_PROGRAM must name the built program');
+
+function stationFolders() {
+  const root = mkdtempSync(join(tmpdir(), 'auravox-browser-'));
+  const dirs = { root, home: join(root, 'station'), user: join(root, 'user'), run: join(root, 'run'),
+                 pub: join(root, 'public'), chrome: join(root, 'chrome') };
+  for (const d of Object.values(dirs)) mkdirSync(d, { recursive: true });
+  // The sound goes to ALSA's null device through the file plugin: no sound card needed.
+  writeFileSync(join(dirs.user, '.asoundrc'),
+    'pcm.!default {\n type file\n slave.pcm "null"\n file "/dev/null"\n format "raw"\n}\n');
+  // A simulated Davis Monitor II on COM1, three items ticked, the page on a free port.
+  writeFileSync(join(dirs.home, 'auravox.ini'),
+    '[AURAVOX V2.2.3]\r\nTEMPEXT=Y\r\nPRESATM=Y\r\nVITVENT=Y\r\nMETPERI=1\r\nMETCOMM=1\r\nMETEO=MON\r\n' +
+    'FORMMETEO=N\r\nWEB_PORT=0\r\n');
+  return dirs;
+}
+
+function environment(dirs) {
+  return { ...process.env, AURAVOX_HOME: dirs.home, HOME: dirs.user, XDG_RUNTIME_DIR: dirs.run,
+           XDG_CONFIG_HOME: join(dirs.user, '.config'), AURAVOX_PUBLIC_DIR: dirs.pub, QT_QPA_PLATFORM: 'offscreen',
+           AURAVOX_SIBLING_SUFFIX: `browser${process.pid}`, AURAVOX_MONITOR_SIMULATOR: '1' };
+}
+
+function startStation(env) {
+  const child = spawn(PROGRAM, [], { env, stdio: ['ignore', 'ignore', 'pipe'] });
+  let log = '';
+  const url = new Promise((resolve, reject) => {
+    child.stderr.on('data', (chunk) => {
+      log += chunk;
+      const m = log.match(/station page at (http:\/\/127\.0\.0\.1:\d+\/)/);
+      if (m) resolve(m[1]);
+    });
+    child.on('exit', (code) => reject(new Error(`auravox ended (${code}) before listening:\n${log}`)));
+  });
+  return { child, url, log: () => log };
+}
+
+test('the station page shows the station and plays the message', { timeout: 90000 }, async () => {
+  const dirs = stationFolders();
+  const env = environment(dirs);
+  const set = spawnSync(PROGRAM, ['--set-web-password'], { env, input: PASSWORD + '\n', encoding: 'utf8' });
+  assert.equal(set.status, 0, set.stderr);
+
+  const station = startStation(env);
+  let browser;
+  try {
+    const url = await station.url;
+    browser = await puppeteer.launch({
+      executablePath: CHROMIUM, headless: true,
+      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+             '--disable-component-update', '--no-first-run', '--disable-sync', `--user-data-dir=${dirs.chrome}`],
+    });
+    const page = await browser.newPage();
+    await page.setViewport({ width: 1280, height: 900 });
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+
+    // The clock ticks.
+    await page.waitForFunction(() => /\d+:\d+:\d+/.test(document.getElementById('clock-time').textContent));
+    const first = await page.$eval('#clock-time', (e) => e.textContent);
+    await page.waitForFunction((t) => document.getElementById('clock-time').textContent !== t, { timeout: 10000 }, first);
+    assert.match(await page.$eval('#version', (e) => e.textContent), /^V\d+\.\d+\.\d+$/);
+
+    // The source's reading, in the user's units, with what would be spoken.
+    await page.waitForFunction(() => document.querySelector('#wx-items td.val')?.textContent.includes('°C'),
+                               { timeout: 20000 });
+    assert.match(await page.$eval('#wx-source', (e) => e.textContent), /Davis Weather Monitor II/);
+    assert.match(await page.$eval('#wx-items', (e) => e.textContent), /temperature/i);
+
+    // Play needs a login.
+    assert.equal(await page.$eval('#play-button', (b) => b.disabled), true);
+    await page.type('#password', PASSWORD);
+    await page.keyboard.press('Enter');
+    await page.waitForSelector('#logged-in:not([hidden])');
+    await page.waitForFunction(() => !document.getElementById('play-button').disabled, { timeout: 10000 });
+    await page.click('#play-button');
+    await page.waitForFunction(() => [...document.querySelectorAll('#history li')]
+      .some((li) => li.textContent.includes('station page') && /done|playing/.test(li.textContent)), { timeout: 20000 });
+    await page.waitForFunction(() => [...document.querySelectorAll('#history li')]
+      .some((li) => li.textContent.includes('station page') && li.textContent.includes('done')), { timeout: 60000 });
+
+    if (process.env.AURAVOX_SCREENSHOTS) {
+      await page.screenshot({ path: join(process.env.AURAVOX_SCREENSHOTS, 'station-page.png'), fullPage: true });
+      await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 2, isMobile: true });
+      await page.waitForFunction(() => true);
+      await page.screenshot({ path: join(process.env.AURAVOX_SCREENSHOTS, 'station-page-phone.png'), fullPage: true });
+    }
+  } finally {
+    if (browser) await browser.close();
+    station.child.kill('SIGTERM');
+    await new Promise((resolve) => (station.child.exitCode !== null ? resolve() : station.child.on('exit', resolve)));
+    rmSync(dirs.root, { recursive: true, force: true });
+  }
+});

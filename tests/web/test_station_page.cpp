@@ -1,0 +1,418 @@
+#include "support/MainWindowHarness.h"
+#include "web/StationWebServer.h"
+#include "web/WebPassword.h"
+#include "web/ui/StationWeb.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QNetworkAccessManager>
+#include <QNetworkInterface>
+#include <QTemporaryDir>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace auravox;
+using namespace auravox::test;
+
+namespace {
+
+const QDateTime kSundayMorning(QDate(2026, 3, 1), QTime(10, 5, 30));
+const QString kPassword = QStringLiteral("hilltop-repeater");
+
+struct Answer
+{
+    int status = 0;
+    QByteArray body;
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+// The program's windows with the station page listening on a free port of
+// the loopback address, and a browser-like client with a cookie jar.
+class StationPage : public ::testing::Test
+{
+protected:
+    StationPage()
+        : h(kSundayMorning, true, nullptr, QString(), false, [](AppDeps &deps) {
+              deps.webServer = true;
+              deps.webPort = 0;
+          })
+    {
+        net.setProxy(QNetworkProxy::NoProxy);
+    }
+
+    StationWebServer &server() { return *h.windows().stationWeb().server(); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
+    quint16 port() const { return const_cast<MainWindowHarness &>(h).windows().stationWeb().server()->port(); }
+
+    void setPassword()
+    {
+        QString error;
+        ASSERT_TRUE(WebPassword::store(h.folder() + QLatin1Char('/') + WebPassword::kFileName, kPassword, &error, 1000));
+    }
+
+    Answer request(const QByteArray &verb, const QString &path, const QByteArray &body = QByteArray(),
+                   const QList<QPair<QByteArray, QByteArray>> &headers = {})
+    {
+        QNetworkRequest r(QUrl(base() + path));
+        if (!body.isNull())
+            r.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+        for (const auto &hd : headers)
+            r.setRawHeader(hd.first, hd.second);
+        QNetworkReply *reply = net.sendCustomRequest(r, verb, body);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        Answer a{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+        reply->deleteLater();
+        return a;
+    }
+    Answer get(const QString &path) { return request("GET", path); }
+    Answer post(const QString &path, const QByteArray &body, bool withToken = true,
+                QList<QPair<QByteArray, QByteArray>> headers = {})
+    {
+        if (withToken && !token.isEmpty())
+            headers.append({"X-Auravox-Token", token});
+        return request("POST", path, body, headers);
+    }
+    void login()
+    {
+        setPassword();
+        const Answer a = post(QStringLiteral("/api/login"),
+                              QJsonDocument(QJsonObject{{QStringLiteral("password"), kPassword}}).toJson());
+        ASSERT_EQ(a.status, 200) << a.body.toStdString();
+        token = a.json().value(QStringLiteral("token")).toString().toLatin1();
+        ASSERT_FALSE(token.isEmpty());
+    }
+    QJsonArray announcements() { return get(QStringLiteral("/api/announcements")).json().value(QStringLiteral("announcements")).toArray(); }
+    void choosePort(const QString &name)
+    {
+        h.com().show();
+        auto *list = h.find<QListWidget>("ListBoxCOM");
+        const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+    }
+
+    MainWindowHarness h;
+    QNetworkAccessManager net;
+    QByteArray token;
+};
+
+QStringList upper(const QJsonArray &clips)
+{
+    QStringList out;
+    for (const QJsonValue &v : clips)
+        out << v.toString().toUpper();
+    return out;
+}
+
+} // namespace
+
+TEST_F(StationPage, ServesThePageAndShowsStatusAndTheLastAnnouncement)
+{
+    ASSERT_NE(port(), 0);
+    const Answer page = get(QStringLiteral("/"));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(page.body.contains("station.js"));
+    EXPECT_EQ(get(QStringLiteral("/station.css")).status, 200);
+    EXPECT_EQ(get(QStringLiteral("/station.js")).status, 200);
+
+    const QStringList played = h.announce();
+    ASSERT_FALSE(played.isEmpty());
+    const QJsonObject s = get(QStringLiteral("/api/status")).json();
+    EXPECT_EQ(s.value(QStringLiteral("version")).toString(), QStringLiteral("2.2.3"));
+    EXPECT_EQ(s.value(QStringLiteral("statusField")).toString(), QStringLiteral("AURAVOX DONE"));
+    EXPECT_FALSE(s.value(QStringLiteral("busy")).toBool());
+    EXPECT_EQ(s.value(QStringLiteral("time")).toString(), TForm1::timeText(h.clock().now()).trimmed());
+    EXPECT_EQ(s.value(QStringLiteral("port")).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("No COM"));
+    EXPECT_FALSE(s.value(QStringLiteral("access")).toObject().value(QStringLiteral("loggedIn")).toBool());
+
+    const QJsonArray list = announcements();
+    ASSERT_EQ(list.size(), 1);
+    const QJsonObject a = list.first().toObject();
+    EXPECT_EQ(a.value(QStringLiteral("trigger")).toString(), QStringLiteral("button"));
+    EXPECT_EQ(a.value(QStringLiteral("outcome")).toString(), QStringLiteral("done"));
+    EXPECT_EQ(upper(a.value(QStringLiteral("clips")).toArray()), played);
+    EXPECT_TRUE(a.value(QStringLiteral("spoken")).toString().contains(QStringLiteral("sunday"), Qt::CaseInsensitive))
+        << a.value(QStringLiteral("spoken")).toString().toStdString();
+    EXPECT_FALSE(a.value(QStringLiteral("end")).toString().isEmpty());
+}
+
+TEST_F(StationPage, PlayNeedsThePasswordAndTheSessionToken)
+{
+    // No session at all.
+    EXPECT_EQ(post(QStringLiteral("/api/play"), "{}").status, 401);
+    setPassword();
+    EXPECT_EQ(post(QStringLiteral("/api/login"), R"({"password":"not the one"})").status, 401);
+    EXPECT_EQ(post(QStringLiteral("/api/play"), "{}").status, 401);
+    login();
+    // A session without its token (what another site's page could send), or a wrong one.
+    EXPECT_EQ(post(QStringLiteral("/api/play"), "{}", false).status, 403);
+    EXPECT_EQ(post(QStringLiteral("/api/play"), "{}", false, {{"X-Auravox-Token", "AAAA"}}).status, 403);
+    // The right token from another site's page.
+    EXPECT_EQ(post(QStringLiteral("/api/play"), "{}", true, {{"Origin", "http://evil.example"}}).status, 403);
+    EXPECT_TRUE(h.wave().sessions().isEmpty());
+    EXPECT_TRUE(announcements().isEmpty());
+
+    const Answer ok = post(QStringLiteral("/api/play"), "{}", true, {{"Origin", base().toLatin1()}});
+    ASSERT_EQ(ok.status, 202) << ok.body.toStdString();
+    EXPECT_EQ(ok.json().value(QStringLiteral("announcement")).toObject().value(QStringLiteral("trigger")).toString(),
+              QStringLiteral("station page"));
+    ASSERT_TRUE(h.runUntilIdle());
+    const QStringList webClips = h.playedClips();
+    // The same message as the button plays.
+    EXPECT_EQ(h.announce(), webClips);
+    const QJsonArray list = announcements();
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list.at(1).toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("done"));
+
+    // Logged out: the token is worth nothing.
+    EXPECT_EQ(post(QStringLiteral("/api/logout"), "{}").status, 200);
+    EXPECT_EQ(post(QStringLiteral("/api/play"), "{}").status, 401);
+}
+
+TEST_F(StationPage, PlayIsRefusedByDcdAndWhileBusyExactlyAsTheButton)
+{
+    login();
+    choosePort(QStringLiteral("COM1"));
+    h.serial().status.dcd = true;
+    h.tick(); // the poll sees DCD
+    const Answer dcd = post(QStringLiteral("/api/play"), "{}");
+    EXPECT_EQ(dcd.status, 409);
+    EXPECT_TRUE(dcd.json().value(QStringLiteral("error")).toString().contains(QStringLiteral("DCD")));
+    h.clickButton1();
+    EXPECT_TRUE(h.wave().sessions().isEmpty());
+    EXPECT_FALSE(h.serial().dtr);
+    QJsonArray list = announcements();
+    ASSERT_EQ(list.size(), 2);
+    for (const QJsonValue &v : list)
+        EXPECT_EQ(v.toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("refused"));
+    EXPECT_EQ(list.at(0).toObject().value(QStringLiteral("trigger")).toString(), QStringLiteral("button"));
+    EXPECT_EQ(list.at(1).toObject().value(QStringLiteral("trigger")).toString(), QStringLiteral("station page"));
+    EXPECT_TRUE(get(QStringLiteral("/api/status")).json().value(QStringLiteral("port")).toObject().value(QStringLiteral("dcd")).toBool());
+
+    // Busy: the error simulation keeps an announcement busy; the button is disabled.
+    h.serial().status.dcd = false;
+    h.tick();
+    h.form().MenuSimuErreurClick();
+    h.clickButton1();
+    ASSERT_TRUE(h.form().announcer().busy());
+    const Answer busy = post(QStringLiteral("/api/play"), "{}");
+    EXPECT_EQ(busy.status, 409);
+    EXPECT_EQ(busy.json().value(QStringLiteral("reason")).toString(), QStringLiteral("busy"));
+    EXPECT_TRUE(h.wave().sessions().isEmpty());
+    EXPECT_EQ(announcements().size(), 3);
+    EXPECT_TRUE(get(QStringLiteral("/api/status")).json().value(QStringLiteral("busy")).toBool());
+}
+
+TEST_F(StationPage, ThePlayedMessageKeysTheLinesTheStatusShows)
+{
+    login();
+    choosePort(QStringLiteral("COM2"));
+    QJsonObject seenDuringPlay;
+    h.wave().onWrite = [&](int) {
+        if (seenDuringPlay.isEmpty())
+            seenDuringPlay = h.windows().stationWeb().status().value(QStringLiteral("port")).toObject();
+    };
+    ASSERT_EQ(post(QStringLiteral("/api/play"), "{}").status, 202);
+    ASSERT_TRUE(h.runUntilIdle());
+    EXPECT_TRUE(seenDuringPlay.value(QStringLiteral("dtr")).toBool());
+    EXPECT_TRUE(seenDuringPlay.value(QStringLiteral("rts")).toBool());
+    EXPECT_EQ(seenDuringPlay.value(QStringLiteral("device")).toString(), QStringLiteral("/dev/fake2"));
+    const QJsonObject after = get(QStringLiteral("/api/status")).json().value(QStringLiteral("port")).toObject();
+    EXPECT_FALSE(after.value(QStringLiteral("dtr")).toBool());
+    EXPECT_FALSE(after.value(QStringLiteral("rts")).toBool());
+}
+
+TEST_F(StationPage, SettingsChangeGoesThroughTheControlsAndIsSaved)
+{
+    login();
+    const Answer a = post(QStringLiteral("/api/settings"),
+                          R"({"period":15,"startHour":6,"endHour":22,"date":false,"dateUS":true,"pause":2,)"
+                          R"("source":"W23","items":{"TEMPEXT":true,"HUMIDI":true},"units":{"temperature":"F"}})");
+    ASSERT_EQ(a.status, 200) << a.body.toStdString();
+    EXPECT_EQ(a.json().value(QStringLiteral("period")).toInt(), 15);
+    EXPECT_EQ(h.find<QLineEdit>("Edit1")->text(), QStringLiteral("15"));
+    EXPECT_TRUE(h.find<QCheckBox>("CheckBoxDateUS")->isChecked());
+    EXPECT_FALSE(h.find<QCheckBox>("CheckBoxDate")->isChecked());
+    EXPECT_TRUE(h.form().hourMenuItem(6)->isChecked());
+    EXPECT_TRUE(h.windows().formMeteoW23().itemBox(WeatherItem::OutdoorTemp)->isChecked());
+    EXPECT_EQ(h.windows().units().temperatureLabel, QStringLiteral("F"));
+
+    QFile ini(h.folder() + QStringLiteral("/auravox.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    for (const char *line : {"PERIOD=3\r\n", "START_RANGE=6\r\n", "END_RANGE=22\r\n", "DATE=N\r\n", "DATEUS=Y\r\n",
+                             "PAUSE=2\r\n", "UNITTC=N\r\n", "METEO=W23\r\n", "W23_TEMPEXT=Y\r\n", "W23_HUMIDI=Y\r\n"})
+        EXPECT_TRUE(saved.contains(line)) << line;
+    EXPECT_FALSE(saved.contains("WEB")); // the page's own keys are written only when not the defaults
+    // The next scheduled announcement follows.
+    const QJsonObject s = get(QStringLiteral("/api/status")).json();
+    EXPECT_EQ(s.value(QStringLiteral("schedule")).toObject().value(QStringLiteral("next")).toString(),
+              QStringLiteral("2026-03-01T10:15:00"));
+}
+
+TEST_F(StationPage, BadRequestsGetA4xxAndChangeNothing)
+{
+    login();
+    const QString ini = h.folder() + QStringLiteral("/auravox.ini");
+    struct Case
+    {
+        QByteArray verb;
+        QString path;
+        QByteArray body;
+        int status;
+        QList<QPair<QByteArray, QByteArray>> headers;
+    };
+    const QByteArray big(20000, 'x');
+    const QList<Case> cases = {
+        {"POST", QStringLiteral("/api/settings"), "{\"period\":", 400, {}},
+        {"POST", QStringLiteral("/api/settings"), "[]", 400, {}},
+        {"POST", QStringLiteral("/api/settings"), R"({"period":7})", 422, {}},
+        {"POST", QStringLiteral("/api/settings"), R"({"period":15,"colour":"red"})", 400, {}},
+        {"POST", QStringLiteral("/api/settings"), R"({"date":true,"dateUS":true})", 422, {}},
+        {"POST", QStringLiteral("/api/settings"), "{\"pad\":\"" + big + "\"}", 413, {}},
+        {"POST", QStringLiteral("/api/settings"), R"({"period":15})", 415, {{"Content-Type", "text/plain"}}},
+        {"POST", QStringLiteral("/api/settings"), R"({"period":15})", 421, {{"Host", "evil.example:80"}}},
+        {"GET", QStringLiteral("/api/play"), QByteArray(), 405, {}},
+        {"DELETE", QStringLiteral("/api/status"), QByteArray(), 405, {}},
+        {"GET", QStringLiteral("/etc/passwd"), QByteArray(), 404, {}},
+    };
+    for (const Case &c : cases) {
+        QList<QPair<QByteArray, QByteArray>> headers = c.headers;
+        if (c.verb == "POST")
+            headers.append({"X-Auravox-Token", token});
+        const Answer a = request(c.verb, c.path, c.body, headers);
+        EXPECT_EQ(a.status, c.status) << c.path.toStdString() << " " << c.body.left(40).toStdString();
+        EXPECT_FALSE(a.json().value(QStringLiteral("error")).toString().isEmpty()) << a.body.toStdString();
+    }
+    // A body far past the limit is cut off before it is read whole.
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, port());
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    raw.write("POST /api/settings HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+              "Content-Length: 4000000\r\n\r\n");
+    raw.write(QByteArray(1000000, '{'));
+    QByteArray answer;
+    QEventLoop loop;
+    QObject::connect(&raw, &QTcpSocket::readyRead, &loop, [&] {
+        answer += raw.readAll();
+        if (answer.contains("\r\n\r\n"))
+            loop.quit();
+    });
+    QObject::connect(&raw, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413")) << answer.left(60).toStdString();
+
+    EXPECT_FALSE(QFile::exists(ini));
+    EXPECT_EQ(h.find<QLineEdit>("Edit1")->text(), QStringLiteral("0"));
+    EXPECT_TRUE(h.find<QCheckBox>("CheckBoxDate")->isChecked());
+    EXPECT_FALSE(h.find<QCheckBox>("CheckBoxDateUS")->isChecked());
+    EXPECT_TRUE(h.wave().sessions().isEmpty());
+}
+
+TEST_F(StationPage, SessionsExpireAndLoginAttemptsAreLimited)
+{
+    login();
+    EXPECT_EQ(post(QStringLiteral("/api/settings"), R"({"pause":1})").status, 200);
+    h.clock().advanceSeconds(31 * 60); // idle past the limit
+    EXPECT_EQ(post(QStringLiteral("/api/settings"), R"({"pause":2})").status, 401);
+    EXPECT_FALSE(get(QStringLiteral("/api/status")).json().value(QStringLiteral("access")).toObject().value(QStringLiteral("loggedIn")).toBool());
+    // Five wrong guesses, then even the right password waits.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(post(QStringLiteral("/api/login"), R"({"password":"guess-guess"})").status, 401) << i;
+    EXPECT_EQ(post(QStringLiteral("/api/login"), QJsonDocument(QJsonObject{{QStringLiteral("password"), kPassword}}).toJson()).status, 429);
+    h.clock().advanceSeconds(60);
+    EXPECT_EQ(post(QStringLiteral("/api/login"), QJsonDocument(QJsonObject{{QStringLiteral("password"), kPassword}}).toJson()).status, 200);
+}
+
+TEST_F(StationPage, WithoutAPasswordNobodyCanLogIn)
+{
+    const Answer a = post(QStringLiteral("/api/login"), R"({"password":"anything-at-all"})");
+    EXPECT_EQ(a.status, 403);
+    EXPECT_TRUE(a.json().value(QStringLiteral("error")).toString().contains(QStringLiteral("--set-web-password")));
+}
+
+TEST(StationPageConfig, KeysComeLastAndOnlyWhenNotTheDefaults)
+{
+    QTemporaryDir dir;
+    {
+        QFile ini(dir.filePath(QStringLiteral("auravox.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[AURAVOX V2.2.3]\r\nWEB_PORT=9001\r\nWEB_ADDRESS=::1\r\nWEB_PORT=70000\r\nWEB=N\r\nWEB_ADDRESS=nowhere\r\n");
+    }
+    MainWindowHarness h(kSundayMorning, true, nullptr, dir.path());
+    WebListenSettings &web = h.windows().stationWeb().listenSettings();
+    EXPECT_FALSE(web.enabled);
+    EXPECT_EQ(web.port, 9001);
+    EXPECT_EQ(web.address, QStringLiteral("::1"));
+    ASSERT_TRUE(h.form().SaveConfiguration());
+    QFile ini(dir.filePath(QStringLiteral("auravox.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = ini.readAll().split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines.at(lines.size() - 4), "WEB=N\r");
+    EXPECT_EQ(lines.at(lines.size() - 3), "WEB_ADDRESS=::1\r");
+    EXPECT_EQ(lines.at(lines.size() - 2), "WEB_PORT=9001\r");
+}
+
+TEST(StationPageRemote, AnotherAddressMustLogInEvenToRead)
+{
+    QHostAddress outside;
+    for (const QHostAddress &a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+            outside = a;
+    }
+    if (outside.isNull())
+        GTEST_SKIP() << "this machine has no address besides the loopback";
+    QTemporaryDir dir;
+    {
+        QFile ini(dir.filePath(QStringLiteral("auravox.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[AURAVOX V2.2.3]\r\nWEB_ADDRESS=" + outside.toString().toLatin1() + "\r\n");
+    }
+    MainWindowHarness h(kSundayMorning, true, nullptr, dir.path(), false, [](AppDeps &deps) {
+        deps.webServer = true;
+        deps.webPort = 0;
+    });
+    StationWebServer *server = h.windows().stationWeb().server();
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(server->address(), outside);
+    QString error;
+    ASSERT_TRUE(WebPassword::store(dir.filePath(WebPassword::kFileName), kPassword, &error, 1000));
+    QNetworkAccessManager net;
+    net.setProxy(QNetworkProxy::NoProxy);
+    const QString base = QStringLiteral("http://%1:%2").arg(outside.toString()).arg(server->port());
+    auto call = [&](const QString &path, const QByteArray &body = QByteArray()) {
+        QNetworkRequest r{QUrl(base + path)};
+        r.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+        QNetworkReply *reply = body.isNull() ? net.get(r) : net.post(r, body);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        reply->deleteLater();
+        return status;
+    };
+    // The peer is this machine's outside address, not the loopback.
+    EXPECT_EQ(call(QStringLiteral("/")), 200);
+    EXPECT_EQ(call(QStringLiteral("/api/status")), 401);
+    EXPECT_EQ(call(QStringLiteral("/api/announcements")), 401);
+    EXPECT_EQ(call(QStringLiteral("/api/login"), QJsonDocument(QJsonObject{{QStringLiteral("password"), kPassword}}).toJson()), 200);
+    EXPECT_EQ(call(QStringLiteral("/api/status")), 200);
+}
