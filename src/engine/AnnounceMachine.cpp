@@ -1,6 +1,7 @@
 #include "engine/AnnounceMachine.h"
 
 #include "common/Clock.h"
+#include "common/Log.h"
 #include "engine/ClipPlayer.h"
 #include "engine/NumberSpeech.h"
 
@@ -48,6 +49,18 @@ void AnnounceMachine::playFile(const QString &path, int nextStep)
 }
 
 void AnnounceMachine::run()
+{
+    // While an announcement runs, only the end of its clips moves it on: a
+    // second start (the sibling's ZORBEL_PLAY, the tick, a line edge) must not
+    // run the current step again, which would drop the clip that is playing.
+    if (m_busy.load()) {
+        qCInfo(lcAnnounce) << "announcement refused: one is already running";
+        return;
+    }
+    runSteps();
+}
+
+void AnnounceMachine::runSteps()
 {
     const MessageChoices choices = m_host.messageChoices();
     for (;;) {
@@ -225,7 +238,7 @@ void AnnounceMachine::finish()
 void AnnounceMachine::clipEnded()
 {
     if (m_step > 0)
-        run();
+        runSteps();
 }
 
 void AnnounceMachine::watchdogReset()

@@ -45,7 +45,8 @@ public:
     void setLinks(AnnounceLinks *links) { m_links = links ? links : &m_noLinks; }
     void setWeather(WeatherSpeech *weather) { m_weather = weather; }
 
-    // Button1Click: run the current step.
+    // Button1Click: start an announcement. Refused while one is running (its
+    // steps move on only at the end of each clip).
     void run();
     // TimerFinWaveTimer: the end of a clip.
     void clipEnded();
@@ -68,6 +69,8 @@ public:
     const LineState &lines() const { return m_lines; }
 
 private:
+    // Runs the current step (and the steps that pass on at once).
+    void runSteps();
     bool start();
     void finish();
     void playClip(const QString &name, int nextStep);
