@@ -43,9 +43,10 @@ static_assert(sizeof(SharedMutex) <= kMutexObjectSize);
 // object still not ready after it was left half made (its creator died, or it
 // was shrunk and extended again): the opener initialises it itself.
 constexpr int kMutexInitWaitMs = 1000;
-// The listener looks at its stop request this often while no pulse comes (a
-// pulse can't reach it when the event object has been shrunk).
-constexpr auto kListenerCheck = std::chrono::milliseconds(1000);
+// The listener looks at its stop request this often while no pulse comes, in
+// case even a wake could not reach it (the event object shrunk again while it
+// was being woken).
+constexpr auto kListenerCheck = std::chrono::seconds(30);
 
 SharedMutex *sharedMutex(void *p)
 {
@@ -116,7 +117,7 @@ QString openObject(const QString &name, std::size_t size, std::atomic<bool> *bro
         m.fd = ::shm_open(path.constData(), O_RDWR | O_CLOEXEC, 0);
         if (m.fd < 0 && errno == EACCES) {
             *refused = true;
-            return refusal(name, QStringLiteral("belongs to another user"));
+            return refusal(name, QStringLiteral("is not ours to use (permission denied)"));
         }
         if (m.fd < 0 && errno != ENOENT)
             return objectError(name, errno);
@@ -377,9 +378,20 @@ std::optional<std::uint32_t> SiblingChannel::sendText(const QString &text)
 
 bool SiblingChannel::wakeWaiters()
 {
-    if (!isOpen() || !objectWhole(m_eventFd, kEventSize))
+    if (!isOpen())
         return false;
-    return futex(m_counter, FUTEX_WAKE, INT_MAX, nullptr) >= 0;
+    // The event object may have been shrunk, and our mapping of it replaced
+    // by BusErrorGuard. It is ours: give it its size back and wake through a
+    // fresh mapping (a futex of a shared object is known by the object and the
+    // offset, so the sleepers on the old mapping wake too).
+    if (!objectWhole(m_eventFd, kEventSize) && ::ftruncate(m_eventFd, static_cast<off_t>(kEventSize)) != 0)
+        return false;
+    void *p = ::mmap(nullptr, kEventSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_eventFd, 0);
+    if (p == MAP_FAILED)
+        return false;
+    const long woken = futex(static_cast<std::uint32_t *>(p), FUTEX_WAKE, INT_MAX, nullptr);
+    ::munmap(p, kEventSize);
+    return woken >= 0;
 }
 
 std::uint32_t SiblingChannel::pulseCount() const
@@ -493,11 +505,11 @@ void SiblingLink::disconnectLink()
     m_stop.store(true);
     // Wakes the listener (unless it is deaf, then it has ended already). On a
     // broken channel the departure can't be written: a wake without a pulse
-    // sends it round to see the request, and when even that can't be given (a
-    // shrunk event object) it sees it at its next look, within a second.
+    // sends it round to see the request.
     if (!m_channel.sendText(Sibling::departureText())) {
         m_stopUnheard.store(true);
-        m_channel.wakeWaiters();
+        if (!m_channel.wakeWaiters())
+            qCWarning(lcLink) << "sibling link: the listener can't be woken; it ends at its next look";
     }
     if (m_listener.joinable())
         m_listener.join();

@@ -80,8 +80,8 @@ public:
     std::optional<std::uint32_t> send(const QByteArray &message);
     std::optional<std::uint32_t> sendText(const QString &text);
     // Wakes every thread waiting on the event without a pulse (the counter
-    // stays), when the event object is still whole; false otherwise. A waiter
-    // with an interrupt flag set then gives up its wait.
+    // stays); a shrunk event object is given its size back first. False when
+    // that fails. A waiter with an interrupt flag set then gives up its wait.
     bool wakeWaiters();
 
     // The pulse counter now (0 when closed).
@@ -201,8 +201,8 @@ private:
     std::chrono::milliseconds m_helloDelay{Sibling::kHelloReplyDelayMs};
     std::thread m_listener;
     std::atomic<bool> m_stop{false};
-    // The stop request could not be signalled on the link (a shrunk event
-    // object): the listener ends at its next look.
+    // The stop request could not be signalled with a message (a broken
+    // channel): the listener ends when it is woken without one.
     std::atomic<bool> m_stopUnheard{false};
     std::atomic<bool> m_listening{false};
     QString m_lastError;
