@@ -211,8 +211,9 @@ int listenAt(const std::string &path, struct stat *made)
     if (fd < 0)
         return -1;
     ::unlink(temporary.c_str());
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0
-        || ::rename(temporary.c_str(), path.c_str()) != 0 || ::stat(path.c_str(), made) != 0) {
+    // Only its own user may connect (connecting takes write permission).
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        || ::chmod(temporary.c_str(), 0600) != 0 || ::listen(fd, 16) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0 || ::stat(path.c_str(), made) != 0) {
         std::fprintf(stderr, "recorder_peer: can't listen on %s: %s\n", path.c_str(), std::strerror(errno));
         ::unlink(temporary.c_str());
         ::close(fd);

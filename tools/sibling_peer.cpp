@@ -2,9 +2,14 @@
 // program to Auravox and for the tests:
 //
 //   sibling_peer send TEXT [--replies K]   send TEXT, then print the next K messages
+//                  [--until WORD]          (or every message up to one that holds WORD)
 //   sibling_peer listen [--count N]        print every message (N of them, or until killed)
 //   sibling_peer flood N [--text TEXT]     send TEXT (ZORBEL_HELLO) N times, each after
 //                                          the reply to the one before, and count the replies
+//   sibling_peer hold                      take the writers' mutex, print "holding" and
+//                                          keep it until killed (a program that dies holding it)
+//   sibling_peer truncate [OBJECT]         shrink an object to 0 bytes: memory (default),
+//                                          mutex or event (a misbehaving program)
 //   sibling_peer remove                    remove the shared objects from the system
 //
 // Options:
@@ -12,6 +17,8 @@
 //   --timeout MS   longest wait for each message (default 5000; listen: none)
 //   --length N     send: write N as the length, whatever the text (a text shorter
 //                  than a valid N is padded with blanks)
+//   --stats        at the end, print how the writers' mutex was taken to stderr:
+//                  "locks: taken T recovered R timed-out W failed F"
 //
 // Received messages go to stdout, one per line, as UTF-8; a line break or a
 // backslash in a message is written as \n, \r or \\. A buffer whose length is
@@ -31,6 +38,10 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 using namespace auravox;
 using std::chrono::milliseconds;
 
@@ -45,16 +56,21 @@ struct Options
     std::optional<qint64> length;
     long long replies = 0;
     long long count = -1;
+    bool stats = false;
+    std::optional<QString> until;
     QString text = Sibling::kHello;
 };
 
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: sibling_peer [--suffix S] [--timeout MS] send TEXT [--length N] [--replies K]\n"
+                 "usage: sibling_peer [--suffix S] [--timeout MS] send TEXT [--length N] [--replies K | --until WORD]\n"
                  "       sibling_peer [--suffix S] [--timeout MS] listen [--count N]\n"
                  "       sibling_peer [--suffix S] [--timeout MS] flood N [--text TEXT]\n"
-                 "       sibling_peer [--suffix S] remove\n");
+                 "       sibling_peer [--suffix S] hold\n"
+                 "       sibling_peer [--suffix S] truncate [memory|mutex|event]\n"
+                 "       sibling_peer [--suffix S] remove\n"
+                 "       (any command: --stats)\n");
     return 1;
 }
 
@@ -90,6 +106,10 @@ std::optional<Options> parse(int argc, char **argv)
         } else if (a == "--count" && hasValue && number(argv[i + 1], &v) && v >= 0) {
             o.count = v;
             ++i;
+        } else if (a == "--until" && hasValue) {
+            o.until = QString::fromLocal8Bit(argv[++i]);
+        } else if (a == "--stats") {
+            o.stats = true;
         } else if (a == "--text" && hasValue) {
             o.text = QString::fromLocal8Bit(argv[++i]);
         } else if (a.rfind("--", 0) == 0) {
@@ -123,14 +143,35 @@ void printLine(const QString &text)
     std::fflush(stdout);
 }
 
+// Opens the link again after another program shrank one of its objects.
+bool reopen(SiblingChannel &channel)
+{
+    std::fprintf(stderr, "sibling_peer: a shared object was shrunk; opening the link again\n");
+    channel.close();
+    const QString error = channel.open();
+    if (!error.isEmpty())
+        std::fprintf(stderr, "sibling_peer: %s\n", error.toLocal8Bit().constData());
+    return error.isEmpty();
+}
+
 // Waits for the next pulse after `*seen` and reads the buffer; nullopt on timeout.
 std::optional<Sibling::Received> receive(SiblingChannel &channel, std::uint32_t *seen,
                                          std::optional<milliseconds> timeout)
 {
-    if (!channel.waitPulse(*seen, timeout))
-        return std::nullopt;
     std::uint32_t copied = *seen;
-    const QByteArray copy = channel.copyBuffer(&copied);
+    QByteArray copy;
+    for (;;) {
+        if (!channel.waitPulse(*seen, timeout)) {
+            if (channel.broken() && reopen(channel))
+                continue;
+            return std::nullopt;
+        }
+        copy = channel.copyBuffer(&copied);
+        if (!channel.broken())
+            break;
+        if (!reopen(channel))
+            return std::nullopt;
+    }
     if (copied - *seen > 1)
         std::fprintf(stderr, "sibling_peer: %u message(s) replaced before they could be read\n",
                      static_cast<unsigned>(copied - *seen - 1));
@@ -182,10 +223,24 @@ int sendCommand(SiblingChannel &channel, const Options &o)
         return 1;
     }
     const QByteArray message = o.length ? rawMessage(text, *o.length) : *Sibling::encodeMessage(text);
-    const std::optional<std::uint32_t> seen = channel.send(message);
+    std::optional<std::uint32_t> seen = channel.send(message);
+    if (!seen && channel.broken() && reopen(channel))
+        seen = channel.send(message);
     if (!seen)
         return 1;
-    return printMessages(channel, *seen, o.replies, o.timeout.value_or(milliseconds(5000))) ? 0 : 2;
+    const milliseconds timeout = o.timeout.value_or(milliseconds(5000));
+    if (!o.until)
+        return printMessages(channel, *seen, o.replies, timeout) ? 0 : 2;
+    for (;;) {
+        const std::optional<Sibling::Received> r = receive(channel, &*seen, timeout);
+        if (!r) {
+            std::fprintf(stderr, "sibling_peer: no message holding %s\n", o.until->toLocal8Bit().constData());
+            return 2;
+        }
+        printReceived(*r);
+        if (r->status == Sibling::Received::Status::Text && r->text.contains(*o.until))
+            return 0;
+    }
 }
 
 int listenCommand(SiblingChannel &channel, const Options &o)
@@ -241,6 +296,48 @@ int floodCommand(SiblingChannel &channel, const Options &o)
     return lost == 0 ? 0 : 2;
 }
 
+int holdCommand(SiblingChannel &channel, const Options &o)
+{
+    if (!o.args.empty())
+        return usage();
+    if (!channel.lockMutex()) {
+        std::fprintf(stderr, "sibling_peer: the writers' mutex could not be taken\n");
+        return 2;
+    }
+    std::printf("holding\n");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+int truncateCommand(const Sibling::Names &names, const Options &o)
+{
+    const QString which = o.args.empty() ? QStringLiteral("memory") : o.args.front();
+    QString name;
+    if (which == QLatin1String("memory"))
+        name = names.memory;
+    else if (which == QLatin1String("mutex"))
+        name = names.mutex;
+    else if (which == QLatin1String("event"))
+        name = names.event;
+    if (name.isEmpty() || o.args.size() > 1)
+        return usage();
+    const int fd = ::shm_open(name.toLocal8Bit().constData(), O_RDWR, 0);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0) {
+        std::perror("sibling_peer: truncate");
+        return 1;
+    }
+    ::close(fd);
+    return 0;
+}
+
+void printStats(const SiblingChannel &channel)
+{
+    const SiblingChannel::LockCounts c = channel.lockCounts();
+    std::fprintf(stderr, "locks: taken %d recovered %d timed-out %d failed %d\n", c.taken, c.recovered, c.timedOut,
+                 c.failed);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -253,6 +350,8 @@ int main(int argc, char **argv)
         SiblingChannel::removeObjects(names);
         return 0;
     }
+    if (o->command == "truncate")
+        return truncateCommand(names, *o);
 
     SiblingChannel channel(names);
     const QString error = channel.open();
@@ -260,11 +359,18 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "sibling_peer: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
+    int status = -1;
     if (o->command == "send")
-        return sendCommand(channel, *o);
-    if (o->command == "listen")
-        return listenCommand(channel, *o);
-    if (o->command == "flood")
-        return floodCommand(channel, *o);
-    return usage();
+        status = sendCommand(channel, *o);
+    else if (o->command == "listen")
+        status = listenCommand(channel, *o);
+    else if (o->command == "flood")
+        status = floodCommand(channel, *o);
+    else if (o->command == "hold")
+        status = holdCommand(channel, *o);
+    else
+        return usage();
+    if (o->stats)
+        printStats(channel);
+    return status;
 }

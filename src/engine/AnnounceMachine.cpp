@@ -140,8 +140,20 @@ void AnnounceMachine::playFile(const QString &path, int nextStep)
 
 void AnnounceMachine::run()
 {
-    // An origin is told for this call only, whatever step it reaches.
+    // An origin is told for this call only.
     const AnnounceOrigin origin = takeOrigin();
+    // While an announcement runs, only the end of its clips moves it on: a
+    // second start (the sibling's ZORBEL_PLAY, the tick, a line edge) must not
+    // run the current step again, which would drop the clip that is playing.
+    if (m_busy.load()) {
+        notify([&](AnnounceObserver &o) { o.announcementRefused(origin, AnnounceRefusal::Busy); });
+        return;
+    }
+    runSteps(origin);
+}
+
+void AnnounceMachine::runSteps(AnnounceOrigin origin)
+{
     const MessageChoices choices = m_host.messageChoices();
     for (;;) {
         const ClockFields f = m_host.clockFields();
@@ -316,7 +328,7 @@ void AnnounceMachine::finish()
 void AnnounceMachine::clipEnded()
 {
     if (m_step > 0)
-        run();
+        runSteps(AnnounceOrigin::Button); // never at step 0: the origin goes unused
 }
 
 void AnnounceMachine::watchdogReset()

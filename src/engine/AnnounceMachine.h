@@ -56,7 +56,8 @@ public:
     // as the button's otherwise.
     void setStartOrigin(AnnounceOrigin origin) { m_nextOrigin = origin; }
 
-    // Button1Click: run the current step.
+    // Button1Click: start an announcement. Refused while one is running (its
+    // steps move on only at the end of each clip).
     void run();
     // TimerFinWaveTimer: the end of a clip.
     void clipEnded();
@@ -79,6 +80,9 @@ public:
     const LineState &lines() const { return m_lines; }
 
 private:
+    // Runs the current step (and the steps that pass on at once); `origin` is
+    // what a start at step 0 is put down to.
+    void runSteps(AnnounceOrigin origin);
     bool start(AnnounceOrigin origin);
     AnnounceOrigin takeOrigin();
     template <typename F> void notify(F &&call);

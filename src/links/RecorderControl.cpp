@@ -1,6 +1,7 @@
 #include "links/RecorderControl.h"
 
 #include "common/Clock.h"
+#include "common/Log.h"
 #include "platform/UserPrompts.h"
 
 #include <QDeadlineTimer>
@@ -14,6 +15,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -65,16 +67,32 @@ QString defaultSocketPath()
 namespace {
 
 // A connected socket, closed when it goes.
+//
+// Only a recorder of this program's user is spoken to: the socket file must be
+// a socket that belongs to us (in /tmp anyone can make the file first), and
+// the process that listens behind it must run as us too. Anything else counts
+// as no recorder, with the reason in *refusal.
 class Connection
 {
 public:
-    explicit Connection(const QString &path)
+    explicit Connection(const QString &path, QString *refusal = nullptr)
     {
         const QByteArray name = QFile::encodeName(path);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (name.isEmpty() || static_cast<size_t>(name.size()) >= sizeof(address.sun_path))
             return;
+        struct stat st{};
+        if (::lstat(name.constData(), &st) != 0)
+            return; // nobody there
+        if (!S_ISSOCK(st.st_mode)) {
+            refuse(refusal, path, QStringLiteral("is not a socket"));
+            return;
+        }
+        if (st.st_uid != ::geteuid()) {
+            refuse(refusal, path, QStringLiteral("belongs to another user (uid %1)").arg(st.st_uid));
+            return;
+        }
         std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
         m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (m_fd < 0)
@@ -86,6 +104,14 @@ public:
         // A Unix socket connects at once or not at all (EAGAIN: the recorder's
         // queue is full, which is as good as not being there).
         if (r < 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid()) {
+            refuse(refusal, path, QStringLiteral("is served by another user (uid %1)").arg(peer.uid));
             ::close(m_fd);
             m_fd = -1;
         }
@@ -134,6 +160,12 @@ public:
     }
 
 private:
+    static void refuse(QString *refusal, const QString &path, const QString &why)
+    {
+        if (refusal)
+            *refusal = path + QLatin1Char(' ') + why;
+    }
+
     bool waitFor(short events, const QDeadlineTimer &deadline)
     {
         for (;;) {
@@ -173,15 +205,28 @@ bool RecorderControl::pause(int ms, quint64 generation)
     return m_generation == generation;
 }
 
+void RecorderControl::noteRefusal(const QString &refusal) const
+{
+    // Said once, not at each of the thirty looks of a start.
+    if (refusal != m_lastRefusal && !refusal.isEmpty())
+        qCWarning(lcLink).noquote() << "recorder refused:" << refusal;
+    m_lastRefusal = refusal;
+}
+
 bool RecorderControl::recorderPresent() const
 {
-    return Connection(m_socketPath()).isOpen();
+    QString refusal;
+    const bool present = Connection(m_socketPath(), &refusal).isOpen();
+    noteRefusal(refusal);
+    return present;
 }
 
 std::optional<qint32> RecorderControl::SendRecorderCommand(Command command)
 {
     m_command = command;
-    Connection connection(m_socketPath());
+    QString refusal;
+    Connection connection(m_socketPath(), &refusal);
+    noteRefusal(refusal);
     if (!connection.isOpen()) {
         show(Recorder::kNotFound);
         return std::nullopt;

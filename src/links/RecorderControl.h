@@ -16,7 +16,8 @@ class UserPrompts;
 // The recorder's main window is a Unix stream socket at
 // $XDG_RUNTIME_DIR/TFormQuillon.TAMBORIL (or /tmp/TFormQuillon.TAMBORIL.<uid>
 // without XDG_RUNTIME_DIR); "the window exists" means the socket accepts a
-// connection. A command is its text followed by a zero byte, on a connection of
+// connection, and both the socket file and the process behind it belong to
+// this program's user (anything else is no recorder, and the log says why). A command is its text followed by a zero byte, on a connection of
 // its own; the reply is a little-endian int32. No reply within the reply limit
 // (or a connection closed before the four bytes) counts as 0.
 namespace Recorder {
@@ -97,6 +98,8 @@ private:
     // Waits `ms` while the event loop runs; false when a new announcement
     // began meanwhile (this start must not go on).
     bool pause(int ms, quint64 generation);
+    // Logs why a socket was refused, once until the reason changes.
+    void noteRefusal(const QString &refusal) const;
 
     Clock &m_clock;
     UserPrompts &m_prompts;
@@ -113,6 +116,7 @@ private:
     // program started. A new announcement that uses the recorder meanwhile
     // takes it over (and closes it at its own end).
     bool m_closePending = false;
+    mutable QString m_lastRefusal;
 };
 
 } // namespace auravox

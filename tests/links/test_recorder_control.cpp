@@ -8,7 +8,9 @@
 #include "links/RecorderControl.h"
 #include "links/ui/TFormRecord.h"
 
+#include "support/LogCapture.h"
 #include "support/MainWindowHarness.h"
+#include "support/OtherUser.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedPrompts.h"
 
@@ -27,9 +29,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <memory>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -391,3 +398,53 @@ TEST(RecorderWindow, RecorderKeyIsAlwaysWrittenRightAfterRecordAndReadWhenNotEmp
 }
 
 } // namespace
+
+TEST_F(RecorderControlTest, RecorderSocketThatIsNotOursIsNoRecorder)
+{
+    // Something that is not a socket at the recorder's place.
+    {
+        QFile file(socketPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    LogCapture log("auravox.link");
+    EXPECT_EQ(control->SendRecorderCommand(RecorderControl::Command::Record), std::nullopt);
+    EXPECT_EQ(statuses, QStringList{Recorder::kNotFound});
+    EXPECT_TRUE(log.text().contains(socketPath() + QStringLiteral(" is not a socket"))) << log.text().toStdString();
+    QFile::remove(socketPath());
+
+    QString why;
+    const std::optional<OtherUser> other = otherUser(&why);
+    if (!other)
+        GTEST_SKIP() << why.toStdString();
+    // Without XDG_RUNTIME_DIR the recorder's socket lies in a folder everyone
+    // may write to, like /tmp: another user can make it first.
+    QTemporaryDir shared;
+    ASSERT_TRUE(shared.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+    const QString fallback = shared.filePath(Recorder::kSocketName + QStringLiteral(".%1").arg(::getuid()));
+    const QByteArray fallbackName = QFile::encodeName(fallback);
+    control->setSocketPathFunction([fallback] { return fallback; });
+
+    AsOtherUser impostor;
+    ASSERT_TRUE(impostor.start(*other, [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, fallbackName.constData(), static_cast<size_t>(fallbackName.size()));
+        return fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0
+               && ::chmod(fallbackName.constData(), 0777) == 0 && ::listen(fd, 4) == 0;
+    }));
+    statuses.clear();
+    EXPECT_FALSE(control->recorderPresent());
+    EXPECT_EQ(control->SendRecorderCommand(RecorderControl::Command::Record), std::nullopt);
+    EXPECT_EQ(statuses, QStringList{Recorder::kNotFound});
+    EXPECT_TRUE(log.text().contains(fallback + QStringLiteral(" belongs to another user (uid %1)").arg(other->uid)))
+        << log.text().toStdString();
+
+    // Its file handed to us, but the other user still listens behind it.
+    ASSERT_EQ(::lchown(fallbackName.constData(), ::geteuid(), static_cast<gid_t>(-1)), 0);
+    EXPECT_EQ(control->SendRecorderCommand(RecorderControl::Command::Stop), std::nullopt);
+    EXPECT_EQ(statuses.last(), Recorder::kNotFound);
+    EXPECT_TRUE(log.text().contains(fallback + QStringLiteral(" is served by another user (uid %1)").arg(other->uid)))
+        << log.text().toStdString();
+}

@@ -14,6 +14,8 @@ class LogCapture
 {
 public:
     LogCapture() : m_previous(qInstallMessageHandler(&LogCapture::handler)) { s_current = this; }
+    // Keeps the category that text() reads.
+    explicit LogCapture(const char *category) : LogCapture() { m_category = category; }
     ~LogCapture()
     {
         qInstallMessageHandler(m_previous);
@@ -49,19 +51,28 @@ public:
         return out;
     }
 
+    // The messages of the category given at construction, one a line; safe
+    // while another thread still logs.
+    QString text() const
+    {
+        const std::lock_guard<std::mutex> guard(s_lock);
+        return of(m_category).join(QLatin1Char('\n'));
+    }
+
 private:
     static void handler(QtMsgType, const QMessageLogContext &context, const QString &message)
     {
         // The sibling link's listener thread may log too.
-        static std::mutex lock;
-        const std::lock_guard<std::mutex> guard(lock);
+        const std::lock_guard<std::mutex> guard(s_lock);
         if (s_current)
             s_current->lines << QLatin1String(context.category ? context.category : "default") + QStringLiteral(": ") +
                                     message;
     }
 
     static inline LogCapture *s_current = nullptr;
+    static inline std::mutex s_lock;
     QtMessageHandler m_previous;
+    const char *m_category = "default";
 };
 
 } // namespace auravox::test

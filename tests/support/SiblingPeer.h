@@ -44,6 +44,22 @@ public:
             },
             kHangGuardMs);
     }
+    // Returns once the peer has printed `text` on stdout (kept for finish()).
+    bool waitOutput(const QString &text)
+    {
+        return QTest::qWaitFor(
+            [this, &text] {
+                m_output += m_process.readAllStandardOutput();
+                return QString::fromUtf8(m_output).contains(text);
+            },
+            kHangGuardMs);
+    }
+    // Ends the peer at once (SIGKILL), as a crash would.
+    void killNow()
+    {
+        m_process.kill();
+        EXPECT_TRUE(m_process.waitForFinished(kHangGuardMs));
+    }
     // Runs the event loop until the peer has ended; its stdout lines.
     QStringList finish(int timeoutMs = kHangGuardMs)
     {
@@ -55,7 +71,8 @@ public:
         }
         m_exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
         m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        QStringList lines = QString::fromUtf8(m_process.readAllStandardOutput()).split(QLatin1Char('\n'));
+        m_output += m_process.readAllStandardOutput();
+        QStringList lines = QString::fromUtf8(m_output).split(QLatin1Char('\n'));
         if (!lines.isEmpty() && lines.last().isEmpty())
             lines.removeLast();
         return lines;
@@ -67,6 +84,7 @@ private:
     QString m_suffix;
     QProcess m_process;
     QString m_errors;
+    QByteArray m_output;
     int m_exitCode = -1;
 };
 
