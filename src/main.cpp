@@ -99,6 +99,7 @@ int main(int argc, char **argv)
     AppWindows windows(deps);
     TForm1 &form1 = windows.form1();
     prompts.setParent(&form1);
+    prompts.setStatusSink([&form1](const QString &text) { form1.setStatusField(text); });
     closeOnSignals(&form1);
     QObject::connect(&form1, &TForm1::terminateRequested, &app, [] { QCoreApplication::exit(2); },
                      Qt::QueuedConnection);

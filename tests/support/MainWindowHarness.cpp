@@ -14,7 +14,7 @@
 namespace auravox::test {
 
 MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output, const QString &folder,
-                                     bool siblingLink)
+                                     bool siblingLink, MonitorStation *station)
     : m_clock(start.addSecs(-1))
 {
     m_folderPath = folder.isEmpty() ? m_dir.path() : folder;
@@ -33,7 +33,7 @@ MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutp
     deps.main.programPath = QStringLiteral("/opt/auravox/auravox");
     deps.main.useTray = false;
     deps.serialLines = &m_serial;
-    deps.monitorStation = &m_station;
+    deps.monitorStation = station ? station : &m_station;
     deps.siblingLink = siblingLink;
     QDir().mkpath(m_dir.path() + QStringLiteral("/public"));
     deps.publicFolder = m_dir.path() + QStringLiteral("/public");

@@ -27,8 +27,10 @@ public:
     // tick runs (the configuration load), and the real clock timer is stopped so
     // that only the test ticks.
     // With `siblingLink` the sibling link is connected (on private names).
+    // `station` replaces the scripted Monitor II station (a real driver).
     explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr,
-                               const QString &folder = QString(), bool siblingLink = false);
+                               const QString &folder = QString(), bool siblingLink = false,
+                               MonitorStation *station = nullptr);
     ~MainWindowHarness();
 
     TForm1 &form() { return m_windows->form1(); }
