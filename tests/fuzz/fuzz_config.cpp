@@ -32,7 +32,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -47,7 +46,9 @@ void check(bool ok)
 
 void startQt()
 {
-    static std::unique_ptr<QApplication> app;
+    // Never deleted: the platform's libraries (WebEngine's GL context among
+    // them) would tear down after the process has begun to exit.
+    static QApplication *app = nullptr;
     if (app)
         return;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -60,7 +61,8 @@ void startQt()
     static int argc = 1;
     static char name[] = "fuzz_config";
     static char *argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    app = new QApplication(argc, argv);
     // The program's journal would drown the fuzzer's own output.
     QLoggingCategory::setFilterRules(QStringLiteral("auravox.*=false\ndefault.info=false"));
     DownloadLimits limits = downloadLimits();
@@ -74,6 +76,7 @@ QByteArray loadAndSave(const QByteArray &ini)
 {
     QTemporaryDir dir;
     check(dir.isValid());
+    const QString previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
     ::setenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))).constData(), 1);
     {
@@ -107,7 +110,7 @@ QByteArray loadAndSave(const QByteArray &ini)
         check(file.open(QIODevice::ReadOnly));
         saved = file.readAll();
     }
-    QDir::setCurrent(QDir::rootPath());
+    QDir::setCurrent(previousDir);
     return saved;
 }
 
@@ -132,7 +135,7 @@ void checkWellFormed(const QByteArray &saved)
 {
     check(saved.startsWith("[AURAVOX V2.2.3]\r\n"));
     check(saved.endsWith("\r\n"));
-    const QList<QByteArray> lines = saved.left(saved.size() - 2).split('\n');
+    const QList<QByteArray> lines = saved.left(saved.size() - 1).split('\n'); // each still ends in CR
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines[i];
         check(line.endsWith('\r')); // CR LF, never a bare LF

@@ -116,7 +116,7 @@ TEST(ReleaseProgram, AnErrorPageOrAnOlderListSaysNothingButTheLog)
         QByteArray logged;
     } cases[] = {
         {HttpResponse::text("<html>moved</html>", 200, "text/html"), "no version of auravox found at"},
-        {HttpResponse::text("AURAVOX=3.0.0\r\nauravox=2.10.0\r\n"), "up to date (the list gives 2.10.0 this is 2.2.3)"},
+        {HttpResponse::text("AURAVOX=3.0.0\r\nauravox=2.2.3\r\n"), "up to date (the list gives 2.2.3 this is 2.2.3)"},
     };
     for (const auto &c : cases) {
         LocalHttpServer server;
