@@ -1,5 +1,7 @@
 #include "internet/DownloadFile.h"
 
+#include "common/Log.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QHostAddress>
@@ -133,7 +135,9 @@ void setDownloadLimits(const DownloadLimits &limits)
     g_limits = limits;
 }
 
-DownloadResult DownloadFile(const QString &url, const QString &destination)
+namespace {
+
+DownloadResult download(const QString &url, const QString &destination)
 {
     DownloadResult result;
     auto fail = [&result](const QString &why) {
@@ -265,6 +269,18 @@ DownloadResult DownloadFile(const QString &url, const QString &destination)
     if (status != 0 && isStatusError(error))
         return fail(statusText(status, reason));
     return fail(errorString.isEmpty() ? QStringLiteral("download failed") : errorString);
+}
+
+} // namespace
+
+DownloadResult DownloadFile(const QString &url, const QString &destination)
+{
+    const DownloadResult result = download(url, destination);
+    // Every caller turns a failure into a short number or nothing at all; the
+    // journal keeps why.
+    if (!result)
+        qCWarning(lcDownload).noquote() << "download of" << url << "failed:" << result.error;
+    return result;
 }
 
 } // namespace auravox

@@ -384,9 +384,11 @@ QString uiviewTime(double days)
 {
     static const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    // Years 1 to 9999; anything else (never written here) shows the day count's start.
-    if (!(days > -693594 && days < 2958466))
-        days = 0;
+    // No report time was ever decoded (the count's start, 30 December 1899 at
+    // midnight, is no report's time): the line says nothing rather than a
+    // date that was never read. Past the year 9999 likewise.
+    if (!(days > 0 && days < 2958466))
+        return QString();
     const QDateTime t = DateTimeUtil::fromDays(days);
     return QStringLiteral("%1 %2 %3 %4:%5")
         .arg(QLatin1String(kMonths[t.date().month() - 1]))

@@ -118,7 +118,9 @@ struct MetarReading
     MetarDisplay display;
     // The report time, when this cycle decoded one (seconds are 0).
     std::optional<QDateTime> reportUtc, reportLocal;
-    QStringList uiviewLines; // "metar_uiview.txt": two lines
+    // "metar_uiview.txt": two lines; the first (the last report time decoded)
+    // is empty while no report time has ever been decoded.
+    QStringList uiviewLines;
     QStringList cwLines;     // "metar_cw.txt": one line
     // The files as the writer stores them: Windows-1252, CR LF after every line.
     QByteArray uiviewBytes() const;

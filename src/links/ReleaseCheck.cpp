@@ -1,5 +1,6 @@
 #include "links/ReleaseCheck.h"
 
+#include "common/Log.h"
 #include "common/TextFile.h"
 #include "internet/DownloadFile.h"
 
@@ -10,9 +11,32 @@ namespace auravox::ReleaseCheck {
 
 namespace {
 
+// A site address as setReleaseHost() keeps it: no blanks, no trailing "/".
+QString normalisedHost(const QString &host)
+{
+    QString h = host.trimmed();
+    while (h.endsWith(QLatin1Char('/')))
+        h.chop(1);
+    return h;
+}
+
+// The site named by AURAVOX_RELEASE_URL, else the program's own.
+QString hostFromEnvironment()
+{
+    const QString wanted = normalisedHost(qEnvironmentVariable(kSiteVariable));
+    if (wanted.isEmpty())
+        return kDefaultHost;
+    if (!wanted.startsWith(QLatin1String("http://")) && !wanted.startsWith(QLatin1String("https://"))) {
+        qCWarning(lcRelease).noquote() << kSiteVariable << "is not an http or https address, ignored:" << wanted;
+        return kDefaultHost;
+    }
+    qCInfo(lcRelease).noquote() << "release list taken from" << wanted + kListPath;
+    return wanted;
+}
+
 QString &hostSetting()
 {
-    static QString host = kDefaultHost;
+    static QString host = hostFromEnvironment();
     return host;
 }
 
@@ -30,9 +54,7 @@ QString releaseHost()
 
 void setReleaseHost(const QString &host)
 {
-    QString h = host.trimmed();
-    while (h.endsWith(QLatin1Char('/')))
-        h.chop(1);
+    const QString h = normalisedHost(host);
     hostSetting() = h.isEmpty() ? kDefaultHost : h;
 }
 

@@ -19,10 +19,16 @@ inline const QString kDownloadPagePath = QStringLiteral("/software.htm");
 // The program's web site, where the release list and the download page live.
 inline const QString kDefaultHost = QStringLiteral("https://www.auravox.radio");
 
-// The site every address below is built on: kDefaultHost unless set.
-// setReleaseHost() takes a scheme and host, optionally a port, without a
-// trailing "/" (one is dropped); an empty text restores the default. Tests
-// point it at a local server ("http://127.0.0.1:port").
+// The environment variable that names another site for the release list and
+// the download page (a scheme and host, optionally a port and a folder:
+// "http://127.0.0.1:8080"); read once, when an address is first needed. One that is
+// not http or https is ignored (and logged).
+inline const char kSiteVariable[] = "AURAVOX_RELEASE_URL";
+
+// The site every address below is built on: the one AURAVOX_RELEASE_URL names,
+// else kDefaultHost, unless set. setReleaseHost() takes a scheme and host,
+// optionally a port, without a trailing "/" (one is dropped); an empty text
+// restores the default. Tests point it at a local server ("http://127.0.0.1:port").
 QString releaseHost();
 void setReleaseHost(const QString &host);
 

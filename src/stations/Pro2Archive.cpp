@@ -43,17 +43,17 @@ bool yearAndMonth(const QString &fileName, int *year, int *month)
     return digitsOnly(fileName.left(4), year) && digitsOnly(fileName.mid(dash + 1, dot - dash - 1), month);
 }
 
-// The day the data reaches: 31 when day 31 has records, else the day before
-// the first day without records (0 when day 1 has none).
+// The day the data reaches: the last day of the month whose index entry has
+// records (0 when no day has any). A day without records in the middle of the
+// month (the station was off) does not end the search: the readings after it
+// belong to the later days.
 int dataDay(const QByteArray &header)
 {
     auto records = [&](int day) { return qFromLittleEndian<quint16>(header.constData() + 20 + 6 * day); };
-    if (records(31) != 0)
-        return 31;
-    int day = 1;
-    while (records(day) != 0)
-        ++day;
-    return day - 1;
+    int day = 31;
+    while (day > 0 && records(day) == 0)
+        --day;
+    return day;
 }
 
 // Tenths of F to the display unit; false for the "no value" mark.

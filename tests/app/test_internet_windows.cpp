@@ -3,6 +3,7 @@
 // files, the history, the favourites, and an announcement that goes on while
 // a server keeps the program waiting.
 
+#include "common/DateTime.h"
 #include "internet/DownloadFile.h"
 #include "links/ReleaseCheck.h"
 #include "support/Lists.h"
@@ -12,6 +13,7 @@
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -23,6 +25,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -158,6 +162,139 @@ TEST(MetarWindow, AnnouncementPlaysOnWhileAServerNeverAnswers)
     EXPECT_EQ(h.playedClips().mid(before), normal);
     EXPECT_EQ(w.errorLine(), QStringLiteral("File error #1"));
     EXPECT_TRUE(w.timer()->isActive());
+}
+
+// Messages of the program's own categories ("auravox.*") while it lives.
+struct LogCapture
+{
+    LogCapture() { previous = qInstallMessageHandler(&LogCapture::handler); }
+    ~LogCapture() { qInstallMessageHandler(previous); }
+    static void handler(QtMsgType, const QMessageLogContext &context, const QString &text)
+    {
+        if (context.category && QByteArray(context.category).startsWith("auravox."))
+            lines << QString::fromLatin1(context.category) + QStringLiteral(": ") + text;
+    }
+    static QStringList take() { return std::exchange(lines, {}); }
+    static inline QStringList lines;
+    QtMessageHandler previous = nullptr;
+};
+
+TEST(MetarWindow, ARefreshInProgressKeepsTheLastReadingUntilItsOutcome)
+{
+    QuickDownloads quick;
+    LogCapture log;
+    MainWindowHarness h(kStart);
+    Web web;
+    web.server.route("/ogimet/getmetar", HttpResponse::text("gone", 404));
+    TFormMeteoMETAR &w = h.windows().formMeteoMETAR();
+    w.setEntryText(web.metar("/ogimet/getmetar"));
+    click(w.itemBox(WeatherItem::OutdoorTemp));
+    click(h.find<QCheckBox>("CheckBoxDate"));
+    click(h.find<QCheckBox>("CheckBoxHeure"));
+
+    // No report was ever decoded: the exchange file names no time.
+    click(h.windows().formChoixMeteo().radioButton(SourceKind::Metar));
+    EXPECT_EQ(w.errorLine(), QStringLiteral("File error #1"));
+    EXPECT_EQ(readFile(h.folder() + QStringLiteral("/metar_uiview.txt")),
+              QByteArray("\r\n.../...g...t...r000p...P...h..b.....\r\n"));
+    EXPECT_EQ(readFile(h.folder() + QStringLiteral("/public/metar_uiview.txt")),
+              QByteArray("\r\n.../...g...t...r000p...P...h..b.....\r\n"));
+    const QStringList failed = LogCapture::take();
+    EXPECT_TRUE(failed.contains(QStringLiteral("auravox.download: download of %1 failed: HTTP 404 Not Found")
+                                    .arg(web.server.url(QStringLiteral("/ogimet/getmetar?icao=LFPG")))))
+        << failed.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(failed.contains(QStringLiteral("auravox.source: METAR weather data error: File error #1")))
+        << failed.join(QLatin1Char('\n')).toStdString();
+
+    web.server.route("/ogimet/getmetar", HttpResponse::text(page(kReport), 200, "text/html"));
+    w.ButtonRafraichirClick();
+    ASSERT_TRUE(w.errorLine().isEmpty());
+    EXPECT_TRUE(LogCapture::take().contains(
+        QStringLiteral("auravox.source: METAR weather data error cleared (was File error #1)")));
+    const QStringList spoken = h.announce();
+    ASSERT_EQ(spoken, L({"SON_EXT_TEMP", "SON12", "SON_DEGREES"}));
+
+    // The next refresh hangs: what the window and the announcer see meanwhile.
+    HttpResponse silent;
+    silent.neverAnswer = true;
+    web.server.route("/ogimet/getmetar", silent);
+    QString shownDuring, errorDuring;
+    bool readyDuring = false;
+    QObject::connect(&web.server, &LocalHttpServer::requestReceived, &w, [&] {
+        shownDuring = w.shownErrorLine();
+        errorDuring = w.errorLine();
+        readyDuring = w.isReady();
+    });
+    qsizetype before = h.playedClips().size();
+    h.clickButton1();
+    ASSERT_TRUE(h.form().announcer().busy());
+    w.ButtonRafraichirClick(); // the announcement plays during the download
+    EXPECT_FALSE(h.form().announcer().busy());
+    EXPECT_EQ(shownDuring, QStringLiteral("Downloading ..."));
+    EXPECT_TRUE(errorDuring.isEmpty());
+    EXPECT_TRUE(readyDuring);
+    EXPECT_EQ(h.playedClips().mid(before), spoken) << "the reading of a minute ago is spoken";
+    EXPECT_EQ(w.errorLine(), QStringLiteral("File error #1")) << "the refresh failed";
+    EXPECT_TRUE(h.announce().isEmpty()) << "a failed refresh leaves the weather out";
+
+    // During a refresh after a failure the source stays out.
+    before = h.playedClips().size();
+    h.clickButton1();
+    w.ButtonRafraichirClick();
+    EXPECT_EQ(shownDuring, QStringLiteral("Downloading ..."));
+    EXPECT_EQ(errorDuring, QStringLiteral("File error #1"));
+    EXPECT_FALSE(readyDuring);
+    EXPECT_TRUE(h.playedClips().mid(before).isEmpty());
+
+    // The staleness gate still holds during a download: two hours after the
+    // report, it is left out.
+    web.server.route("/ogimet/getmetar", HttpResponse::text(page(kReport), 200, "text/html"));
+    w.ButtonRafraichirClick();
+    ASSERT_TRUE(w.errorLine().isEmpty());
+    h.find<QAction>("MenuAnnonce1h")->trigger();
+    h.clock().setNow(DateTimeUtil::fromDays(w.snapshot().readingTime).addSecs(2 * 3600));
+    web.server.route("/ogimet/getmetar", silent);
+    before = h.playedClips().size();
+    h.clickButton1();
+    w.ButtonRafraichirClick();
+    EXPECT_TRUE(readyDuring);
+    EXPECT_TRUE(h.playedClips().mid(before).isEmpty());
+}
+
+TEST(AprsWindow, ARefreshInProgressKeepsTheLastReading)
+{
+    QuickDownloads quick;
+    MainWindowHarness h(kStart);
+    Web web;
+    const QByteArray packet = "F4ABC-13&gt;APRS,TCPIP*,qAC:@071030z4851.23N/00221.45E_240/012g020t054r000p010P000h77b10130";
+    web.server.route("/info", HttpResponse::text("<html>\n<span class='raw_line'>" + packet + "</span>\n</html>\n",
+                                                 200, "text/html"));
+    TFormMeteoAPRS &w = h.windows().formMeteoAPRS();
+    w.setEntryText(web.server.url(QStringLiteral("/info")));
+    click(w.itemBox(WeatherItem::WindSpeed));
+    click(h.find<QCheckBox>("CheckBoxDate"));
+    click(h.find<QCheckBox>("CheckBoxHeure"));
+    click(h.windows().formChoixMeteo().radioButton(SourceKind::Aprs));
+    ASSERT_TRUE(w.errorLine().isEmpty());
+    const QStringList spoken = h.announce();
+    ASSERT_EQ(spoken, L({"SON_WIND", "SON19", "SON_KMH"}));
+
+    HttpResponse silent;
+    silent.neverAnswer = true;
+    web.server.route("/info", silent);
+    QString shownDuring;
+    bool readyDuring = false;
+    QObject::connect(&web.server, &LocalHttpServer::requestReceived, &w, [&] {
+        shownDuring = w.shownErrorLine();
+        readyDuring = w.isReady();
+    });
+    const qsizetype before = h.playedClips().size();
+    h.clickButton1();
+    w.ButtonRafraichirClick();
+    EXPECT_EQ(shownDuring, QStringLiteral("Downloading"));
+    EXPECT_TRUE(readyDuring);
+    EXPECT_EQ(h.playedClips().mid(before), spoken);
+    EXPECT_EQ(w.errorLine(), QStringLiteral("File error #1"));
 }
 
 TEST(MetarWindow, HistoryOfTenAndFavourites)

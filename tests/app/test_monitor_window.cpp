@@ -3,6 +3,8 @@
 // the reading deferred by an announcement, the hourly log line and the start-up
 // path of the configuration.
 
+#include "platform/linux/MonitorSerialDriver.h"
+#include "platform/linux/MonitorSimulator.h"
 #include "support/Lists.h"
 #include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
@@ -10,6 +12,7 @@
 #include "support/WavBuilder.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -20,6 +23,9 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <unistd.h>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -239,4 +245,57 @@ TEST(MonitorWindow, StartUpOpensTheSavedPortAndItsKeysSurvive)
     EXPECT_EQ(h.windows().formMeteo().port(), 0);
     EXPECT_FALSE(h.windows().formMeteo().isVisible());
     EXPECT_EQ(h.windows().formChoixMeteo().activeSource(), SourceKind::None);
+}
+
+TEST(MonitorWindow, AStationWhoseLineHungUpIsSpokenAgainWhenItComesBack)
+{
+    // The station's adapter as udev names it: a link the test points at one
+    // pseudo-terminal after another.
+    QTemporaryDir dev;
+    const QByteArray link = QFile::encodeName(dev.filePath(QStringLiteral("ttyUSB0")));
+    auto pointAt = [&link](const QString &pty) {
+        ::unlink(link.constData());
+        return ::symlink(QFile::encodeName(pty).constData(), link.constData()) == 0;
+    };
+    auto sim = std::make_unique<MonitorSimulator>();
+    ASSERT_TRUE(sim->isRunning());
+    ASSERT_TRUE(pointAt(sim->slavePath()));
+    MonitorSerialDriver driver([&link](int port) { return port == 1 ? QFile::decodeName(link) : QString(); });
+    driver.setReplyTimeoutMs(200);
+
+    MainWindowHarness h(kStart, true, nullptr, QString(), false,
+                        [&driver](AppDeps &deps) { deps.monitorStation = &driver; });
+    TFormMeteo &w = h.windows().formMeteo();
+    click(h.find<QCheckBox>("CheckBoxDate"));
+    click(h.find<QCheckBox>("CheckBoxHeure"));
+    click(w.itemBox(WeatherItem::OutdoorTemp));
+    pickPort(w, "COM1");
+    click(h.windows().formChoixMeteo().radioButton(SourceKind::MonitorII));
+    ASSERT_TRUE(w.isReady()) << w.statusText().toStdString();
+    EXPECT_EQ(h.announce(), L({"SON_EXT_TEMP", "SON10", "SON_DEGREES"})) << "50 F";
+
+    // Unplugged in the middle of a packet: the weather drops out.
+    sim->hangUpInNextPacket(9);
+    w.TimerMeteoTimer();
+    EXPECT_TRUE(sim->hungUp());
+    EXPECT_EQ(w.statusText(), QStringLiteral("Weather Monitor error"));
+    EXPECT_FALSE(w.isReady());
+    EXPECT_TRUE(w.timer()->isActive()) << "the timer goes on looking for it";
+    EXPECT_TRUE(h.announce().isEmpty());
+    sim.reset();
+    w.TimerMeteoTimer();
+    EXPECT_FALSE(w.isReady()) << "nothing at the path yet";
+
+    // Plugged in again: a new terminal at the same path, found by the next
+    // reading without the user picking the port again.
+    sim = std::make_unique<MonitorSimulator>();
+    ASSERT_TRUE(sim->isRunning());
+    LoopPacket p = sim->packet();
+    p.outsideTempTenthsF = 590; // 15 C
+    sim->setPacket(p);
+    ASSERT_TRUE(pointAt(sim->slavePath()));
+    ASSERT_TRUE(w.timer()->isActive());
+    w.TimerMeteoTimer();
+    EXPECT_TRUE(w.isReady()) << w.statusText().toStdString();
+    EXPECT_EQ(h.announce(), L({"SON_EXT_TEMP", "SON15", "SON_DEGREES"}));
 }

@@ -10,6 +10,7 @@
 #include "support/StationFiles.h"
 #include "support/WavBuilder.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -250,6 +251,33 @@ TEST(StationWindows, Pro2FollowsTheMonthAndASuccessClearsTheError)
     ASSERT_TRUE(writeFile(april, month(5)));
     w.TimerMeteoTimer();
     EXPECT_TRUE(w.errorLine().isEmpty());
+}
+
+TEST(StationWindows, Pro2MonthWithADayMissingIsDatedFromItsLastDayAndSpoken)
+{
+    // The station was off on the 3rd: the readings of the 4th are today's, so
+    // "Ignore if more than one hour timestamped" still lets them be spoken.
+    QTemporaryDir data;
+    MainWindowHarness h(QDateTime(QDate(2016, 4, 4), QTime(10, 20, 30)));
+    h.find<QAction>("MenuAnnonce1h")->trigger();
+    click(h.find<QCheckBox>("CheckBoxDate"));
+    click(h.find<QCheckBox>("CheckBoxHeure"));
+    TFormMeteoPro2 &w = h.windows().formMeteoPro2();
+    w.currentMonthBox()->setChecked(false);
+    click(w.itemBox(WeatherItem::OutdoorTemp));
+    const QString path = data.filePath(QStringLiteral("2016-04.wlk"));
+    ASSERT_TRUE(writeFile(path, wlkFile({2, 2, 0, 2}, [](int, int i) {
+                              WlkRow r;
+                              r.minute = static_cast<quint16>(600 + 5 * i);
+                              r.outdoor = 680; // 20 C
+                              return r;
+                          })));
+    h.prompts().nextFileNames << path;
+    click(child<QPushButton>(w, "ButtonParcourir"));
+    click(h.windows().formChoixMeteo().radioButton(SourceKind::Pro2));
+    ASSERT_TRUE(w.errorLine().isEmpty());
+    EXPECT_EQ(DateTimeUtil::fromDays(w.snapshot().readingTime), QDateTime(QDate(2016, 4, 4), QTime(10, 5)));
+    EXPECT_EQ(h.announce(), L({"SON_EXT_TEMP", "SON20", "SON_DEGREES"}));
 }
 
 TEST(StationWindows, TheirKeysLoadAndSave)

@@ -375,6 +375,16 @@ TEST(MetarDecoding, FiftyTokensAndEmptyOrMissingFiles)
     EXPECT_EQ(s.pressureOffset, 4);
     EXPECT_EQ(r.uiviewBytes(), QByteArray("Dec 07 2026 09:00\r\n.../...g...t...r000p...P...h..b.....\r\n"));
     EXPECT_EQ(r.cwBytes(), QByteArray(" \r\n"));
+
+    // No report time ever decoded: no time at all, never 30 December 1899.
+    WeatherSnapshot fresh;
+    r = metarWithoutReport(settings, fresh, shown);
+    EXPECT_EQ(r.uiviewBytes(), QByteArray("\r\n.../...g...t...r000p...P...h..b.....\r\n"));
+    r = decodeMetar(QStringLiteral("LFPG 24010KT 12/08 Q1013"), kDec7, fresh, shown);
+    EXPECT_EQ(r.uiviewLines.at(0), QString()) << "a report without its time group";
+    EXPECT_EQ(r.uiviewLines.at(1), QStringLiteral("240/012g...t054r000p...P...h77b10130"));
+    r = decodeMetar(QStringLiteral("LFPG 071030Z 24010KT"), kDec7, fresh, shown);
+    EXPECT_EQ(r.uiviewLines.at(0), QStringLiteral("Dec 07 2026 10:30"));
 }
 
 // ---------------------------------------------------------------------------

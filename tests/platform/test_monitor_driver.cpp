@@ -7,8 +7,10 @@
 #include "support/QtPrinters.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdlib>
+#include <memory>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -297,6 +299,63 @@ TEST_F(MonitorDriverTest, CloseTwiceAndReopen)
     EXPECT_EQ(sim.loopCommands(), loops);
     EXPECT_EQ(driver.OpenCommPort(1, 2400), 1);
     EXPECT_DOUBLE_EQ(driver.GetInsideTemp(), 68.0);
+}
+
+// The station's port as the driver knows it: a link the test points at one
+// pseudo-terminal after another, as udev names an adapter that came back.
+struct PortLink
+{
+    PortLink() : path(dir.filePath(QStringLiteral("ttyUSB0"))) {}
+    bool pointAt(const QString &target) const
+    {
+        ::unlink(QFile::encodeName(path).constData());
+        return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0;
+    }
+    QTemporaryDir dir;
+    QString path;
+};
+
+TEST(MonitorDriverLine, AHangUpClosesThePortAndTheNextReadingOpensItAgainByItsPath)
+{
+    PortLink link;
+    auto sim = std::make_unique<MonitorSimulator>();
+    ASSERT_TRUE(sim->isRunning());
+    ASSERT_TRUE(link.pointAt(sim->slavePath()));
+    MonitorSerialDriver driver([&link](int port) { return port == 33 ? link.path : QString(); });
+    driver.setReplyTimeoutMs(200);
+    ASSERT_EQ(driver.OpenCommPort(33, 2400), 1);
+    EXPECT_DOUBLE_EQ(driver.GetInsideTemp(), 68.0);
+
+    // The adapter goes away in the middle of a packet.
+    sim->hangUpInNextPacket(7);
+    EXPECT_EQ(driver.GetInsideTemp(), MonitorStation::kNoReading);
+    EXPECT_TRUE(sim->hungUp());
+    EXPECT_FALSE(driver.isOpen()) << "the dead line is not kept";
+    EXPECT_EQ(driver.port(), 33) << "but the port is still wanted";
+    EXPECT_EQ(driver.GetWindSpeed(), MonitorStation::kNoReading);
+    sim.reset();
+
+    // Not back yet: the link leads nowhere.
+    EXPECT_EQ(driver.GetInsideTemp(), MonitorStation::kNoReading);
+    EXPECT_FALSE(driver.isOpen());
+
+    // Back on another pseudo-terminal behind the same path.
+    sim = std::make_unique<MonitorSimulator>();
+    ASSERT_TRUE(sim->isRunning());
+    LoopPacket p = sim->packet();
+    p.insideTempTenthsF = 712;
+    sim->setPacket(p);
+    ASSERT_TRUE(link.pointAt(sim->slavePath()));
+    EXPECT_DOUBLE_EQ(driver.GetInsideTemp(), 71.2);
+    EXPECT_TRUE(driver.isOpen());
+    EXPECT_EQ(sim->handshakes(), 1) << "opened the whole way, handshake included";
+    EXPECT_DOUBLE_EQ(driver.GetOutsideTemp(), 50.0);
+
+    // A port the user closed stays closed.
+    driver.CloseCommPort();
+    const int loops = sim->loopCommands();
+    EXPECT_EQ(driver.GetInsideTemp(), MonitorStation::kNoReading);
+    EXPECT_EQ(sim->loopCommands(), loops);
 }
 
 TEST(MonitorDriver, DefaultPortPaths)

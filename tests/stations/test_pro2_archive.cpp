@@ -162,6 +162,24 @@ TEST(Pro2Archive, RecordTimeAndTheDayOfTheData)
     EXPECT_EQ(f.read(archive(v, 9)).outcome, Pro2Outcome::FileError) << "25:00";
 }
 
+TEST(Pro2Archive, ADayWithoutRecordsDoesNotEndTheMonth)
+{
+    // The station was off on the 5th and the 6th; the last records are of the 9th.
+    Folder f;
+    QByteArray file = archive(series(3), 9);
+    for (int day : {5, 6})
+        qToLittleEndian<quint16>(0, file.data() + 20 + 6 * day);
+    EXPECT_EQ(timeOf(f.read(file)), QDateTime(QDate(2016, 4, 9), QTime(0, 15)));
+
+    // Only day 31 of a 31-day month, or only the 1st.
+    const QString march = f.write(archive(series(3), 0), QStringLiteral("2016-03.wlk"));
+    QByteArray only31 = readFile(march);
+    qToLittleEndian<quint16>(288, only31.data() + 20 + 6 * 31);
+    EXPECT_EQ(timeOf(Folder::readAt(f.write(only31, QStringLiteral("2016-03.wlk")))),
+              QDateTime(QDate(2016, 3, 31), QTime(0, 15)));
+    EXPECT_EQ(timeOf(f.read(archive(series(3), 1))), QDateTime(QDate(2016, 4, 1), QTime(0, 15)));
+}
+
 TEST(Pro2Archive, ValuesAndCaptions)
 {
     Folder f;

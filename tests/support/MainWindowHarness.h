@@ -28,6 +28,7 @@ public:
     // tick runs (the configuration load), and the real clock timer is stopped so
     // that only the test ticks.
     // With `siblingLink` the sibling link is connected (on private names).
+    // `adjust` changes what the windows are built on (another station, the web server).
     explicit MainWindowHarness(const QDateTime &start, bool load = true, WaveOutput *output = nullptr,
                                const QString &folder = QString(), bool siblingLink = false,
                                const std::function<void(AppDeps &)> &adjust = {});

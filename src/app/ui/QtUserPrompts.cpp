@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QUrl>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -14,8 +15,20 @@ void QtUserPrompts::beep()
     QApplication::beep();
 }
 
+bool QtUserPrompts::noScreen()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
 void QtUserPrompts::message(const QString &text)
 {
+    if (noScreen()) {
+        if (m_statusSink)
+            m_statusSink(text);
+        qInfo().noquote() << "message (no screen to show it):" << text;
+        return;
+    }
     QMessageBox::information(m_parent, QStringLiteral("AURAVOX"), text);
 }
 
@@ -31,6 +44,8 @@ QString QtUserPrompts::toQtFilter(const QString &filter)
 
 QString QtUserPrompts::openFileName(const QString &filter, const QString &defaultSuffix, const QString &startPath)
 {
+    if (noScreen())
+        return {};
     QFileDialog dialog(m_parent, QString(), startPath, toQtFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

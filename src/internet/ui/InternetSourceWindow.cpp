@@ -1,6 +1,7 @@
 #include "internet/ui/InternetSourceWindow.h"
 
 #include "app/ConfigRegistry.h"
+#include "common/Log.h"
 #include "platform/UserPrompts.h"
 
 #include <QCloseEvent>
@@ -124,6 +125,7 @@ void InternetSourceWindow::beep()
 
 void InternetSourceWindow::tell(const QString &text)
 {
+    qCWarning(lcSource).noquote() << windowTitle().trimmed() << "says:" << text;
     if (context().prompts)
         context().prompts->message(text);
 }

@@ -33,7 +33,9 @@ public:
 
     InternetSourceWindow(const Layout &layout, const SourceWindowContext &context, QWidget *parent = nullptr);
 
-    // Ready when a report file is known and no error is shown.
+    // Ready when a report file is known and the source has no error. A
+    // refresh's download in progress only shows "Downloading": until it ends,
+    // the last reading stays in use.
     bool isReady() const override { return !m_dataPath.isEmpty() && errorLine().isEmpty(); }
     // Choosing the source: one refresh (which fetches an address at once).
     void selectSource(bool showWindow) override;

@@ -199,9 +199,11 @@ void TFormMeteoAPRS::FetchAprs(const QString &entry, const QString &destination)
     const QString target = destination.isEmpty() ? address.section(QLatin1Char('/'), -1) : destination;
     // The old page must not stand in for the new one if this download fails.
     QFile::remove(target);
-    setErrorLine(QStringLiteral("Downloading"));
+    // Only shown, as in the METAR window: the last reading stays in use
+    // until the download's outcome replaces it.
+    showProgress(QStringLiteral("Downloading"));
     const DownloadResult result = DownloadFile(address, target);
-    setErrorLine(QString());
+    showProgress(QString());
     if (!result) {
         setErrorNumber(AprsError::Download);
         armTimer();

@@ -72,9 +72,11 @@ void TFormMeteoMETAR::FetchMetar(const QString &entry, const QString &destinatio
     setErrorNumber(MetarError::None);
     const QString address = metarAddress(entry);
     QString target = destination.isEmpty() ? address.section(QLatin1Char('/'), -1) : destination;
-    setErrorLine(QStringLiteral("Downloading ..."));
+    // Only shown: until the download's outcome is known the last reading
+    // stays in use, or the last failure keeps the source out.
+    showProgress(QStringLiteral("Downloading ..."));
     const DownloadResult result = DownloadFile(address, target);
-    setErrorLine(QString());
+    showProgress(QString());
     if (!result) {
         setErrorNumber(MetarError::Download);
         armTimer();

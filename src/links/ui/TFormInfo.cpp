@@ -1,6 +1,7 @@
 #include "links/ui/TFormInfo.h"
 
 #include "app/ui/Pictures.h"
+#include "common/Log.h"
 #include "links/ReleaseCheck.h"
 #include "platform/UserPrompts.h"
 
@@ -126,16 +127,23 @@ void TFormInfo::runCheck(bool onDemand)
     BitBtnNewRelease->setEnabled(true);
     m_checking = false;
 
+    const char *when = onDemand ? "release check:" : "release check at start:";
     switch (ReleaseCheck::judgeRelease(listed, m_programVersion)) {
     case ReleaseCheck::ReleaseVerdict::Newer:
+        qCInfo(lcRelease).noquote() << when << ReleaseCheck::newReleaseMessage() << "(the list gives" << listed
+                                    << "this is" << m_programVersion + QLatin1Char(')');
         m_prompts.beep();
         m_prompts.message(ReleaseCheck::newReleaseMessage());
         break;
     case ReleaseCheck::ReleaseVerdict::UpToDate:
+        qCInfo(lcRelease).noquote() << when << "up to date (the list gives" << listed << "this is"
+                                    << m_programVersion + QLatin1Char(')');
         if (onDemand)
             m_prompts.message(ReleaseCheck::kUpToDateMessage);
         break;
     case ReleaseCheck::ReleaseVerdict::NoVersion:
+        qCInfo(lcRelease).noquote() << when << "no version of" << ReleaseCheck::kProgramKey << "found at"
+                                    << ReleaseCheck::releaseListAddress();
         if (onDemand)
             m_prompts.message(ReleaseCheck::kInternetFailureMessage);
         break;

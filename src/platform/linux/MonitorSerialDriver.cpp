@@ -2,12 +2,15 @@
 
 #include "platform/linux/TermiosSerialLines.h"
 
+#include "common/Log.h"
+
 #include <QFile>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -39,21 +42,31 @@ speed_t speedFor(int baud)
     }
 }
 
-// Waits for `events` on `fd` until the deadline; false on timeout, on an
-// error or when the line hung up.
-bool waitFor(int fd, short events, qint64 deadlineMs)
+enum class Wait
+{
+    Ready,
+    TimedOut,
+    LineLost, // the line hung up or failed (POLLHUP, POLLERR, POLLNVAL)
+};
+
+// Waits for `events` on `fd` until the deadline.
+Wait waitFor(int fd, short events, qint64 deadlineMs)
 {
     for (;;) {
         const qint64 left = deadlineMs - MonitorSerialDriver::steadyClockMs();
         if (left <= 0)
-            return false;
+            return Wait::TimedOut;
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, static_cast<int>(left));
         if (r < 0 && errno == EINTR)
             continue;
-        if (r <= 0)
-            return false;
-        return (p.revents & events) != 0;
+        if (r < 0)
+            return Wait::LineLost;
+        if (r == 0)
+            return Wait::TimedOut;
+        if (p.revents & events)
+            return Wait::Ready;
+        return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? Wait::LineLost : Wait::TimedOut;
     }
 }
 
@@ -86,23 +99,48 @@ MonitorSerialDriver::~MonitorSerialDriver()
 int MonitorSerialDriver::OpenCommPort(int port, int baud)
 {
     CloseCommPort();
+    if (!openLine(port, baud)) {
+        const QString path = m_portPath ? m_portPath(port) : QString();
+        if (path.isEmpty())
+            qCWarning(lcPort).noquote() << "Weather Monitor: COM" + QString::number(port) << "has no device";
+        else
+            qCWarning(lcPort).noquote() << "Weather Monitor: cannot use" << path
+                                        << (m_openErrno ? QStringLiteral("(%1)").arg(QString::fromLocal8Bit(::strerror(m_openErrno)))
+                                                        : QStringLiteral("(no station answers)"));
+        return 0;
+    }
+    m_port = port;
+    m_baud = baud;
+    return 1;
+}
+
+bool MonitorSerialDriver::openLine(int port, int baud)
+{
+    closeLine();
+    m_openErrno = 0;
     const QString path = m_portPath ? m_portPath(port) : QString();
     const speed_t speed = speedFor(baud);
     if (path.isEmpty() || speed == B0)
-        return 0;
+        return false;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
+    if (fd < 0) {
+        m_openErrno = errno;
+        return false;
+    }
+    m_openErrno = 0;
+    m_path = path;
     // The station belongs to one program: a port another program holds (or
     // locks later) is a failure.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        m_openErrno = errno;
         ::close(fd);
-        return 0;
+        return false;
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
+        m_openErrno = errno;
         ::close(fd);
-        return 0;
+        return false;
     }
     // Raw 8N1, no flow control, modem lines ignored. The modem lines are not
     // touched at all: a pseudo-terminal or some adapters have none.
@@ -117,9 +155,10 @@ int MonitorSerialDriver::OpenCommPort(int port, int baud)
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        m_openErrno = errno;
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
-        return 0;
+        return false;
     }
     m_fd = fd;
     m_calibration = {};
@@ -139,8 +178,8 @@ int MonitorSerialDriver::OpenCommPort(int port, int baud)
     if (!answers && typeReply != Reply::NoAnswer)
         answers = packet(true) != nullptr;
     if (!answers) {
-        CloseCommPort();
-        return 0;
+        closeLine();
+        return false;
     }
 
     const struct
@@ -158,10 +197,16 @@ int MonitorSerialDriver::OpenCommPort(int port, int baud)
         else if (r == Reply::NoAnswer)
             break; // no point waiting for the others as well
     }
-    return 1;
+    return isOpen(); // the line may have hung up during the calibration reads
 }
 
 void MonitorSerialDriver::CloseCommPort()
+{
+    m_port = 0;
+    closeLine();
+}
+
+void MonitorSerialDriver::closeLine()
 {
     m_packet.reset();
     if (m_fd < 0)
@@ -169,6 +214,43 @@ void MonitorSerialDriver::CloseCommPort()
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;
+}
+
+void MonitorSerialDriver::lineLost(const char *what, int error)
+{
+    if (m_fd < 0)
+        return;
+    // A USB adapter that was reset or unplugged never comes back on this
+    // descriptor; its device (or the link to it) does come back at its path.
+    QString why = QString::fromLatin1(what);
+    if (error)
+        why += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(::strerror(error)));
+    qCWarning(lcPort).noquote() << "Weather Monitor:" << m_path << why
+                                << "- the port is closed and opened again at the next reading";
+    closeLine();
+    m_reopenFailureLogged = false;
+}
+
+bool MonitorSerialDriver::reopenLine()
+{
+    // Not from inside an open (its station query reads a packet too).
+    if (isOpen() || m_port == 0 || m_opening)
+        return isOpen();
+    m_opening = true;
+    const bool opened = openLine(m_port, m_baud);
+    m_opening = false;
+    if (opened) {
+        qCInfo(lcPort).noquote() << "Weather Monitor: found again at" << m_path;
+        return true;
+    }
+    if (!m_reopenFailureLogged) {
+        const QString path = m_portPath ? m_portPath(m_port) : QString();
+        qCInfo(lcPort).noquote() << "Weather Monitor: not back yet at" << path
+                                 << (m_openErrno ? QStringLiteral("(%1)").arg(QString::fromLocal8Bit(::strerror(m_openErrno)))
+                                                 : QStringLiteral("(no answer)"));
+        m_reopenFailureLogged = true;
+    }
+    return false;
 }
 
 double MonitorSerialDriver::GetDllVersion()
@@ -240,6 +322,10 @@ const LoopPacket *MonitorSerialDriver::packet(bool fresh)
     if (!fresh && m_packet && now >= m_packetMs && now - m_packetMs < kPacketFreshMs)
         return &*m_packet;
     m_packet.reset();
+    // A reading starts with a fresh packet: the moment to look for a station
+    // whose line hung up.
+    if (fresh)
+        reopenLine();
     if (!isOpen())
         return nullptr;
     std::optional<LoopPacket> p;
@@ -339,6 +425,8 @@ bool MonitorSerialDriver::writeAll(const QByteArray &bytes, qint64 deadlineMs)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
+        if (m_fd < 0)
+            return false;
         const ssize_t n = ::write(m_fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
@@ -346,9 +434,14 @@ bool MonitorSerialDriver::writeAll(const QByteArray &bytes, qint64 deadlineMs)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            lineLost("failed on write", errno);
             return false;
-        if (!waitFor(m_fd, POLLOUT, deadlineMs))
+        }
+        const Wait w = waitFor(m_fd, POLLOUT, deadlineMs);
+        if (w == Wait::LineLost)
+            lineLost("hung up", 0);
+        if (w != Wait::Ready)
             return false;
     }
     return true;
@@ -357,16 +450,26 @@ bool MonitorSerialDriver::writeAll(const QByteArray &bytes, qint64 deadlineMs)
 bool MonitorSerialDriver::readByte(char &byte, qint64 deadlineMs)
 {
     for (;;) {
+        if (m_fd < 0)
+            return false;
         const ssize_t n = ::read(m_fd, &byte, 1);
         if (n == 1)
             return true;
-        if (n == 0)
-            return false; // hung up
+        if (n == 0) {
+            // VMIN 1 with O_NONBLOCK: an empty line is EAGAIN, so 0 is a hang-up.
+            lineLost("hung up", 0);
+            return false;
+        }
         if (errno == EINTR)
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            lineLost("failed on read", errno); // EIO after an adapter reset
             return false;
-        if (!waitFor(m_fd, POLLIN, deadlineMs))
+        }
+        const Wait w = waitFor(m_fd, POLLIN, deadlineMs);
+        if (w == Wait::LineLost)
+            lineLost("hung up", 0);
+        if (w != Wait::Ready)
             return false;
     }
 }

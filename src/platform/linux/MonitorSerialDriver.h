@@ -19,6 +19,12 @@ namespace auravox {
 // (four for GetBarometerTrend: a memory read, then a LOOP read for the
 // fallback); OpenCommPort gives up after three on a silent line.
 //
+// A line that hangs up or fails (read gives 0 or EIO, poll reports POLLHUP or
+// POLLERR: a USB adapter reset or unplugged) is closed at once; the next
+// reading (GetInsideTemp) opens the port again by its path, as often as it
+// takes, until CloseCommPort or another OpenCommPort. Until then every call
+// gives its "no value" result.
+//
 // A reading is GetInsideTemp followed by the other calls: GetInsideTemp
 // always fetches a new LOOP packet, the others use that packet while it is
 // less than kPacketFreshMs old by the injected clock, and fetch one otherwise.
@@ -51,6 +57,9 @@ public:
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
 
     bool isOpen() const { return m_fd >= 0; }
+    // The port OpenCommPort opened last (0 after CloseCommPort), still wanted
+    // while its line is down.
+    int port() const { return m_port; }
     // The calibration read when the port was opened (zeros when unreadable).
     MonitorCalibration calibration() const { return m_calibration; }
 
@@ -74,6 +83,15 @@ private:
         BadData,   // a packet whose CRC does not check
     };
 
+    // Opens and sets up the line and asks for the station; false when none answers.
+    bool openLine(int port, int baud);
+    // Closes the descriptor; the wanted port stays.
+    void closeLine();
+    // The line hung up or failed: closed, to be opened again at the next reading.
+    void lineLost(const char *what, int error);
+    // Opens the wanted port again when its line was lost; true when open.
+    bool reopenLine();
+
     // Sends `command` and reads ACK + `size` bytes into `payload`; one retry.
     Reply transact(const QByteArray &command, int size, QByteArray &payload);
     Reply transactOnce(const QByteArray &command, int size, QByteArray &payload);
@@ -95,6 +113,12 @@ private:
     Clock m_clock;
     int m_replyTimeoutMs = kDefaultReplyTimeoutMs;
     int m_fd = -1;
+    int m_port = 0; // wanted: reopened after a hang-up until CloseCommPort
+    int m_baud = 0;
+    QString m_path;
+    int m_openErrno = 0;
+    bool m_reopenFailureLogged = false;
+    bool m_opening = false;
     MonitorCalibration m_calibration;
     std::optional<LoopPacket> m_packet;
     qint64 m_packetMs = 0;

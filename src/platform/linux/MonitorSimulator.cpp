@@ -184,6 +184,18 @@ void MonitorSimulator::useDemoWeather(quint32 seed)
     m_demoStartMs = nowMs();
 }
 
+void MonitorSimulator::hangUpInNextPacket(int bytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_hangUpAfter = std::clamp(bytes, 0, kLoopPacketSize - 1);
+}
+
+bool MonitorSimulator::hungUp() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_hungUp;
+}
+
 int MonitorSimulator::loopCommands() const
 {
     std::lock_guard lock(m_mutex);
@@ -269,11 +281,24 @@ void MonitorSimulator::run()
         if (m_output.isEmpty() && m_packetsLeft > 0) {
             --m_packetsLeft;
             m_output = nextPacket();
+            if (m_hangUpAfter >= 0) {
+                m_output.truncate(m_hangUpAfter);
+                m_hangUpDue = true;
+            }
         }
         if (!m_output.isEmpty()) {
             const ssize_t n = ::write(m_master, m_output.constData(), static_cast<size_t>(m_output.size()));
             if (n > 0)
                 m_output.remove(0, n);
+        }
+        if (m_hangUpDue && m_output.isEmpty()) {
+            // Every side of the pseudo-terminal closes: the other end's
+            // descriptor sees the hang-up, and the terminal is gone.
+            ::close(m_master);
+            ::close(m_slave);
+            m_master = m_slave = -1;
+            m_hungUp = true;
+            return;
         }
     }
 }

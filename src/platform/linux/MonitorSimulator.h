@@ -54,6 +54,13 @@ public:
     // A Rev E adapter: until the CRC0 handshake has arrived every command gets
     // CAN. Switching the mode on forgets an earlier handshake.
     void setRevE(bool revE);
+    // The line hangs up in the middle of the next packet, as a USB adapter
+    // that is reset or unplugged: after `bytes` bytes of it (the ACK before it
+    // goes out whole) the pseudo-terminal is closed and the station is gone
+    // for good. The path may later name another pseudo-terminal.
+    void hangUpInNextPacket(int bytes);
+    // True once the line has hung up.
+    bool hungUp() const;
     // Packets and trend bits from demoWeather() with this seed, over the time
     // since the call; setPacket() and setTrendBits() switch it off again.
     void useDemoWeather(quint32 seed);
@@ -100,6 +107,9 @@ private:
     QByteArray m_input;
     QByteArray m_output;
     int m_packetsLeft = 0;
+    int m_hangUpAfter = -1; // bytes of the next packet before the hang-up; -1 for none
+    bool m_hangUpDue = false;
+    bool m_hungUp = false;
     int m_loopCommands = 0;
     int m_trendReads = 0;
     int m_handshakes = 0;

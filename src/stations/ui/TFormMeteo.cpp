@@ -1,6 +1,7 @@
 #include "stations/ui/TFormMeteo.h"
 
 #include "app/ConfigRegistry.h"
+#include "common/Log.h"
 #include "common/Rounding.h"
 #include "stations/MonitorStation.h"
 #include "stations/StationReading.h"
@@ -101,6 +102,17 @@ QString TFormMeteo::statusText() const
 
 void TFormMeteo::setStatus(const QString &text)
 {
+    // This window's status line stands for the error line of the others: its
+    // two errors are logged when they appear, and their end when a reading
+    // completes again.
+    const bool error = text == QLatin1String("Weather Monitor error") || text == QLatin1String("COM port error");
+    if (error && text != m_loggedError) {
+        qCWarning(lcSource).noquote() << windowTitle() << "error:" << text << QStringLiteral("(COM%1)").arg(m_port);
+        m_loggedError = text;
+    } else if (!error && !m_loggedError.isEmpty() && text.startsWith(QLatin1String("Reading Weather Monitor completed"))) {
+        qCInfo(lcSource).noquote() << windowTitle() << "error cleared (was" << m_loggedError + QLatin1Char(')');
+        m_loggedError.clear();
+    }
     StaticTextStatus->setText(text);
 }
 

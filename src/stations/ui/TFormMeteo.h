@@ -82,6 +82,7 @@ private:
     std::array<double, 10> m_windHistory{};
     int m_windIndex = 0;
     int m_lastLogged = -1;
+    QString m_loggedError; // the status error last logged, until a reading completes
 
     QLabel *LabelVersion = nullptr;
     QPushButton *ButtonPort = nullptr;

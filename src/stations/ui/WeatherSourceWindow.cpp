@@ -2,6 +2,7 @@
 
 #include "app/ConfigRegistry.h"
 #include "common/DateTime.h"
+#include "common/Log.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -161,12 +162,30 @@ QString WeatherSourceWindow::dateTimeText(double days)
 
 QString WeatherSourceWindow::errorLine() const
 {
-    return StaticTextErreur->text();
+    return m_error;
 }
 
 void WeatherSourceWindow::setErrorLine(const QString &text)
 {
+    if (text != m_error) {
+        const QString source = windowTitle().trimmed();
+        if (text.isEmpty())
+            qCInfo(lcSource).noquote() << source << "error cleared (was" << m_error + QLatin1Char(')');
+        else
+            qCWarning(lcSource).noquote() << source << "error:" << text;
+        m_error = text;
+    }
     StaticTextErreur->setText(text);
+}
+
+void WeatherSourceWindow::showProgress(const QString &text)
+{
+    StaticTextErreur->setText(text.isEmpty() ? m_error : text);
+}
+
+QString WeatherSourceWindow::shownErrorLine() const
+{
+    return StaticTextErreur->text();
 }
 
 QString WeatherSourceWindow::dataPath() const

@@ -82,8 +82,18 @@ public:
     // A reading's date and time in the system's format (days since 1899-12-30).
     static QString dateTimeText(double days);
 
+    // The source's error: a non-empty error line makes the source not ready,
+    // and the announcement leaves its weather out. Appearing, changing and
+    // clearing are logged.
     QString errorLine() const;
     void setErrorLine(const QString &text);
+    // A progress text shown on the error line while a download runs
+    // ("Downloading ..."): it changes nothing of the source's error, so the
+    // last reading stays in use (still subject to the staleness gate) until
+    // the download's outcome replaces it. An empty text shows the error again.
+    void showProgress(const QString &text);
+    // What the error line shows: the progress text, else the error.
+    QString shownErrorLine() const;
     QString dataPath() const;
     void setDataPath(const QString &path);
 
@@ -126,6 +136,7 @@ protected:
 private:
     SourceKind m_kind;
     QString m_prefix;
+    QString m_error;
     SourceWindowContext m_context;
     WeatherSnapshot m_snapshot;
     std::array<QCheckBox *, kWeatherItemCount> m_items{};
