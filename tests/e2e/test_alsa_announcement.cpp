@@ -55,6 +55,7 @@ TEST(EndToEnd, ButtonOneSpeaksTheDateAndTimeThroughAlsa)
 
     h.clickButton1();
     ASSERT_TRUE(h.runUntilIdle());
+    ASSERT_TRUE(AlsaCapture::settle(alsa)); // the last device has closed
     EXPECT_EQ(h.find<QLineEdit>("EditData")->text(), QStringLiteral("AURAVOX DONE"));
     const QByteArray stereo = capture.captured();
     const QByteArray expected = expectedSamples(kSundayMessage);
@@ -76,6 +77,7 @@ TEST(EndToEnd, HelloFileComesFirst)
 
     h.clickButton1();
     ASSERT_TRUE(h.runUntilIdle());
+    ASSERT_TRUE(AlsaCapture::settle(alsa)); // the last device has closed
     EXPECT_EQ(h.find<QLineEdit>("EditData")->text(), QStringLiteral("AURAVOX DONE"));
     QFile helloFile(h.folder() + QStringLiteral("/kuckoo.wav"));
     ASSERT_TRUE(helloFile.open(QIODevice::ReadOnly));

@@ -1,6 +1,7 @@
 #include "internet/ui/InternetSourceWindow.h"
 
 #include "app/ConfigRegistry.h"
+#include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"
 
 #include <QCloseEvent>
@@ -271,7 +272,7 @@ void InternetSourceWindow::declareConfig(ConfigRegistry &registry, int section)
     dat.load = [this](const QString &, const QString &value) {
         if (value.isEmpty())
             return;
-        if (QFileInfo::exists(value)) {
+        if (OutsideFile::probe(value) != OutsideFile::Status::Missing) {
             EditDat->setText(value);
             m_dataPath = value;
         } else if (isAddress(value)) {
