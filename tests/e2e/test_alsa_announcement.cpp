@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -51,6 +52,7 @@ TEST(EndToEnd, ButtonOneSpeaksTheDateAndTimeThroughAlsa)
     AlsaCapture &capture = AlsaCapture::instance();
     AlsaWaveOutput alsa;
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)), true, &alsa);
+    h.find<QSlider>("TrackBarVolume")->setValue(0); // full level: the samples go out unchanged
     capture.clear();
 
     h.clickButton1();
@@ -69,6 +71,7 @@ TEST(EndToEnd, HelloFileComesFirst)
     AlsaCapture &capture = AlsaCapture::instance();
     AlsaWaveOutput alsa;
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)), true, &alsa);
+    h.find<QSlider>("TrackBarVolume")->setValue(0); // full level: the samples go out unchanged
     ASSERT_TRUE(WorkingFolder::seedHelloFile(h.folder()));
     auto *hello = h.find<QCheckBox>("CheckBoxZorbel");
     QTest::mouseClick(hello, Qt::LeftButton, {}, QPoint(4, hello->height() / 2));

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
+#include <QSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -62,6 +64,7 @@ TEST(SoundDeviceStall, TheClipFailsTheTransmitterIsReleasedAndTheDeviceIsOpenedA
     AlsaWaveOutput alsa(device.pcm());
     alsa.setStallLimitMs(300);
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)), true, &alsa);
+    h.find<QSlider>("TrackBarVolume")->setValue(0); // full level: the samples go out unchanged
     choosePort(h, QStringLiteral("COM1"));
     auto *status = h.find<QLineEdit>("EditData");
 

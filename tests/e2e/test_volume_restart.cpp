@@ -8,6 +8,7 @@
 #include "support/AlsaCapture.h"
 #include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
+#include "support/WavBuilder.h"
 
 #include <QAction>
 #include <QBuffer>
