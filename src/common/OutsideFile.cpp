@@ -1,5 +1,6 @@
 #include "common/OutsideFile.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <condition_variable>
@@ -177,7 +178,70 @@ bool readNow(int fd, qint64 offset, qint64 length, QByteArray *out)
     return true;
 }
 
+// Runs `job` directly, or bounded when the file system may hang.
+bool run(bool bounded, const std::function<void()> &job, int boundMs)
+{
+    if (!bounded) {
+        job();
+        return true;
+    }
+    return OutsideFile::runBounded(job, boundMs);
+}
+
+QByteArray unescapeMountField(const QByteArray &field)
+{
+    // Blanks and backslashes in mount points are written as octal escapes.
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int c = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out.append(static_cast<char>(c));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field[i]);
+    }
+    return out;
+}
+
 } // namespace
+
+bool OutsideFile::mayHang(const QString &absolutePath, const QByteArray &mountInfo)
+{
+    if (mountInfo.isEmpty())
+        return true;
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(absolutePath));
+    qsizetype bestLength = -1;
+    QByteArray bestType;
+    for (const QByteArray &line : mountInfo.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() < 5 || dash < 0 || dash + 1 >= fields.size())
+            continue;
+        const QByteArray mountPoint = unescapeMountField(fields[4]);
+        const bool under = mountPoint == "/" || path == mountPoint || path.startsWith(mountPoint + '/');
+        if (under && mountPoint.size() >= bestLength) {
+            bestLength = mountPoint.size();
+            bestType = fields[dash + 1];
+        }
+    }
+    if (bestLength < 0)
+        return true;
+    static const QList<QByteArray> kRemote = {"nfs",  "nfs4", "cifs",  "smb3",      "smbfs", "ncpfs", "9p",
+                                               "afs",  "ceph", "coda",  "glusterfs", "lustre", "gfs2", "ocfs2",
+                                               "davfs", "sshfs", "virtiofs"};
+    return bestType.startsWith("fuse") || kRemote.contains(bestType);
+}
+
+bool OutsideFile::mayHang(const QString &path)
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    const QByteArray mountInfo = table.open(QIODevice::ReadOnly) ? table.readAll() : QByteArray();
+    return mayHang(QDir::current().absoluteFilePath(path), mountInfo);
+}
 
 bool OutsideFile::runBounded(std::function<void()> job, int boundMs)
 {
@@ -219,7 +283,8 @@ OutsideFile::Status OutsideFile::open(const QString &path, int boundMs)
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty())
         return Status::Missing;
-    if (!runBounded([result, name] { openNow(name, result.get()); }, boundMs))
+    m_bounded = mayHang(path);
+    if (!run(m_bounded, [result, name] { openNow(name, result.get()); }, boundMs))
         return Status::TimedOut;
     if (result->status == Status::Ok) {
         m_fd = std::move(result->fd);
@@ -248,8 +313,8 @@ bool OutsideFile::readAt(qint64 offset, qint64 length, QByteArray *out)
     };
     auto read = std::make_shared<Read>();
     const std::shared_ptr<Fd> fd = m_fd;
-    if (!runBounded([read, fd, offset, length] { read->ok = readNow(fd->get(), offset, length, &read->data); },
-                    m_boundMs)) {
+    if (!run(m_bounded, [read, fd, offset, length] { read->ok = readNow(fd->get(), offset, length, &read->data); },
+             m_boundMs)) {
         close(); // a file that hangs once is not asked again in this reading
         return false;
     }
@@ -290,7 +355,7 @@ OutsideFile::Status OutsideFile::probe(const QString &path, int boundMs)
     if (name.isEmpty())
         return Status::Missing;
     auto status = std::make_shared<Status>(Status::Missing);
-    if (!runBounded([status, name] { *status = probeNow(name); }, boundMs))
+    if (!run(mayHang(path), [status, name] { *status = probeNow(name); }, boundMs))
         return Status::TimedOut;
     return *status;
 }

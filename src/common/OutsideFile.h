@@ -16,11 +16,15 @@ namespace auravox {
 // - only regular files are read; anything else is refused before it is opened
 //   (a serial device would raise its lines on open), and opening is
 //   non-blocking (O_NONBLOCK) against a file swapped for a pipe meanwhile;
-// - every call that touches the file (stat, open, read) runs on a helper
-//   thread and is waited for at most a bound; a call that takes longer fails
-//   with TimedOut and is left to finish on its own (the helper thread is
+// - on a file system that can wait on a server or another process (NFS, SMB,
+//   FUSE...), every call that touches the file (stat, open, read) runs on a
+//   helper thread and is waited for at most a bound; a call that takes longer
+//   fails with TimedOut and is left to finish on its own (the helper thread is
 //   replaced), so the caller's thread is never held longer than the bound.
-// After a timeout the file counts as failed: later reads fail at once.
+//   After a timeout the file counts as failed: later reads fail at once. Local
+//   files are read directly (a local disk does not hang, and a hand-off per
+//   call costs more than the read). The file system is the one mounted at the
+//   path as written (a symbolic link into a share is not followed).
 class OutsideFile
 {
 public:
@@ -69,6 +73,12 @@ public:
     // own (or share) everything it touches. The next job gets a fresh thread.
     static bool runBounded(std::function<void()> job, int boundMs);
 
+    // Whether `absolutePath` lies on a file system whose calls may wait on a
+    // server or another process, by the mount table `mountInfo` (the text of
+    // /proc/self/mountinfo). An unreadable table counts as "may".
+    static bool mayHang(const QString &absolutePath, const QByteArray &mountInfo);
+    static bool mayHang(const QString &path);
+
     class Fd;
 
 private:
@@ -76,6 +86,7 @@ private:
     qint64 m_size = 0;
     QDateTime m_modified;
     int m_boundMs = kBoundMs;
+    bool m_bounded = true;
 };
 
 } // namespace auravox

@@ -117,3 +117,21 @@ TEST(OutsideFile, ACallThatHangsIsGivenUpAfterItsBound)
     gate->cv.notify_all();
     EXPECT_TRUE(QTest::qWaitFor([&] { return gate->passed.load(); }, 20000));
 }
+
+// Which files are read through the bounded helper: those on a file system that
+// waits on a server or another process, by the mount under the path.
+TEST(OutsideFile, SharesAndFuseMountsMayHangLocalDisksDoNot)
+{
+    const QByteArray table = "22 1 0:21 / / rw,relatime - ext4 /dev/sda1 rw\n"
+                             "30 22 0:40 / /mnt/share rw - nfs4 server:/export rw\n"
+                             "31 22 0:41 / /mnt/share\\040two rw - cifs //server/x rw\n"
+                             "32 30 0:42 / /mnt/share/local rw - tmpfs tmpfs rw\n"
+                             "33 22 0:43 / /home/op/remote rw - fuse.sshfs op@host: rw\n";
+    EXPECT_FALSE(OutsideFile::mayHang(QStringLiteral("/var/lib/history.dat"), table));
+    EXPECT_TRUE(OutsideFile::mayHang(QStringLiteral("/mnt/share/history.dat"), table));
+    EXPECT_TRUE(OutsideFile::mayHang(QStringLiteral("/mnt/share two/WXNOW.TXT"), table));
+    EXPECT_FALSE(OutsideFile::mayHang(QStringLiteral("/mnt/share/local/x.wav"), table)) << "the nearest mount counts";
+    EXPECT_FALSE(OutsideFile::mayHang(QStringLiteral("/mnt/shared/x.wav"), table)) << "whole folder names only";
+    EXPECT_TRUE(OutsideFile::mayHang(QStringLiteral("/home/op/remote/../remote/2026-03.wlk"), table));
+    EXPECT_TRUE(OutsideFile::mayHang(QStringLiteral("/any"), QByteArray())) << "no table: bounded";
+}
