@@ -1,5 +1,7 @@
 #include "common/TextFile.h"
 
+#include "common/OutsideFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -128,10 +130,11 @@ QByteArray joinLines(const QStringList &lines)
 
 bool readLines(const QString &path, QStringList *lines)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Also files from outside (a report, a WXNOW.TXT): never a pipe, never a hang.
+    const OutsideFile::Contents file = OutsideFile::readWhole(path);
+    if (file.status != OutsideFile::Status::Ok)
         return false;
-    *lines = splitLines(decodeCp1252(f.readAll()));
+    *lines = splitLines(decodeCp1252(file.data));
     return true;
 }
 

@@ -1,11 +1,11 @@
 #include "engine/ClipPlayer.h"
 
 #include "common/Clock.h"
+#include "common/OutsideFile.h"
 #include "engine/ClipCatalogue.h"
 #include "platform/UserPrompts.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QBuffer>
 
 #include <cstring>
 #include <new>
@@ -23,6 +23,7 @@ ClipPlayer::ClipPlayer(WaveOutput &output, const ClipCatalogue &catalogue, Clock
 {
     connect(&m_output, &WaveOutput::opened, this, &ClipPlayer::onWaveOpen);
     connect(&m_output, &WaveOutput::bufferDone, this, &ClipPlayer::onWaveDone);
+    connect(&m_output, &WaveOutput::failed, this, &ClipPlayer::onWaveFailed);
 }
 
 bool ClipPlayer::allocMem()
@@ -62,12 +63,18 @@ void ClipPlayer::playWaveFile(const QString &path)
         return;
     }
     // A trial open tells a missing or unreadable file apart from a damaged one.
-    QFile file(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    // The whole file is read here, within a bound: a named pipe, a device or a
+    // share that hangs is no file to play, and must not hold the transmitter.
+    OutsideFile::Contents file;
+    if (!path.isEmpty())
+        file = OutsideFile::readWhole(path);
+    if (file.status != OutsideFile::Status::Ok) {
         fail(ClipError::Missing, ClipOrigin::File);
         return;
     }
-    play(&file, ClipOrigin::File);
+    QBuffer buffer(&file.data);
+    buffer.open(QIODevice::ReadOnly);
+    play(&buffer, ClipOrigin::File);
 }
 
 void ClipPlayer::playWaveResource(const QString &name)
@@ -99,6 +106,7 @@ void ClipPlayer::play(QIODevice *in, ClipOrigin origin)
     }
     m_samples = std::move(clip.samples);
     m_format = clip.format;
+    m_origin = origin;
 
     if (!m_output.open(m_selectedDevice, m_format)) {
         fail(ClipError::DeviceOpen, origin);
@@ -208,6 +216,18 @@ void ClipPlayer::onWaveDone(int headerId)
     m_clock.waitPumping(50);
     clearFlags();
     m_events.clipEnded();
+}
+
+void ClipPlayer::onWaveFailed(WaveOutput::Fault fault)
+{
+    // The device is let go at once; it closes on its own thread.
+    stopDevice();
+    if (!m_playing)
+        return;
+    clearFlags();
+    m_events.showPlayerStatus(
+        clipErrorText(fault == WaveOutput::Fault::Open ? ClipError::DeviceOpen : ClipError::DeviceStopped, m_origin));
+    m_events.playerFailed();
 }
 
 void ClipPlayer::stopDevice()

@@ -59,6 +59,9 @@ public:
     // Handlers of the device's notifications.
     void onWaveOpen();
     void onWaveDone(int header);
+    // The device could not be opened or stopped taking audio: the clip fails
+    // as a failed load does ("Err" text, then the watchdog reset).
+    void onWaveFailed(WaveOutput::Fault fault);
 
     // Unprepares both headers, resets and closes the device (watchdog, close).
     void stopDevice();
@@ -100,6 +103,7 @@ private:
     bool m_playing = false;
     bool m_opened = false;
     int m_selectedDevice = WaveOutput::kDefaultDevice;
+    ClipOrigin m_origin = ClipOrigin::Resource;
     PcmFormat m_format;
 
     std::array<std::vector<char>, 2> m_buffers;

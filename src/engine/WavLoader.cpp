@@ -83,6 +83,7 @@ QString clipErrorText(ClipError error, ClipOrigin origin)
     case ClipError::Write2: return file ? QStringLiteral("Err: WaveOutWrite2") : QStringLiteral("Err: waveOutWrite2");
     case ClipError::Prepare3: return QStringLiteral("Err: prepare hdr3 wave");
     case ClipError::Write3: return QStringLiteral("Err: wave_out_write3 wave");
+    case ClipError::DeviceStopped: return QStringLiteral("Err: Sound card stopped");
     }
     return {};
 }

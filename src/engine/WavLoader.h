@@ -36,6 +36,7 @@ enum class ClipError {
     Write2,
     Prepare3,         // refilling a buffer while the clip plays
     Write3,
+    DeviceStopped,    // the device stopped taking audio while the clip played
 };
 
 // The status text ("Err: ...") shown for an error of a clip of that origin.

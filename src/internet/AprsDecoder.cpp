@@ -1,6 +1,7 @@
 #include "internet/AprsDecoder.h"
 
 #include "common/DateTime.h"
+#include "common/OutsideFile.h"
 #include "common/Rounding.h"
 #include "common/TextFile.h"
 #include "stations/StationReading.h"
@@ -346,7 +347,7 @@ AprsRawLine findAprsRawLine(const QStringList &pageLines)
 int extractAprsRawLine(const QString &cachePath)
 {
     QStringList lines;
-    if (!QFileInfo::exists(cachePath) || !TextFile::readLines(cachePath, &lines))
+    if (!TextFile::readLines(cachePath, &lines))
         return AprsError::CacheMissing;
     const AprsRawLine raw = findAprsRawLine(lines);
     if (raw.error != AprsError::None)
@@ -447,14 +448,13 @@ AprsReading decodeMissingAprs(const AprsSettings &settings, WeatherSnapshot &sna
 
 AprsReading decodeAprsFile(const QString &path, const AprsSettings &settings, WeatherSnapshot &snapshot)
 {
-    const QFileInfo info(path);
-    QFile f(path);
-    if (!info.isFile() || !f.open(QIODevice::ReadOnly))
+    const OutsideFile::Contents file = OutsideFile::readWhole(path);
+    if (file.status != OutsideFile::Status::Ok)
         return decodeMissingAprs(settings, snapshot);
     AprsSettings withTime = settings;
-    const QDateTime written = info.lastModified(); // local time
+    const QDateTime written = file.modified; // local time
     withTime.fileTime = written.isValid() ? DateTimeUtil::toDays(written) : 0;
-    return decodeAprs(TextFile::decodeCp1252(f.readAll()), withTime, snapshot);
+    return decodeAprs(TextFile::decodeCp1252(file.data), withTime, snapshot);
 }
 
 QByteArray aprsSummaryFile(const QString &line)

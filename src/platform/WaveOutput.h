@@ -25,14 +25,22 @@ struct PcmFormat
 //
 // A buffer is "done" once the device has taken all of its bytes; the last queued
 // buffer is done only once the device has drained it (it has been heard). A
-// device that fails or stalls while playing still reports its buffers done, so a
-// clip always ends.
+// device that can't be opened, fails or stalls while playing reports failed()
+// instead, and nothing more of that clip; so a clip always ends one way or the
+// other. No call ever waits on the device itself.
 class WaveOutput : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kDefaultDevice = -1;   // the system's default output
     static constexpr int kMaxNameLength = 32;
+
+    // Why a device failed a clip.
+    enum class Fault {
+        Open, // the device could not be opened, or took too long to open
+        Play, // it stopped taking audio (an error, or no progress for the stall limit)
+    };
+    Q_ENUM(Fault)
 
     using QObject::QObject;
     ~WaveOutput() override = default;
@@ -44,8 +52,10 @@ public:
     virtual QString deviceName(int device, bool *ok) = 0;
 
     // Opens `device` (a number from the list, or kDefaultDevice) for `format`.
-    // Returns false when the device can't be opened or refuses the format.
-    // On success `opened()` follows as a queued notification.
+    // Returns false when the format or the device number is refused at once, or
+    // the device can't be opened. A device may also be opened after the call
+    // returns: then `opened()` follows as a queued notification, or
+    // `failed(Fault::Open)` when it can't be had after all.
     virtual bool open(int device, const PcmFormat &format) = 0;
     virtual bool isOpen() const = 0;
 
@@ -71,6 +81,9 @@ public:
 signals:
     void opened();
     void bufferDone(int bufferId);
+    // The open device gave up on the clip; no bufferDone of it follows. The
+    // device stays "open" until close().
+    void failed(WaveOutput::Fault fault);
 };
 
 } // namespace auravox

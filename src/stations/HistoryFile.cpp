@@ -10,10 +10,8 @@ bool HistoryFile::open(const QString &path)
     m_blockFirst = -1;
     m_block.clear();
     m_count = 0;
-    m_file.setFileName(path);
-    // Unbuffered: a reading jumps between a few records far apart, and a
-    // buffer would read (and throw away) kilobytes around each of them.
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    m_openStatus = m_file.open(path);
+    if (m_openStatus != OutsideFile::Status::Ok)
         return false;
     const qint64 body = m_file.size() - m_headerSize;
     m_count = body > 0 ? body / m_recordSize : 0;
@@ -27,9 +25,9 @@ void HistoryFile::limitCount(qint64 n)
 
 QByteArray HistoryFile::header()
 {
-    if (!m_file.seek(0))
+    QByteArray bytes;
+    if (!m_file.readAt(0, m_headerSize, &bytes))
         return QByteArray();
-    const QByteArray bytes = m_file.read(m_headerSize);
     return bytes.size() == m_headerSize ? bytes : QByteArray();
 }
 
@@ -43,9 +41,8 @@ QByteArray HistoryFile::record(qint64 index)
         const qint64 first = std::max<qint64>(0, index - (kBlockRecords - 1));
         const qint64 n = std::min<qint64>(kBlockRecords, m_count - first);
         m_blockFirst = -1;
-        if (!m_file.seek(m_headerSize + first * m_recordSize))
+        if (!m_file.readAt(m_headerSize + first * m_recordSize, n * m_recordSize, &m_block))
             return QByteArray();
-        m_block = m_file.read(n * m_recordSize);
         m_block.truncate(m_block.size() - m_block.size() % m_recordSize);
         if (m_block.isEmpty())
             return QByteArray();

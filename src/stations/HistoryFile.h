@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/OutsideFile.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 namespace auravox {
@@ -10,7 +11,9 @@ namespace auravox {
 // optional header), read record by record so that a refresh costs the same
 // whatever the file's size. The file is opened read-only and never locked, so
 // the station's program can go on appending; a record it is writing at that
-// moment (a partial record at the end) is not counted.
+// moment (a partial record at the end) is not counted. Only a regular file is
+// read (a named pipe or a device fails the open), and no read holds the
+// caller longer than OutsideFile's bound (a hung network share fails it).
 class HistoryFile
 {
 public:
@@ -23,6 +26,8 @@ public:
     bool open(const QString &path);
     void close() { m_file.close(); }
     bool isOpen() const { return m_file.isOpen(); }
+    // Why the last open failed.
+    OutsideFile::Status openStatus() const { return m_openStatus; }
 
     // Whole records in the file when it was opened (records appended during a
     // reading belong to the next one).
@@ -47,7 +52,8 @@ private:
     int m_recordSize;
     qint64 m_headerSize;
     qint64 m_count = 0;
-    QFile m_file;
+    OutsideFile m_file;
+    OutsideFile::Status m_openStatus = OutsideFile::Status::Missing;
     qint64 m_blockFirst = -1; // index of the first record in m_block
     QByteArray m_block;
 };

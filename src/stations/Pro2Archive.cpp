@@ -1,6 +1,7 @@
 #include "stations/Pro2Archive.h"
 
 #include "common/DateTime.h"
+#include "common/OutsideFile.h"
 #include "common/Rounding.h"
 #include "stations/HistoryFile.h"
 
@@ -123,7 +124,7 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
     const UnitSettings &u = settings.units;
     const QString tl = u.temperatureLabel;
 
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (path.isEmpty() || OutsideFile::probe(path) == OutsideFile::Status::Missing)
         return Pro2Outcome::Missing;
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -138,7 +139,7 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
         const QString current = QStringLiteral("%1-%2.wlk").arg(today.year()).arg(today.month(), 2, 10, QLatin1Char('0'));
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
         const QString candidate = slash < 0 ? current : path.left(slash + 1) + current;
-        if (QFileInfo::exists(candidate)) {
+        if (OutsideFile::probe(candidate) == OutsideFile::Status::Ok) {
             path = candidate;
             year = today.year();
             month = today.month();

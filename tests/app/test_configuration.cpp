@@ -162,7 +162,7 @@ TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)
     EXPECT_TRUE(h.form().isMinimized());
     EXPECT_EQ(readFile(s.ini()), ini) << "the load's own minimize saves nothing";
     QTest::mouseClick(h.find<QPushButton>("Button2"), Qt::LeftButton);
-    EXPECT_TRUE(readFile(s.ini()).contains("REDUCE=Y\r\nBALANCE=0\r\nVOLUME=0\r\nMAXVOLUME=70\r\nUNITTC=Y")) << "'-' saves";
+    EXPECT_TRUE(readFile(s.ini()).contains("REDUCE=Y\r\nBALANCE=0\r\nVOLUME=5\r\nMAXVOLUME=70\r\nUNITTC=Y")) << "'-' saves";
     // Unchecking restores and saves nothing.
     const QByteArray saved = readFile(s.ini());
     QTest::mouseClick(h.find<QCheckBox>("CheckBoxReduire"), Qt::LeftButton, {}, QPoint(4, 5));

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -113,4 +114,42 @@ TEST(SoundCard, TheGaugeMovesByTensInsideItsRange)
     EXPECT_EQ(gauge->value(), 90);
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(gauge->geometry().left() - 2, right.y()));
     EXPECT_EQ(gauge->value(), 90) << "left of the gauge's edge does nothing";
+}
+
+// The file is the only record of the volume: the default position comes back
+// as itself, and the level goes to the device that plays.
+TEST(SoundCard, TheSavedVolumeComesBackAndGoesToTheChosenDevice)
+{
+    QTemporaryDir folder;
+    {
+        MainWindowHarness h(kStart, true, nullptr, folder.path());
+        EXPECT_EQ(h.wave().volume(WaveOutput::kDefaultDevice), Volume::pack(32768, 32768))
+            << "the load sets the slider's level, although the slider did not move";
+        h.tick();
+        EXPECT_EQ(h.find<QSlider>("TrackBarVolume")->value(), 5);
+        ASSERT_TRUE(h.form().SaveConfiguration());
+        EXPECT_TRUE(readFile(folder.filePath(QStringLiteral("auravox.ini"))).contains("\r\nVOLUME=5\r\n"));
+    }
+    {
+        MainWindowHarness h(kStart, true, nullptr, folder.path());
+        h.wave().m_deviceNames = {QStringLiteral("Card A"), QStringLiteral("Card B")};
+        h.tick();
+        EXPECT_EQ(h.find<QSlider>("TrackBarVolume")->value(), 5) << "VOLUME=5 is not read back as full";
+        h.find<QSlider>("TrackBarVolume")->setValue(7);
+        h.find<QAction>("MenuCarteSon")->trigger();
+        click(h.find<QRadioButton>("RadioButtonCarteMoi"));
+        h.find<QComboBox>("ComboBoxChoixOut")->setCurrentIndex(1);
+        click(h.find<QPushButton>("BitBtnOKCarteSon"));
+        EXPECT_EQ(h.wave().volume(1), Volume::forPosition(7, 0)) << "the chosen device gets the slider's level";
+        h.tick();
+        EXPECT_EQ(h.find<QSlider>("TrackBarVolume")->value(), 7) << "and reads back from the device that plays";
+        ASSERT_TRUE(h.form().SaveConfiguration());
+    }
+    const QByteArray ini = readFile(folder.filePath(QStringLiteral("auravox.ini")));
+    EXPECT_TRUE(ini.contains("\r\nVOLUME=7\r\n"));
+    EXPECT_TRUE(ini.contains("\r\nOSOUND=1\r\n"));
+    MainWindowHarness h(kStart, true, nullptr, folder.path());
+    EXPECT_EQ(h.wave().volume(1), Volume::forPosition(7, 0)) << "set on the device it is read back from";
+    h.tick();
+    EXPECT_EQ(h.find<QSlider>("TrackBarVolume")->value(), 7);
 }

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -51,10 +52,12 @@ TEST(EndToEnd, ButtonOneSpeaksTheDateAndTimeThroughAlsa)
     AlsaCapture &capture = AlsaCapture::instance();
     AlsaWaveOutput alsa;
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)), true, &alsa);
+    h.find<QSlider>("TrackBarVolume")->setValue(0); // full level: the samples go out unchanged
     capture.clear();
 
     h.clickButton1();
     ASSERT_TRUE(h.runUntilIdle());
+    ASSERT_TRUE(AlsaCapture::settle(alsa)); // the last device has closed
     EXPECT_EQ(h.find<QLineEdit>("EditData")->text(), QStringLiteral("AURAVOX DONE"));
     const QByteArray stereo = capture.captured();
     const QByteArray expected = expectedSamples(kSundayMessage);
@@ -68,6 +71,7 @@ TEST(EndToEnd, HelloFileComesFirst)
     AlsaCapture &capture = AlsaCapture::instance();
     AlsaWaveOutput alsa;
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)), true, &alsa);
+    h.find<QSlider>("TrackBarVolume")->setValue(0); // full level: the samples go out unchanged
     ASSERT_TRUE(WorkingFolder::seedHelloFile(h.folder()));
     auto *hello = h.find<QCheckBox>("CheckBoxZorbel");
     QTest::mouseClick(hello, Qt::LeftButton, {}, QPoint(4, hello->height() / 2));
@@ -76,6 +80,7 @@ TEST(EndToEnd, HelloFileComesFirst)
 
     h.clickButton1();
     ASSERT_TRUE(h.runUntilIdle());
+    ASSERT_TRUE(AlsaCapture::settle(alsa)); // the last device has closed
     EXPECT_EQ(h.find<QLineEdit>("EditData")->text(), QStringLiteral("AURAVOX DONE"));
     QFile helloFile(h.folder() + QStringLiteral("/kuckoo.wav"));
     ASSERT_TRUE(helloFile.open(QIODevice::ReadOnly));

@@ -11,9 +11,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -143,7 +146,13 @@ TEST_F(ClipPlayerTest, MissingOrEmptyFileName)
     EXPECT_EQ(lastStatus(), QStringLiteral("Err: Wave file name"));
     player->playWaveFile(dir.path());
     EXPECT_EQ(lastStatus(), QStringLiteral("Err: Wave file name"));
-    EXPECT_EQ(events.failures, 3);
+    // A named pipe nobody writes to is no file: refused at once, not waited for.
+    const QString fifo = dir.filePath(QStringLiteral("header.wav"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    player->playWaveFile(fifo);
+    EXPECT_EQ(lastStatus(), QStringLiteral("Err: Wave file name"));
+    EXPECT_EQ(events.failures, 4);
+    EXPECT_EQ(wave.openCount(), 0);
 }
 
 TEST_F(ClipPlayerTest, BuiltInClipsHaveTheirOwnTexts)
@@ -358,3 +367,38 @@ TEST_F(ClipPlayerTest, WatchdogStopDropsTheQueuedBuffersWithoutAnEnd)
 }
 
 } // namespace
+
+// A device that can't be opened after all, or stops taking audio, fails the
+// clip the way a failed load does: its text, the reset, no end of clip; and
+// the device is let go, so the next clip opens it again.
+TEST_F(ClipPlayerTest, ADeviceThatGivesUpFailsTheClipAndIsLetGo)
+{
+    WavBuilder w;
+    w.data = WavBuilder::samples(200000, 3); // three buffers
+    const QString path = file("long.wav", w.build());
+    wave.autoComplete = false;
+    player->playWaveFile(path);
+    ASSERT_TRUE(player->isPlaying());
+    wave.failCurrent(WaveOutput::Fault::Open);
+    ASSERT_TRUE(playToEnd());
+    EXPECT_EQ(lastStatus(), QStringLiteral("Err: Opening sound card"));
+    EXPECT_EQ(events.failures, 1);
+    EXPECT_EQ(events.ends, 0);
+    EXPECT_FALSE(wave.isOpen());
+
+    player->playWaveResource(QStringLiteral("son_test"));
+    ASSERT_TRUE(player->isPlaying()) << "the device opens again";
+    wave.failCurrent(WaveOutput::Fault::Open);
+    ASSERT_TRUE(playToEnd());
+    EXPECT_EQ(lastStatus(), QStringLiteral("Err: WaveOutOpen"));
+
+    player->playWaveFile(path);
+    ASSERT_TRUE(wave.completeNext()); // the first buffer was heard
+    QCoreApplication::processEvents();
+    wave.failCurrent(WaveOutput::Fault::Play);
+    ASSERT_TRUE(playToEnd());
+    EXPECT_EQ(lastStatus(), QStringLiteral("Err: Sound card stopped"));
+    EXPECT_EQ(events.failures, 3);
+    EXPECT_EQ(events.ends, 0);
+    EXPECT_FALSE(wave.isOpen());
+}

@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QTest>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -51,6 +53,7 @@ protected:
         }
         EXPECT_TRUE(waitEvents(expected));
         out.close();
+        EXPECT_TRUE(AlsaCapture::settle(out));
         return AlsaCapture::instance().captured();
     }
 
@@ -151,4 +154,74 @@ TEST_F(AlsaOutputTest, RefusesWhatItCannotPlay)
     EXPECT_FALSE(out.prepareHeader(3, "x", 1));
     EXPECT_FALSE(out.prepareHeader(1, nullptr, 4));
     out.close();
+}
+
+// A device that stops taking audio never holds the caller: the clip fails
+// within the stall limit, closing it returns at once, and a writer that can't
+// close is left behind; the next clip opens the device afresh once it is back.
+TEST(AlsaOutputStall, ADeviceThatTakesNoMoreAudioFailsTheClipAndIsOpenedAfreshWhenBack)
+{
+    StallingDevice device;
+    AlsaWaveOutput out(device.pcm());
+    out.setStallLimitMs(200);
+    QSignalSpy failures(&out, &WaveOutput::failed);
+    QSignalSpy done(&out, &WaveOutput::bufferDone);
+    device.holdReader(); // opened, never read: the pipe fills and the device stops
+
+    const PcmFormat mono{1, 16000, 32000, 2, 16};
+    const QByteArray a = WavBuilder::samples(88200, 4);
+    const QByteArray b = WavBuilder::samples(88200, 5);
+    ASSERT_TRUE(out.open(WaveOutput::kDefaultDevice, mono));
+    ASSERT_TRUE(out.prepareHeader(1, a.constData(), a.size()));
+    ASSERT_TRUE(out.write(1));
+    ASSERT_TRUE(out.prepareHeader(2, b.constData(), b.size()));
+    ASSERT_TRUE(out.write(2));
+    ASSERT_TRUE(failures.wait(20000));
+    EXPECT_EQ(failures.first().first().value<WaveOutput::Fault>(), WaveOutput::Fault::Play);
+    EXPECT_TRUE(done.isEmpty()) << "two buffers of 88,200 bytes never fit the pipe";
+    EXPECT_TRUE(out.isOpen()) << "open until the player closes it";
+    out.reset();
+    out.close(); // returns at once, although the writer is blocked in the pipe
+    EXPECT_FALSE(out.isOpen());
+    EXPECT_EQ(out.lingeringWriters(), 1);
+
+    // The device comes back: the writer left behind ends, and a new clip plays.
+    device.drain();
+    ASSERT_TRUE(AlsaCapture::settle(out));
+    device.clearData();
+    const QByteArray small = WavBuilder::samples(3200, 6);
+    ASSERT_TRUE(out.open(WaveOutput::kDefaultDevice, mono));
+    ASSERT_TRUE(out.prepareHeader(1, small.constData(), small.size()));
+    ASSERT_TRUE(out.write(1));
+    ASSERT_TRUE(done.wait(20000));
+    out.close();
+    ASSERT_TRUE(AlsaCapture::settle(out));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(AlsaCapture::leftChannel(device.data()), small);
+    EXPECT_EQ(failures.size(), 1);
+}
+
+TEST(AlsaOutputStall, ADeviceThatCannotBeOpenedFailsTheOpenAndTheNextClipWaitsForNothing)
+{
+    StallingDevice device; // nobody reads: the plugin waits for a reader as it opens
+    AlsaWaveOutput out(device.pcm());
+    out.setStallLimitMs(200);
+    QSignalSpy failures(&out, &WaveOutput::failed);
+    QSignalSpy opened(&out, &WaveOutput::opened);
+    const PcmFormat mono{1, 16000, 32000, 2, 16};
+    ASSERT_TRUE(out.open(WaveOutput::kDefaultDevice, mono));
+    ASSERT_TRUE(failures.wait(20000));
+    EXPECT_EQ(failures.first().first().value<WaveOutput::Fault>(), WaveOutput::Fault::Open);
+    EXPECT_TRUE(opened.isEmpty());
+    out.close();
+
+    // Still no reader: a second clip fails too, whether it waits for the first
+    // writer until that is left behind, or opens the device itself.
+    EXPECT_EQ(out.lingeringWriters(), 1);
+    ASSERT_TRUE(out.open(WaveOutput::kDefaultDevice, mono));
+    ASSERT_TRUE(failures.wait(20000));
+    EXPECT_EQ(failures.last().first().value<WaveOutput::Fault>(), WaveOutput::Fault::Open);
+    out.close();
+    device.drain();
+    EXPECT_TRUE(AlsaCapture::settle(out)) << "both writers end once the device is back";
 }

@@ -1,6 +1,16 @@
 #include "support/AlsaCapture.h"
 
+#include "platform/linux/AlsaWaveOutput.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace auravox::test {
 
@@ -19,6 +29,14 @@ AlsaCapture::AlsaCapture()
                                 "    type file\n"
                                 "    slave.pcm \"null\"\n"
                                 "    file \"| cat >> '%1'\"\n"
+                                "    format \"raw\"\n"
+                                "}\n"
+                                "pcm.auravox_file {\n"
+                                "    @args [ PATH ]\n"
+                                "    @args.PATH { type string }\n"
+                                "    type file\n"
+                                "    slave.pcm \"null\"\n"
+                                "    file $PATH\n"
                                 "    format \"raw\"\n"
                                 "}\n")
                      .arg(m_rawPath)
@@ -59,6 +77,83 @@ QByteArray AlsaCapture::leftChannel(const QByteArray &stereo16)
 QByteArray AlsaCapture::rightChannel(const QByteArray &stereo16)
 {
     return channel(stereo16, 1);
+}
+
+QString AlsaCapture::filePcm(const QString &path)
+{
+    return QStringLiteral("auravox_file:PATH=\"%1\"").arg(path);
+}
+
+bool AlsaCapture::settle(AlsaWaveOutput &out)
+{
+    QDeadlineTimer guard(20000);
+    while (out.lingeringWriters() > 0 && !guard.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return out.lingeringWriters() == 0;
+}
+
+StallingDevice::StallingDevice()
+{
+    // A writer still in the pipe when the test ends gets an error, not a signal.
+    ::signal(SIGPIPE, SIG_IGN);
+    m_path = m_dir.filePath(QStringLiteral("device.fifo"));
+    ::mkfifo(QFile::encodeName(m_path).constData(), 0600);
+}
+
+StallingDevice::~StallingDevice()
+{
+    m_notifier.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+QString StallingDevice::pcm() const
+{
+    return AlsaCapture::filePcm(m_path);
+}
+
+void StallingDevice::openReader()
+{
+    // Read and write: opening never waits, and the pipe never reports an end
+    // when a device closes.
+    if (m_fd < 0)
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+}
+
+void StallingDevice::holdReader()
+{
+    openReader();
+}
+
+void StallingDevice::drain()
+{
+    openReader();
+    if (m_notifier || m_fd < 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readAvailable(); });
+}
+
+void StallingDevice::readAvailable()
+{
+    if (!m_notifier)
+        return; // not drained: the device holds what it took
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0)
+        m_data.append(buffer, n);
+}
+
+QByteArray StallingDevice::data()
+{
+    readAvailable();
+    return m_data;
+}
+
+void StallingDevice::clearData()
+{
+    readAvailable();
+    m_data.clear();
 }
 
 } // namespace auravox::test

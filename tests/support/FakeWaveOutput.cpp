@@ -78,6 +78,18 @@ bool FakeWaveOutput::completeNext()
     return true;
 }
 
+void FakeWaveOutput::failCurrent(WaveOutput::Fault fault)
+{
+    m_queue.clear();
+    const quint64 session = m_session;
+    QMetaObject::invokeMethod(
+        this, [this, session, fault] {
+            if (session == m_session && m_open)
+                emit failed(fault);
+        },
+        Qt::QueuedConnection);
+}
+
 void FakeWaveOutput::post(int bufferId)
 {
     const quint64 session = m_session;

@@ -53,6 +53,9 @@ public:
 
     // Hands back the oldest queued buffer; false when none is queued.
     bool completeNext();
+    // The open device gives up on its clip (told from the event loop); what is
+    // queued never comes back.
+    void failCurrent(WaveOutput::Fault fault);
     int queuedCount() const { return static_cast<int>(m_queue.size()); }
     // Most buffers ever handed over and not yet given back at one time.
     int maxQueued() const { return m_maxQueued; }

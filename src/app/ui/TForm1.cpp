@@ -224,6 +224,8 @@ void TForm1::BitBtnOKCarteSonClick()
     // Applies from the next clip on.
     m_player.setSelectedDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
                                                                 : ComboBoxChoixOut->currentIndex());
+    // The slider's level goes with the choice: a device not set yet plays at full level.
+    TrackBarVolumeChange();
     PanelCarteSon->hide();
 }
 

@@ -280,8 +280,10 @@ void TForm1::LoadConfiguration()
     m_player.allocMem();
     UpDownPeriodeMouseDown();
     showClockFields(m_clock.now());
-    // The device's own volume wins over VOLUME= and BALANCE=.
-    readVolumeBack();
+    // The file is the only record of the volume (a device's level is full until
+    // the program sets it): set the slider's level with the balance on the chosen
+    // device, even when neither moved from its default (no change handler ran).
+    TrackBarVolumeChange();
     if (m_com)
         m_com->FormShow();
     QCoreApplication::processEvents();

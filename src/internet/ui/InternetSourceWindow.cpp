@@ -2,6 +2,7 @@
 
 #include "app/ConfigRegistry.h"
 #include "common/Log.h"
+#include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"
 
 #include <QCloseEvent>
@@ -280,7 +281,7 @@ void InternetSourceWindow::declareConfig(ConfigRegistry &registry, int section)
     dat.load = [this](const QString &, const QString &value) {
         if (value.isEmpty())
             return;
-        if (QFileInfo::exists(value)) {
+        if (OutsideFile::probe(value) != OutsideFile::Status::Missing) {
             EditDat->setText(value);
             m_dataPath = value;
         } else if (isAddress(value)) {

@@ -2,6 +2,7 @@
 
 #include "app/ConfigRegistry.h"
 #include "common/DateTime.h"
+#include "common/OutsideFile.h"
 #include "internet/DownloadFile.h"
 #include "internet/ui/LoginBrowser.h"
 #include "platform/UserPrompts.h"
@@ -220,7 +221,7 @@ void TFormMeteoAPRS::EnterAction()
     const QString entry = EditDat->text();
     if (entry.isEmpty())
         return;
-    if (QFileInfo(entry).isFile()) {
+    if (OutsideFile::probe(entry) == OutsideFile::Status::Ok) {
         setErrorLine(QString());
         resetCaptions();
         setReportPath(entry);
@@ -267,7 +268,7 @@ void TFormMeteoAPRS::ButtonParcourirClick()
         return;
     resetCaptions();
     setReportPath(chosen);
-    if (QFileInfo::exists(chosen)) {
+    if (OutsideFile::probe(chosen) != OutsideFile::Status::Missing) {
         EditDat->setText(chosen);
         AddToHistory(chosen);
         EditDat->selectAll();
@@ -314,7 +315,7 @@ void TFormMeteoAPRS::takeReading()
     }
     const AprsSettings s = settings();
     const QString path = reportPath();
-    const AprsReading r = (path.isEmpty() || !QFile::exists(path)) ? decodeMissingAprs(s, snapshot())
+    const AprsReading r = (path.isEmpty() || OutsideFile::probe(path) == OutsideFile::Status::Missing) ? decodeMissingAprs(s, snapshot())
                                                                      : decodeAprsFile(path, s, snapshot());
     for (WeatherItem item : {WeatherItem::OutdoorTemp, WeatherItem::Pressure, WeatherItem::WindSpeed,
                              WeatherItem::WindGust, WeatherItem::WindDirection, WeatherItem::WindChill,

@@ -1,6 +1,7 @@
 #include "internet/ui/TFormMeteoMETAR.h"
 
 #include "common/DateTime.h"
+#include "common/OutsideFile.h"
 #include "common/TextFile.h"
 #include "internet/DownloadFile.h"
 
@@ -156,7 +157,7 @@ void TFormMeteoMETAR::takeReading()
     MetarReading reading;
     const QString path = reportPath();
     QStringList lines;
-    if (path.isEmpty() || !QFile::exists(path)) {
+    if (path.isEmpty() || OutsideFile::probe(path) == OutsideFile::Status::Missing) {
         reading = metarWithoutReport(settings, snapshot(), m_shown);
     } else {
         if (!TextFile::readLines(path, &lines))

@@ -1,10 +1,10 @@
 #include "stations/ui/HistorySourceWindow.h"
 
 #include "app/ConfigRegistry.h"
+#include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -144,7 +144,7 @@ void HistorySourceWindow::takeReading()
     settings.pressureOffset = SpinEditOffSetPression->value();
 
     QString path = dataPath();
-    if (!path.isEmpty() && QFileInfo::exists(path)) {
+    if (!path.isEmpty() && OutsideFile::probe(path) != OutsideFile::Status::Missing) {
         StationDisplay d;
         const Outcome outcome = readFile(path, settings, d);
         showDisplay(d);
@@ -216,7 +216,7 @@ void HistorySourceWindow::ButtonParcourirClick()
             box->setText(captions.at(i));
     }
     Editdatemeteo->clear();
-    if (QFileInfo::exists(chosen)) {
+    if (OutsideFile::probe(chosen) != OutsideFile::Status::Missing) {
         setDataPath(chosen);
         EditDat->selectAll();
         setErrorLine(QString());
@@ -260,7 +260,7 @@ void HistorySourceWindow::declareConfig(ConfigRegistry &registry, int section)
     dat.load = [this](const QString &, const QString &value) {
         if (value.isEmpty())
             return;
-        if (QFileInfo::exists(value)) {
+        if (OutsideFile::probe(value) != OutsideFile::Status::Missing) {
             setDataPath(value);
         } else {
             setDataPath(QString());
