@@ -207,10 +207,11 @@ loudness() {
 }
 
 # level IN OUT LABEL : brings a float clip to $lufs with its true peak at most
-# $ceiling.  A clip whose peaks would go over is limited (look-ahead, at four
-# times the rate so that the peaks between samples count) and measured again.
+# $ceiling.  A clip whose peaks would go over is limited (a fast look-ahead
+# limiter 3 dB under the ceiling, which leaves room for the peaks between
+# samples) and measured again.
 level() {
-    local in="$1" out="$2" label="$3" i p g round
+    local in="$1" out="$2" label="$3" i p g t round
     cp "$in" "$work/lv.wav"
     for round in 1 2 3 4 5; do
         read -r i p < <(loudness "$work/lv.wav")
@@ -220,8 +221,10 @@ level() {
             sox -R "$work/lv.wav" "$out" gain "$g"
             return 0
         fi
-        sox -R "$work/lv.wav" -e floating-point -b 32 "$work/lv2.wav" rate -v $((4 * rate)) gain "$g" \
-            compand 0.0005,0.05 1:-90,-90,-3,-3,0,-3 0 -90 0.0005 rate -v "$rate"
+        # sox works in fixed point: limit first, then raise.
+        t=$(awk -v c="$ceiling" -v g="$g" 'BEGIN { printf "%.2f", c - 3 - g }')
+        sox -R "$work/lv.wav" -e floating-point -b 32 "$work/lv2.wav" \
+            compand 0.0001,0.05 1:-90,-90,"$t","$t",0,"$t" 0 -90 0.001 gain "$g"
         mv "$work/lv2.wav" "$work/lv.wav"
     done
     g=$(awk -v t="$lufs" -v i="$i" -v p="$p" -v c="$ceiling" \
