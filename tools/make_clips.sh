@@ -1,48 +1,91 @@
 #!/usr/bin/env bash
-# make_clips.sh - regenerate the built-in voice clips of Auravox.
+# make_clips.sh - regenerate the built-in voice clips of Auravox, or make a
+# voice folder from any festival or flite voice.
 #
 # Usage:
-#   tools/make_clips.sh [CLIPS_DIR]
+#   tools/make_clips.sh [--voice ENGINE:VOICE] [--table FILE] [CLIPS_DIR]
 #
 #   CLIPS_DIR defaults to resources/clips next to this script's parent.
-#   The word table is read from CLIPS_DIR/words.tsv (header "name<TAB>words",
-#   then one "NAME<TAB>words spoken" line per clip).  For every line,
-#   CLIPS_DIR/NAME.wav is (re)written; SON_KUCKOO.wav and resources/kuckoo.wav
-#   (the cuckoo call) are synthesised as well.
+#   --voice   flite:rms (the built-in voice, the default); flite:NAME for any
+#             voice that "flite -lv" lists (or a .flitevox file); or
+#             festival:NAME for a festival voice, NAME being the voice's
+#             command, e.g. festival:voice_cmu_us_slt_arctic_hts or
+#             festival:voice_kal_diphone.
+#   --table   the word table; default CLIPS_DIR/words.tsv when it exists, else
+#             resources/clips/words.tsv.  Header "name<TAB>words", then one
+#             "NAME<TAB>words spoken" line per clip.  Translate the words to
+#             make a folder in another language with a voice of that language.
 #
-# Requirements: festival with the cmu_us_slt_arctic_hts voice, sox, soxi.
+#   For every line CLIPS_DIR/NAME.wav is (re)written, and SON_KUCKOO.wav (the
+#   cuckoo call, synthesised); for the built-in folder resources/kuckoo.wav too.
+#
+# Requirements (tools/setup_tools.sh installs them): flite or festival with
+# the voice, sox, soxi, ffmpeg.
 #
 # Every clip ends up as canonical PCM WAV (44-byte header: RIFF, 16-byte
-# "fmt ", "data"), mono, 16 kHz, 16-bit, trimmed of leading and trailing
-# silence with a short fade at both ends, peak-normalised to -1 dBFS, and
-# with a data chunk of at most 88200 bytes (clips that come out longer are
-# sped up with sox "tempo", pitch unchanged).
+# "fmt ", "data"), mono, 16 kHz, 16-bit, with a data chunk of at most 88200
+# bytes (clips that come out longer are sped up with sox "tempo", pitch
+# unchanged).  The sound is shaped for a transmitter's 300-3000 Hz channel: a
+# high-pass below 180 Hz, a presence lift around 2.5 kHz and a gentle
+# compressor that lifts the soft consonants.  Then the clip is trimmed of
+# leading and trailing silence with short fades and brought to one loudness,
+# -18 LUFS (EBU R128, measured looped as tools/voice_check measures it), with
+# its true peak at most -1 dBTP (a look-ahead limiter catches the few peaks
+# that would go over).
 #
 # Words that end in " and" (SON100_AND ...) are spoken inside a carrier
 # phrase ("... and five") and cut at the end of "and", so that they keep the
 # rising, continuing intonation of a phrase that goes on.
 #
-# Output is reproducible: festival's HTS synthesis is deterministic and sox
-# runs in repeatable mode (-R).
+# Output is reproducible: the synthesis is deterministic, sox runs in
+# repeatable mode (-R) and ffmpeg only measures.
 
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/.." && pwd)"
-clips="${1:-$root/resources/clips}"
-table="$clips/words.tsv"
-hello="$root/resources/kuckoo.wav"
+voice="flite:rms"
+table=""
+while (( $# )); do
+    case "$1" in
+        --voice) voice="${2:?--voice needs ENGINE:VOICE}"; shift 2 ;;
+        --table) table="${2:?--table needs a file}"; shift 2 ;;
+        -h|--help) sed -n '2,/^$/s/^# \{0,1\}//p' "$0"; exit 0 ;;
+        -*) echo "make_clips: unknown option $1" >&2; exit 1 ;;
+        *) break ;;
+    esac
+done
+builtin="$root/resources/clips"
+clips="${1:-$builtin}"
+mkdir -p "$clips"
+clips="$(cd "$clips" && pwd)"
+if [[ -z "$table" ]]; then
+    table="$clips/words.tsv"
+    [[ -f "$table" ]] || table="$builtin/words.tsv"
+fi
+hello=""
+[[ "$clips" == "$builtin" ]] && hello="$root/resources/kuckoo.wav"
+engine="${voice%%:*}"
+vname="${voice#*:}"
+[[ ( "$engine" == flite || "$engine" == festival ) && -n "$vname" && "$vname" != "$voice" ]] ||
+    { echo "make_clips: --voice is flite:NAME or festival:NAME, not '$voice'" >&2; exit 1; }
 
 rate=16000
 limit=88200          # max data chunk bytes (2.756 s at 16 kHz, 16-bit)
 target=86400         # what an over-long clip is sped up to
-thresh=-45d          # silence threshold after normalising
+thresh=-45d          # silence threshold after the shaping
 pre=240              # samples kept before the first sound (15 ms)
 post=480             # samples kept after the last sound (30 ms)
 carrier="five"       # word spoken after a trailing "and", then cut off
+lufs=-18             # loudness of every clip (EBU R128 integrated, LUFS)
+ceiling=-1.0         # highest true peak, dBTP
+# The on-air shaping: high-pass, presence lift, then a compressor (about 2:1
+# above -40 dB, 6 dB soft knee, 5 ms attack) that lifts the soft consonants.
+shape=(highpass 180 highpass 180 equalizer 2500 1.2q +9)
+squeeze=(compand 0.005,0.08 6:-70,-70,-40,-30,-20,-16,0,-10 -2 -30 0.005)
 
-for tool in festival sox soxi; do
-    command -v "$tool" >/dev/null || { echo "make_clips: $tool not found" >&2; exit 1; }
+for tool in "$engine" sox soxi ffmpeg; do
+    command -v "$tool" >/dev/null || { echo "make_clips: $tool not found (tools/setup_tools.sh)" >&2; exit 1; }
 done
 [[ -f "$table" ]] || { echo "make_clips: no word table at $table" >&2; exit 1; }
 
@@ -54,6 +97,7 @@ mkdir -p "$work/raw"
 names=()
 declare -A words=()
 lineno=0
+wordre='^[^[:space:]"\\]+( [^[:space:]"\\]+)*$'
 while IFS=$'\t' read -r name text rest || [[ -n "$name" ]]; do
     lineno=$((lineno + 1))
     if (( lineno == 1 )); then
@@ -64,8 +108,8 @@ while IFS=$'\t' read -r name text rest || [[ -n "$name" ]]; do
     [[ -z "$name" ]] && continue
     [[ "$name" =~ ^SON[A-Z0-9_]+$ ]] ||
         { echo "make_clips: $table:$lineno: bad name '$name'" >&2; exit 1; }
-    [[ "$text" =~ ^[A-Za-z]+( [A-Za-z]+)*$ && -z "${rest:-}" ]] ||
-        { echo "make_clips: $table:$lineno: words must be plain words separated by single spaces" >&2; exit 1; }
+    [[ "$text" =~ $wordre && -z "${rest:-}" ]] ||
+        { echo "make_clips: $table:$lineno: words must be separated by single spaces, no quotes" >&2; exit 1; }
     [[ -z "${words[$name]+x}" ]] ||
         { echo "make_clips: $table:$lineno: duplicate name $name" >&2; exit 1; }
     [[ "$name" != "SON_KUCKOO" ]] ||
@@ -75,25 +119,27 @@ while IFS=$'\t' read -r name text rest || [[ -n "$name" ]]; do
 done < "$table"
 echo "make_clips: ${#names[@]} spoken clips in $table"
 
+declare -A cuts=()
 # ----------------------------------------------------------------- festival
 # One festival run synthesises every clip at the voice's native rate.  For a
 # trailing "and" the carrier word is appended and the end time of the last
 # real word is written to cuts.txt.
-scm="$work/synth.scm"
-{
-    echo '(voice_cmu_us_slt_arctic_hts)'
-    echo "(set! cutfd (fopen \"$work/cuts.txt\" \"w\"))"
-    cat <<'EOF'
-; Words the voice's (American) lexicon lacks.  Without these the British
-; spellings in the word table are guessed by letter-to-sound rules
-; ("kilometres" comes out as "kilom-trz").
+if [[ "$engine" == festival ]]; then
+    scm="$work/synth.scm"
+    {
+        echo "($vname)"
+        echo "(set! cutfd (fopen \"$work/cuts.txt\" \"w\"))"
+        cat <<'EOF'
+; Words an American lexicon lacks.  Without these the British spellings in
+; the word table are guessed by letter-to-sound rules ("kilometres" comes out
+; as "kilom-trz").
 (lex.add.entry '("kilometres" nil (((k ih) 1) ((l ax) 0) ((m iy) 0) ((t er z) 0))))
 (lex.add.entry '("millimetres" nil (((m ih) 1) ((l ax) 0) ((m iy) 0) ((t er z) 0))))
 (lex.add.entry '("centimetres" nil (((s eh n) 1) ((t ax) 0) ((m iy) 0) ((t er z) 0))))
 (lex.add.entry '("metres" nil (((m iy) 1) ((t er z) 0))))
 (lex.add.entry '("millibars" nil (((m ih) 1) ((l ih) 0) ((b aa r z) 0))))
 EOF
-    cat <<'EOF'
+        cat <<'EOF'
 (define (clip name text file cut)
   (let ((u (utt.synth (eval (list 'Utterance 'Text text)))))
     (mapcar
@@ -107,22 +153,38 @@ EOF
           (format cutfd "%s %s\n" name (item.feat (car (cdr ws)) "word_end"))))
     (utt.save.wave u file 'riff)))
 EOF
+        for name in "${names[@]}"; do
+            text="${words[$name]}"
+            if [[ "$text" == *" and" ]]; then
+                echo "(clip \"$name\" \"$text $carrier\" \"$work/raw/$name.wav\" t)"
+            else
+                echo "(clip \"$name\" \"$text\" \"$work/raw/$name.wav\" nil)"
+            fi
+        done
+        echo '(fclose cutfd)'
+    } > "$scm"
+    echo "make_clips: synthesising with festival $vname ..."
+    festival -b "$scm"
+    while read -r name t; do cuts[$name]="$t"; done < "$work/cuts.txt"
+fi
+
+# -------------------------------------------------------------------- flite
+# One flite run per clip.  For a trailing "and" the segment list (-psdur:
+# "phone:end time" in seconds) gives the end of the phone before the
+# carrier's "f ay v".
+if [[ "$engine" == flite ]]; then
+    echo "make_clips: synthesising with flite $vname ..."
     for name in "${names[@]}"; do
         text="${words[$name]}"
-        if [[ "$text" == *" and" ]]; then
-            echo "(clip \"$name\" \"$text $carrier\" \"$work/raw/$name.wav\" t)"
-        else
-            echo "(clip \"$name\" \"$text\" \"$work/raw/$name.wav\" nil)"
+        [[ "$text" == *" and" ]] && text="$text $carrier"
+        segs=$(flite -voice "$vname" -psdur -t "$text" -o "$work/raw/$name.wav")
+        if [[ "${words[$name]}" == *" and" ]]; then
+            cuts[$name]=$(tr ' ' '\n' <<<"$segs" | sed '/^$/d' | awk -F: '{ p[NR] = $1; t[NR] = $2 }
+                END { n = NR; if (p[n] == "pau") n--; if (p[n - 2] != "f") exit 1; print t[n - 3] }') ||
+                { echo "make_clips: $name: no \"$carrier\" at the end of '$segs'" >&2; exit 1; }
         fi
     done
-    echo '(fclose cutfd)'
-} > "$scm"
-
-echo "make_clips: synthesising with festival ..."
-festival -b "$scm"
-
-declare -A cuts=()
-while read -r name t; do cuts[$name]="$t"; done < "$work/cuts.txt"
+fi
 
 # --------------------------------------------------------------- helpers
 samples_after() {   # samples_after FILE EFFECT... : length after the effects
@@ -131,6 +193,45 @@ samples_after() {   # samples_after FILE EFFECT... : length after the effects
 
 data_bytes() {      # data chunk size read from a canonical header
     od -An -tu4 -j40 -N4 "$1" | tr -d ' '
+}
+
+# loudness FILE : "LUFS TRUEPEAK" of the clip looped to at least 3 s, so that
+# short words fill the 400 ms blocks of the measure (as tools/voice_check).
+loudness() {
+    local f="$1" n loops
+    n=$(soxi -s "$f")
+    loops=$(( (3 * rate + n - 1) / n ))
+    ffmpeg -nostdin -hide_banner -nostats -stream_loop $((loops - 1)) -i "$f" \
+        -af ebur128=peak=true -f null - 2>&1 |
+        awk '/Summary:/ { s = 1 } s && $1 == "I:" { i = $2 } s && $1 == "Peak:" { p = $2 } END { print i, p }'
+}
+
+# level IN OUT LABEL : brings a float clip to $lufs with its true peak at most
+# $ceiling.  A clip whose peaks would go over is limited (a fast look-ahead
+# limiter 3 dB under the ceiling, which leaves room for the peaks between
+# samples) and measured again.
+level() {
+    local in="$1" out="$2" label="$3" i p g t round
+    cp "$in" "$work/lv.wav"
+    for round in 1 2 3 4 5; do
+        read -r i p < <(loudness "$work/lv.wav")
+        [[ -n "$i" && -n "$p" ]] || { echo "make_clips: $label: ffmpeg could not measure it" >&2; return 1; }
+        g=$(awk -v t="$lufs" -v i="$i" 'BEGIN { printf "%.2f", t - i }')
+        if awk -v p="$p" -v g="$g" -v c="$ceiling" 'BEGIN { exit !(p + g <= c) }'; then
+            sox -R "$work/lv.wav" "$out" gain "$g"
+            return 0
+        fi
+        # sox works in fixed point: limit first, then raise.
+        t=$(awk -v c="$ceiling" -v g="$g" 'BEGIN { printf "%.2f", c - 3 - g }')
+        sox -R "$work/lv.wav" -e floating-point -b 32 "$work/lv2.wav" \
+            compand 0.0001,0.05 1:-90,-90,"$t","$t",0,"$t" 0 -90 0.001 gain "$g"
+        mv "$work/lv2.wav" "$work/lv.wav"
+    done
+    g=$(awk -v t="$lufs" -v i="$i" -v p="$p" -v c="$ceiling" \
+        'BEGIN { g = t - i; if (p + g > c) g = c - p; printf "%.2f", g }')
+    echo "make_clips: $label: its peaks keep it $(awk -v t="$lufs" -v i="$i" -v g="$g" \
+        'BEGIN { printf "%.1f", t - i - g }') LU below the target" >&2
+    sox -R "$work/lv.wav" "$out" gain "$g"
 }
 
 check_header() {    # canonical 44-byte PCM mono 16 kHz 16-bit, nothing else
@@ -148,7 +249,7 @@ check_header() {    # canonical 44-byte PCM mono 16 kHz 16-bit, nothing else
         { echo "make_clips: $f: data chunk does not fill the file" >&2; return 1; }
 }
 
-# finish IN OUT LABEL : trim silence, fade, normalise and write a 16-bit clip from
+# finish IN OUT LABEL : trim silence, fade, level and write a 16-bit clip from
 # a float working file, speeding it up if it does not fit.
 finish() {
     local in="$1" out="$2" label="$3" n0 n1 n2 start end bytes tries=0 factor
@@ -159,8 +260,10 @@ finish() {
         (( n1 > 0 && n2 > 0 )) || { echo "make_clips: $label: no sound" >&2; return 1; }
         start=$(( n0 - n1 - pre )); (( start < 0 )) && start=0
         end=$(( n2 + post ));       (( end > n0 )) && end=$n0
-        sox -R "$in" -b 16 -e signed-integer "$out" \
-            trim "${start}s" "=${end}s" fade h 0.005 -0 0.020 gain -n -1
+        sox -R "$in" -e floating-point -b 32 "$work/trim.wav" \
+            trim "${start}s" "=${end}s" fade h 0.005 -0 0.020
+        level "$work/trim.wav" "$work/lev.wav" "$label"
+        sox -R "$work/lev.wav" -b 16 -e signed-integer "$out"
         check_header "$out"
         bytes=$(data_bytes "$out")
         (( bytes <= limit )) && break
@@ -175,14 +278,13 @@ finish() {
 }
 
 # ---------------------------------------------------------------- speech
-mkdir -p "$clips"
 for name in "${names[@]}"; do
     raw="$work/raw/$name.wav"
-    [[ -s "$raw" ]] || { echo "make_clips: festival wrote nothing for $name" >&2; exit 1; }
+    [[ -s "$raw" ]] || { echo "make_clips: $engine wrote nothing for $name" >&2; exit 1; }
     cut=()
     [[ -n "${cuts[$name]+x}" ]] && cut=(trim 0 "${cuts[$name]}")
     sox -R "$raw" -e floating-point -b 32 "$work/f.wav" \
-        "${cut[@]}" remix 1 highpass 50 rate -v "$rate" gain -n -1
+        "${cut[@]}" remix 1 "${shape[@]}" rate -v "$rate" gain -n -1 "${squeeze[@]}" gain -n -1
     finish "$work/f.wav" "$work/out.wav" "$name"
     mv "$work/out.wav" "$clips/$name.wav"
 done
@@ -212,7 +314,7 @@ sox -R "$work/cu.wav" "$work/g1.wav" "$work/ckoo.wav" "$work/g2.wav" \
        -e floating-point -b 32 "$work/call.wav" \
        gain -6 reverb 18 50 35 100 0 0 gain -n -1
 finish "$work/call.wav" "$work/out.wav" SON_KUCKOO
-cp "$work/out.wav" "$hello"
+[[ -n "$hello" ]] && cp "$work/out.wav" "$hello"
 mv "$work/out.wav" "$clips/SON_KUCKOO.wav"
 
-echo "make_clips: wrote $(( ${#names[@]} + 1 )) clips to $clips and $hello"
+echo "make_clips: wrote $(( ${#names[@]} + 1 )) clips to $clips${hello:+ and $hello}"

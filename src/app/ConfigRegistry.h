@@ -24,6 +24,7 @@ constexpr int Placement = 1000; // TOP=, LEFT=, the source window rectangle, FOR
 constexpr int Sound = 1100;
 constexpr int Release = 1200;
 constexpr int Serial = 1300;
+constexpr int Voice = 1400; // the operator's voice folder
 } // namespace ConfigSection
 
 // One key of the configuration file.

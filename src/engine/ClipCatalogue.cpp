@@ -40,6 +40,20 @@ QByteArray ClipCatalogue::wavData(const QString &name) const
     return in ? in->readAll() : QByteArray();
 }
 
+QString ClipCatalogue::voiceFile(const QString &name) const
+{
+    if (m_voiceFolder.isEmpty() || name.isEmpty())
+        return {};
+    const QString wanted = name + QStringLiteral(".wav");
+    const QDir dir(m_voiceFolder);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Readable);
+    for (const QString &entry : entries) {
+        if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    }
+    return {};
+}
+
 QStringList ClipCatalogue::names() const
 {
     QStringList list = m_paths.keys();

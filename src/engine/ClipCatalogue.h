@@ -34,8 +34,20 @@ public:
     // The built-in default hello file, "kuckoo.wav".
     static QByteArray defaultHelloFile();
 
+    // The operator's own voice: a folder of WAV files named as the catalogue
+    // names its clips (SON5.wav, son_first.WAV, ...), each of which stands in
+    // for the built-in clip of that name. Empty: the built-in voice only.
+    void setVoiceFolder(const QString &folder) { m_voiceFolder = folder; }
+    QString voiceFolder() const { return m_voiceFolder; }
+    // The path of the voice folder's file for that clip, found without regard
+    // to case, or an empty string when the folder has none (or no folder is
+    // set). The folder is read at each call, so files added or removed while
+    // the program runs count from the next clip on.
+    QString voiceFile(const QString &name) const;
+
 private:
     QHash<QString, QString> m_paths; // upper-case name -> path
+    QString m_voiceFolder;
 };
 
 } // namespace auravox

@@ -1,6 +1,7 @@
 #include "engine/ClipPlayer.h"
 
 #include "common/Clock.h"
+#include "common/Log.h"
 #include "common/OutsideFile.h"
 #include "engine/ClipCatalogue.h"
 #include "platform/UserPrompts.h"
@@ -84,12 +85,43 @@ void ClipPlayer::playWaveResource(const QString &name)
         fail(ClipError::Busy, ClipOrigin::Resource);
         return;
     }
+    if (playVoiceFile(name))
+        return;
     const std::unique_ptr<QIODevice> in = m_catalogue.open(name);
     if (!in) {
         fail(ClipError::Missing, ClipOrigin::Resource);
         return;
     }
     play(in.get(), ClipOrigin::Resource);
+}
+
+bool ClipPlayer::playVoiceFile(const QString &name)
+{
+    const QString path = m_catalogue.voiceFile(name);
+    if (path.isEmpty())
+        return false; // the built-in clip
+    QFile file(path);
+    LoadedClip clip;
+    ClipError error = ClipError::Missing;
+    if (file.open(QIODevice::ReadOnly)) {
+        error = loadWav(file, clip);
+        file.close();
+    }
+    if (error == ClipError::None) {
+        if (m_buffers[0].empty() && !allocMem())
+            return true;
+        // It stands in for a built-in clip: device failures read as the clip's.
+        start(clip, ClipOrigin::Resource);
+        return true;
+    }
+    if (!m_refusedVoiceFiles.contains(path)) {
+        m_refusedVoiceFiles.insert(path);
+        const QString text = QStringLiteral("Voice file %1 refused: %2, built-in clip played")
+                                 .arg(QFileInfo(path).fileName(), clipErrorText(error, ClipOrigin::File));
+        qCWarning(lcAudio).noquote() << text << "(" << path << ")";
+        m_events.showPlayerStatus(text);
+    }
+    return false;
 }
 
 void ClipPlayer::play(QIODevice *in, ClipOrigin origin)
@@ -104,6 +136,11 @@ void ClipPlayer::play(QIODevice *in, ClipOrigin origin)
         fail(loadError, origin);
         return;
     }
+    start(clip, origin);
+}
+
+void ClipPlayer::start(LoadedClip &clip, ClipOrigin origin)
+{
     m_samples = std::move(clip.samples);
     m_format = clip.format;
     m_origin = origin;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -54,7 +55,12 @@ public:
     void freeUnlock();
 
     void playWaveFile(const QString &path);
+    // A built-in clip, or the voice folder's file of that name when there is
+    // one (ClipCatalogue::voiceFile). A voice file that the player refuses is
+    // reported once (status field and log) and the built-in clip is played.
     void playWaveResource(const QString &name);
+    // Forgets which voice files were reported (a new voice folder).
+    void forgetRefusedVoiceFiles() { m_refusedVoiceFiles.clear(); }
 
     // Handlers of the device's notifications.
     void onWaveOpen();
@@ -89,6 +95,8 @@ private:
     };
 
     void play(QIODevice *in, ClipOrigin origin);
+    void start(LoadedClip &clip, ClipOrigin origin);
+    bool playVoiceFile(const QString &name);
     void fail(ClipError error, ClipOrigin origin);
     qsizetype fillBuffer(int header);
     bool queue(int header);
@@ -105,6 +113,8 @@ private:
     int m_selectedDevice = WaveOutput::kDefaultDevice;
     ClipOrigin m_origin = ClipOrigin::Resource;
     PcmFormat m_format;
+
+    QSet<QString> m_refusedVoiceFiles; // paths already reported
 
     std::array<std::vector<char>, 2> m_buffers;
     std::array<Header, 2> m_headers;

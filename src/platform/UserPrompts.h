@@ -19,6 +19,9 @@ public:
     // without one. Returns the chosen path, or an empty string when cancelled.
     virtual QString openFileName(const QString &filter, const QString &defaultSuffix,
                                  const QString &startPath) = 0;
+    // A folder choice dialog. Returns the chosen folder, or an empty string
+    // when cancelled.
+    virtual QString existingFolder(const QString &startPath) = 0;
     // Opens a document (the help page) with the desktop's viewer; false when
     // nothing could open it.
     virtual bool openDocument(const QString &path) = 0;

@@ -20,6 +20,12 @@ public:
         return nextFileNames.isEmpty() ? QString() : nextFileNames.takeFirst();
     }
 
+    QString existingFolder(const QString &) override
+    {
+        ++folderDialogs;
+        return nextFolders.isEmpty() ? QString() : nextFolders.takeFirst();
+    }
+
     bool openDocument(const QString &path) override
     {
         documents << path;
@@ -38,6 +44,8 @@ public:
     int fileDialogs = 0;
     QStringList messages;
     QStringList nextFileNames; // answers of the next file dialogs; empty = cancel
+    int folderDialogs = 0;
+    QStringList nextFolders; // answers of the next folder dialogs; empty = cancel
     QString lastFilter;
     QString lastSuffix;
 };

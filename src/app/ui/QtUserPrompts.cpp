@@ -55,6 +55,11 @@ QString QtUserPrompts::openFileName(const QString &filter, const QString &defaul
     return dialog.selectedFiles().constFirst();
 }
 
+QString QtUserPrompts::existingFolder(const QString &startPath)
+{
+    return QFileDialog::getExistingDirectory(m_parent, QString(), startPath);
+}
+
 } // namespace auravox
 
 namespace auravox {

@@ -27,6 +27,7 @@ public:
     void beep() override;
     void message(const QString &text) override;
     QString openFileName(const QString &filter, const QString &defaultSuffix, const QString &startPath) override;
+    QString existingFolder(const QString &startPath) override;
     bool openDocument(const QString &path) override;
     bool openAddress(const QString &url) override;
 

@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -499,6 +500,32 @@ void TForm1::ButtonParcourirZorbelClick()
 void TForm1::ButtonParcourirFinClick()
 {
     setGoodbyePath(browseWave(m_goodbyePath, QStringLiteral("Err: Wave file name")));
+}
+
+void TForm1::setVoiceFolder(const QString &folder)
+{
+    m_catalogue.setVoiceFolder(folder);
+    m_player.forgetRefusedVoiceFiles();
+    EditVoix->setText(QDir::toNativeSeparators(folder));
+    EditVoix->setToolTip(folder);
+    if (folder.isEmpty())
+        qCInfo(lcAudio) << "voice: the built-in clips";
+    else if (!QFileInfo(folder).isDir())
+        qCWarning(lcAudio).noquote() << "voice folder" << folder << "not found: the built-in clips are played";
+    else
+        qCInfo(lcAudio).noquote() << "voice folder" << folder << "stands in for the built-in clips it has";
+}
+
+void TForm1::ButtonParcourirVoixClick()
+{
+    const QString chosen = m_prompts.existingFolder(voiceFolder());
+    if (!chosen.isEmpty())
+        setVoiceFolder(chosen);
+}
+
+void TForm1::ButtonVoixInterneClick()
+{
+    setVoiceFolder(QString());
 }
 
 void TForm1::ButtonPlayWaveClick()

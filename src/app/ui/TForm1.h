@@ -113,6 +113,12 @@ public:
     void BitBtnOKCarteSonClick();
     void TrackBarVolumeChange();
     void Panel1MouseDown(Qt::MouseButton button, const QPoint &pos);
+    // The operator's voice folder (VOICE_FOLDER=): its WAV files stand in for
+    // the built-in clips of the same names.
+    void ButtonParcourirVoixClick();
+    void ButtonVoixInterneClick();
+    QString voiceFolder() const { return m_catalogue.voiceFolder(); }
+    void setVoiceFolder(const QString &folder);
     // Reads the device volume back into the slider and the balance.
     void readVolumeBack();
     int balance() const { return m_balance; }
@@ -323,6 +329,9 @@ private:
     QPushButton *ButtonParcourirEnTete = nullptr;
     QPushButton *ButtonParcourirZorbel = nullptr;
     QPushButton *ButtonParcourirFin = nullptr;
+    QLineEdit *EditVoix = nullptr;
+    QPushButton *ButtonParcourirVoix = nullptr;
+    QPushButton *ButtonVoixInterne = nullptr;
     UpDown *UpDownPeriode = nullptr;
     QLineEdit *Edit1 = nullptr;
     WeatherButton *ButtonInitMeteo = nullptr;

@@ -201,6 +201,11 @@ void TForm1::declareConfig(ConfigRegistry &r)
                 m_player.setSelectedDevice(n);
         }));
 
+    r.add(key(
+        ConfigSection::Voice, 10, "VOICE_FOLDER=",
+        [this]() { return voiceFolder().isEmpty() ? CS() : CS{QStringLiteral("VOICE_FOLDER=") + voiceFolder()}; },
+        [this](const QString &v) { setVoiceFolder(v); }));
+
     const int P = ConfigSection::Placement;
     r.add(key(
         P, 10, "TOP=", [this]() { return CS{QStringLiteral("TOP=%1").arg(y())}; },

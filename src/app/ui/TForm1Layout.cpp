@@ -193,10 +193,26 @@ void TForm1::buildControls()
     cardBox->addWidget(RadioButtonCarteMoi);
     cardBox->addWidget(new QLabel(QStringLiteral("Playback outputs"), PanelCarteSon));
     cardBox->addWidget(ComboBoxChoixOut);
+    auto *voiceRow = new QHBoxLayout;
+    EditVoix = new QLineEdit(PanelCarteSon);
+    EditVoix->setObjectName(QStringLiteral("EditVoix"));
+    EditVoix->setReadOnly(true);
+    EditVoix->setPlaceholderText(QStringLiteral("Built-in voice"));
+    ButtonParcourirVoix = new QPushButton(QStringLiteral("Browse..."), PanelCarteSon);
+    ButtonParcourirVoix->setObjectName(QStringLiteral("ButtonParcourirVoix"));
+    ButtonVoixInterne = new QPushButton(QStringLiteral("Built-in"), PanelCarteSon);
+    ButtonVoixInterne->setObjectName(QStringLiteral("ButtonVoixInterne"));
+    voiceRow->addWidget(EditVoix, 1);
+    voiceRow->addWidget(ButtonParcourirVoix);
+    voiceRow->addWidget(ButtonVoixInterne);
+    cardBox->addWidget(new QLabel(QStringLiteral("Voice folder"), PanelCarteSon));
+    cardBox->addLayout(voiceRow);
     cardBox->addWidget(BitBtnOKCarteSon, 0, Qt::AlignRight);
     PanelCarteSon->hide();
     root->addWidget(PanelCarteSon);
     connect(BitBtnOKCarteSon, &QPushButton::clicked, this, &TForm1::BitBtnOKCarteSonClick);
+    connect(ButtonParcourirVoix, &QPushButton::clicked, this, &TForm1::ButtonParcourirVoixClick);
+    connect(ButtonVoixInterne, &QPushButton::clicked, this, &TForm1::ButtonVoixInterneClick);
     connect(TrackBarVolume, &QSlider::valueChanged, this, &TForm1::TrackBarVolumeChange);
 
     // The weather button and the start-up choices.
