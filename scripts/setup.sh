@@ -9,6 +9,7 @@ packages=(
     libasound2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
+    xvfb openbox xdotool x11-utils
 )
 
 missing=()

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
@@ -178,6 +179,8 @@ void TForm1::setSoundCardOkEnabled(bool enabled)
 void TForm1::MenuCarteSonClick()
 {
     BitBtnOKCarteSon->setEnabled(!m_machine.busy());
+    if (PanelCarteSon->isHidden())
+        m_sizeWithoutCardPanel = size();
     PanelCarteSon->show();
     ComboBoxChoixOut->clear();
     bool failed = false;
@@ -213,6 +216,16 @@ void TForm1::BitBtnOKCarteSonClick()
     m_player.setSelectedDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
                                                                 : ComboBoxChoixOut->currentIndex());
     PanelCarteSon->hide();
+    // The window grew to hold the panel: back to its size from before (the
+    // layouts first let go of the panel's room, now rather than at the next
+    // event).
+    if (m_sizeWithoutCardPanel.isValid()) {
+        centralWidget()->layout()->invalidate();
+        centralWidget()->layout()->activate();
+        layout()->activate();
+        resize(m_sizeWithoutCardPanel);
+        m_sizeWithoutCardPanel = QSize();
+    }
 }
 
 void TForm1::TrackBarVolumeChange()

@@ -279,6 +279,7 @@ private:
     bool m_showSourceWindowAtStart = true;
     bool m_closing = false;
     QRect m_sourceWindowRect{0, 0, 287, 267}; // left, top, width, height
+    QSize m_sizeWithoutCardPanel; // while the sound card panel is open
     QString m_headerPath;
     QString m_helloPath = QStringLiteral("kuckoo.wav");
     QString m_goodbyePath;

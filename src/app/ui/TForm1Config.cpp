@@ -3,6 +3,7 @@
 #include "app/ConfigRegistry.h"
 #include "app/ui/UpDown.h"
 #include "common/TextFile.h"
+#include "common/ui/WindowPlacement.h"
 #include "platform/UserPrompts.h"
 
 #include <QAction>
@@ -205,14 +206,14 @@ void TForm1::declareConfig(ConfigRegistry &r)
         [this](const QString &v) {
             int n;
             if (ConfigRegistry::parseInt(v, &n))
-                move(x(), n);
+                moveFrame(this, QPoint(x(), n));
         }));
     r.add(key(
         P, 20, "LEFT=", [this]() { return CS{QStringLiteral("LEFT=%1").arg(x())}; },
         [this](const QString &v) {
             int n;
             if (ConfigRegistry::parseInt(v, &n))
-                move(n, y());
+                moveFrame(this, QPoint(n, y()));
         }));
     auto rectKey = [&](int position, const char *name, auto get, auto set) {
         const QString prefix = QLatin1String(name);
@@ -248,6 +249,7 @@ void TForm1::declareConfig(ConfigRegistry &r)
 void TForm1::LoadConfiguration()
 {
     m_timerSeconde->stop();
+    placeByFrame(this); // TOP= and LEFT= place the frame of a shown window
     show();
     QCoreApplication::processEvents();
     setWindowTitle(QStringLiteral("AURAVOX V") + kVersion);
