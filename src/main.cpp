@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/WorkingFolder.h"
 #include "app/ui/AppWindows.h"
 #include "app/ui/QtUserPrompts.h"
@@ -68,30 +69,50 @@ void closeOnSignals(QWidget *window)
 
 int main(int argc, char **argv)
 {
+    CommandLine commandLine;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Help and version are answered before anything needs a display. Any other
+    // complaint waits until QApplication has taken out its own options.
+    switch (commandLine.parse(arguments)) {
+    case CommandLine::Action::Help:
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(qPrintable(CommandLine::versionText()), stdout);
+        return 0;
+    default:
+        break;
+    }
+    // The station page's password, set from the terminal or standard input.
     if (const int code = runWebPasswordCommand(argc, argv); code >= 0)
         return code;
+
     // A repeater box often has no screen: run without one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-#ifdef AURAVOX_HAVE_WEBENGINE
-    // The APRS login page: WebEngine wants shared GL contexts before the
+    // The APRS login page's browser, when the auravox-webengine plugin is
+    // installed and loaded later: WebEngine wants shared GL contexts before the
     // application exists, and no sandbox when run as root (a repeater box).
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
     // One line per message, with its category, for the journal (QT_MESSAGE_PATTERN overrides it).
     if (qEnvironmentVariableIsEmpty("QT_MESSAGE_PATTERN"))
         qSetMessagePattern(QStringLiteral("%{category}: %{if-warning}warning: %{endif}%{if-critical}error: %{endif}%{message}"));
     QApplication app(argc, argv);
-    // Hidden option for demonstrations and tests: a simulated Monitor II
-    // station answers on every port (as does AURAVOX_MONITOR_SIMULATOR=1).
-    if (QCoreApplication::arguments().contains(QStringLiteral("--simulate-monitor")))
+    if (commandLine.parse(QCoreApplication::arguments()) == CommandLine::Action::Error) {
+        std::fputs(qPrintable(commandLine.errorText()), stderr);
+        return CommandLine::kUsageError;
+    }
+    if (commandLine.isSet(QStringLiteral("simulate-monitor")))
         setSimulatedMonitor(true);
+    // No display name: the window manager shows each window's own title, which
+    // Qt would otherwise follow with " - AURAVOX".
     QApplication::setApplicationName(QStringLiteral("AURAVOX"));
-    QApplication::setApplicationDisplayName(QStringLiteral("AURAVOX"));
     // The main window's close ends the program, even when it was hidden in the tray.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -79,7 +79,7 @@ TEST(MonitorWindow, PortChoiceOpensTheStationAndReadsAtOnce)
     EXPECT_EQ(h.station().calls.at(1), QStringLiteral("OpenCommPort 2 2400"));
     EXPECT_TRUE(w.isReady());
     EXPECT_EQ(w.findChild<QPushButton *>(QStringLiteral("ButtonPort"))->text(), QStringLiteral("COM=2"));
-    EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("LabelVersion"))->text(), QStringLiteral("Version DLL: 2.500"));
+    EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("LabelVersion"))->text(), QStringLiteral("Driver version: 2.500"));
     EXPECT_EQ(caption(w, WeatherItem::IndoorTemp), QStringLiteral("Indoor T (\u00b0C)= 10.0"));
     EXPECT_EQ(caption(w, WeatherItem::OutdoorTemp), QStringLiteral("Outdoor T (\u00b0C) = -5.0"));
     EXPECT_EQ(caption(w, WeatherItem::Pressure), QStringLiteral("Atm. P (mBar) = 1013.2"));

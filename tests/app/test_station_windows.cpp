@@ -315,7 +315,7 @@ TEST(StationWindows, TheRealWs23FileMarksItsLastRecordAndSpeaksNoneOfIt)
     MainWindowHarness h(kStart);
     TFormMeteoW23 &w = h.windows().formMeteoW23();
     const QString path = h.folder() + QStringLiteral("/history.dat");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/ws2300-history.dat"), path));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/ws2300-history.dat"), path));
     h.prompts().nextFileNames << path;
     click(child<QPushButton>(w, "ButtonParcourir"));
     EXPECT_TRUE(red(w.itemBox(WeatherItem::OutdoorTemp)));

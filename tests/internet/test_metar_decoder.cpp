@@ -447,7 +447,7 @@ double number(const QString &text)
 
 TEST(MetarRealReports, AgreeWithTheWeatherServicesDecoding)
 {
-    QFile f(QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/metar-noaa-2025-01-27.csv"));
+    QFile f(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/metar-noaa-2025-01-27.csv"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     std::vector<ServiceRow> rows;

@@ -449,7 +449,7 @@ TEST(Pro2Archive, ReadingTheTailMatchesAFullScan)
 
 TEST(Pro2Archive, RealApril2016Archive)
 {
-    const QByteArray real = readFile(QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/vantage/2016-04.wlk"));
+    const QByteArray real = readFile(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/vantage/2016-04.wlk"));
     ASSERT_EQ(real.size(), 212 + 7180 * 88) << "fixture missing";
     ASSERT_TRUE(real.startsWith("WDAT5.3"));
     auto u16 = [&](qint64 record, int offset) { return qFromLittleEndian<quint16>(real.constData() + 212 + record * 88 + offset); };

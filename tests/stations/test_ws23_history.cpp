@@ -165,7 +165,7 @@ TEST(Ws23History, NoWindReadingIsNotAvailable)
 
 TEST(Ws23History, RealFileAgainstItsOwnExport)
 {
-    const QString real = QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/ws2300-history.dat");
+    const QString real = QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/ws2300-history.dat");
     QFile src(real);
     ASSERT_TRUE(src.open(QIODevice::ReadOnly)) << "fixture missing";
     const QByteArray all = src.readAll();
@@ -178,7 +178,7 @@ TEST(Ws23History, RealFileAgainstItsOwnExport)
         --last;
     ASSERT_GT(last, 3000);
 
-    QFile exportFile(QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/ws2300-history-export.txt"));
+    QFile exportFile(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/ws2300-history-export.txt"));
     ASSERT_TRUE(exportFile.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = exportFile.readAll().split('\n');
     // Two header lines, then one row per record.
@@ -218,7 +218,7 @@ TEST(Ws23History, BadBytesNeverReachTheSnapshot)
 {
     // The real file's last 36 bytes: the end of a record and the 28-byte
     // trailer, read as one record. Its direction field holds sector 20.
-    QFile src(QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/ws2300-history.dat"));
+    QFile src(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/ws2300-history.dat"));
     ASSERT_TRUE(src.open(QIODevice::ReadOnly)) << "fixture missing";
     History h;
     Reading r = read(h.write({}, src.readAll().right(36)));

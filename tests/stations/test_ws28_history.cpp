@@ -333,7 +333,7 @@ TEST(Ws28History, RecordTimesDirectionsAndFileErrors)
 
 TEST(Ws28History, RealFileDecodedFromItsOwnBytes)
 {
-    const QString real = QStringLiteral(AURAVOX_SHARED_DIR "/fixtures/real/ws3600-history.dat");
+    const QString real = QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/ws3600-history.dat");
     QFile src(real);
     ASSERT_TRUE(src.open(QIODevice::ReadOnly)) << "fixture missing";
     const QByteArray all = src.readAll();

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
@@ -191,6 +192,8 @@ void TForm1::setSoundCardOkEnabled(bool enabled)
 void TForm1::MenuCarteSonClick()
 {
     BitBtnOKCarteSon->setEnabled(!m_machine.busy());
+    if (PanelCarteSon->isHidden())
+        m_sizeWithoutCardPanel = size();
     PanelCarteSon->show();
     ComboBoxChoixOut->clear();
     bool failed = false;
@@ -228,6 +231,16 @@ void TForm1::BitBtnOKCarteSonClick()
     // The slider's level goes with the choice: a device not set yet plays at full level.
     TrackBarVolumeChange();
     PanelCarteSon->hide();
+    // The window grew to hold the panel: back to its size from before (the
+    // layouts first let go of the panel's room, now rather than at the next
+    // event).
+    if (m_sizeWithoutCardPanel.isValid()) {
+        centralWidget()->layout()->invalidate();
+        centralWidget()->layout()->activate();
+        layout()->activate();
+        resize(m_sizeWithoutCardPanel);
+        m_sizeWithoutCardPanel = QSize();
+    }
 }
 
 void TForm1::TrackBarVolumeChange()

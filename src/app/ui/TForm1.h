@@ -295,6 +295,7 @@ private:
     bool m_loadRunning = false;    // LoadConfiguration is on the stack
     bool m_closeAfterLoad = false; // a close asked for while the load ran
     QRect m_sourceWindowRect{0, 0, 287, 267}; // left, top, width, height
+    QSize m_sizeWithoutCardPanel; // while the sound card panel is open
     QString m_headerPath;
     QString m_helloPath = QStringLiteral("kuckoo.wav");
     QString m_goodbyePath;

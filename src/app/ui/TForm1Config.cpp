@@ -5,6 +5,7 @@
 #include "common/Clock.h"
 #include "common/Log.h"
 #include "common/TextFile.h"
+#include "common/ui/WindowPlacement.h"
 #include "platform/UserPrompts.h"
 
 #include <QAction>
@@ -212,14 +213,14 @@ void TForm1::declareConfig(ConfigRegistry &r)
         [this](const QString &v) {
             int n;
             if (ConfigRegistry::parseInt(v, &n))
-                move(x(), n);
+                moveFrame(this, QPoint(x(), n));
         }));
     r.add(key(
         P, 20, "LEFT=", [this]() { return CS{QStringLiteral("LEFT=%1").arg(x())}; },
         [this](const QString &v) {
             int n;
             if (ConfigRegistry::parseInt(v, &n))
-                move(n, y());
+                moveFrame(this, QPoint(n, y()));
         }));
     auto rectKey = [&](int position, const char *name, auto get, auto set) {
         const QString prefix = QLatin1String(name);
@@ -256,6 +257,7 @@ void TForm1::LoadConfiguration()
 {
     m_loadRunning = true;
     m_timerSeconde->stop();
+    placeByFrame(this); // TOP= and LEFT= place the frame of a shown window
     show();
     QCoreApplication::processEvents();
     setWindowTitle(QStringLiteral("AURAVOX V") + kVersion);

@@ -178,7 +178,7 @@ void TForm1::buildControls()
     PanelCarteSon = new QGroupBox(QStringLiteral("SOUND CARD CHOICE"), central);
     PanelCarteSon->setObjectName(QStringLiteral("PanelCarteSon"));
     auto *cardBox = new QVBoxLayout(PanelCarteSon);
-    RadioButtonCarteWin = new QRadioButton(QStringLiteral("Let Windows choose the sound card"), PanelCarteSon);
+    RadioButtonCarteWin = new QRadioButton(QStringLiteral("Let the system choose the sound card"), PanelCarteSon);
     RadioButtonCarteWin->setObjectName(QStringLiteral("RadioButtonCarteWin"));
     RadioButtonCarteWin->setChecked(true);
     RadioButtonCarteMoi = new QRadioButton(QStringLiteral("I choose my sound card"), PanelCarteSon);
@@ -225,7 +225,7 @@ void TForm1::buildControls()
     ButtonInitMeteo->setAutoRaise(true);
     startRow->addWidget(ButtonInitMeteo);
     auto *startBoxes = new QVBoxLayout;
-    CheckBoxDemarrage = new QCheckBox(QStringLiteral("Run Auravox on Windows start"), central);
+    CheckBoxDemarrage = new QCheckBox(QStringLiteral("Run Auravox when I log in"), central);
     CheckBoxDemarrage->setObjectName(QStringLiteral("CheckBoxDemarrage"));
     CheckBoxReduire = new QCheckBox(QStringLiteral("Minimize when starting Auravox"), central);
     CheckBoxReduire->setObjectName(QStringLiteral("CheckBoxReduire"));

@@ -136,8 +136,12 @@ void TFormMeteoAPRS::hideBrowser()
     WebBrowser1->hide();
     GroupBoxIDPW->hide();
     m_browserHidden = true;
-    if (m_savedHeight > 0)
+    if (m_savedHeight > 0) {
+        // The layout lets go of the browser's room first, or the window stays tall.
+        layout()->invalidate();
+        layout()->activate();
         resize(width(), m_savedHeight);
+    }
 }
 
 void TFormMeteoAPRS::ButtonLoginClick()

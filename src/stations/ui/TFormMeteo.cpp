@@ -140,7 +140,7 @@ void TFormMeteo::takeReading()
     const QString tl = u.temperatureLabel;
     WeatherSnapshot &s = snapshot();
 
-    LabelVersion->setText(QStringLiteral("Version DLL: ") + QString::number(st.GetDllVersion(), 'f', 3));
+    LabelVersion->setText(QStringLiteral("Driver version: ") + QString::number(st.GetDllVersion(), 'f', 3));
     SpinEditRafraichir->setValue(m_period);
     setStatus(QStringLiteral("Reading Weather Monitor ... (6)"));
     QCoreApplication::processEvents();

@@ -3,6 +3,7 @@
 #include "app/ConfigRegistry.h"
 #include "common/DateTime.h"
 #include "common/Log.h"
+#include "common/ui/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -271,14 +272,21 @@ void WeatherSourceWindow::declareItemKeys(ConfigRegistry &registry, int section)
     }
 }
 
-void WeatherSourceWindow::showEvent(QShowEvent *event)
+void WeatherSourceWindow::setVisible(bool visible)
 {
-    if (m_context.sharedGeometry) {
-        // Top and left are the frame's, as in the saved rectangle.
+    // Placed before the window is mapped, by its frame, as the shared
+    // rectangle keeps it (top and left of the frame, size of the window).
+    if (visible && isHidden() && m_context.sharedGeometry) {
         const QRect r = m_context.sharedGeometry();
         move(r.topLeft());
         resize(r.size());
+        placeByFrame(this);
     }
+    QWidget::setVisible(visible);
+}
+
+void WeatherSourceWindow::showEvent(QShowEvent *event)
+{
     if (m_context.hideChoiceWindow)
         m_context.hideChoiceWindow();
     if (EditDat)

@@ -118,6 +118,9 @@ public:
     // Every key of this window: the items, then the window's own keys.
     virtual void declareConfig(ConfigRegistry &registry, int section);
 
+    // Showing places the window at the shared geometry first.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -1,0 +1,71 @@
+#include "app/CommandLine.h"
+
+namespace auravox {
+
+namespace {
+
+QCommandLineOption hidden(QCommandLineOption option)
+{
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
+} // namespace
+
+CommandLine::CommandLine()
+{
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser.addOptions({
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")},
+        {QStringLiteral("version"), QStringLiteral("Show the version and the licence, and exit.")},
+        {QStringLiteral("set-web-password"),
+         QStringLiteral("Set the station page's password (asked on the terminal, or one line\n"
+                        "read from standard input), and exit.")},
+        // For demonstrations and tests: a simulated Davis Weather Monitor II
+        // answers on every port (as with AURAVOX_MONITOR_SIMULATOR=1).
+        hidden({QStringLiteral("simulate-monitor"), QStringLiteral("Simulate a Monitor II station.")}),
+    });
+}
+
+CommandLine::Action CommandLine::parse(const QStringList &arguments)
+{
+    m_error.clear();
+    const bool ok = m_parser.parse(arguments);
+    if (m_parser.isSet(QStringLiteral("help")))
+        return Action::Help;
+    if (m_parser.isSet(QStringLiteral("version")))
+        return Action::Version;
+    if (!ok)
+        m_error = m_parser.errorText();
+    else if (!m_parser.positionalArguments().isEmpty())
+        m_error = QStringLiteral("unexpected argument '%1'").arg(m_parser.positionalArguments().first());
+    if (m_error.isEmpty())
+        return Action::Run;
+    m_error = QStringLiteral("auravox: %1\nTry 'auravox --help' for more information.\n").arg(m_error);
+    return Action::Error;
+}
+
+QString CommandLine::helpText() const
+{
+    QString options = m_parser.helpText();
+    options = options.mid(options.indexOf(QLatin1String("Options:")));
+    return QStringLiteral("Usage: auravox [options]\n"
+                          "Speaks the date, the time and the weather over a radio repeater or a beacon,\n"
+                          "keying the transmitter through a serial port. Everything is set in its\n"
+                          "windows; without a display it runs on Qt's offscreen platform.\n\n")
+           + options
+           + QStringLiteral("\nThe settings are kept in the working folder: $AURAVOX_HOME when set, else\n"
+                            "the program's folder when writable, else ~/.local/share/auravox.\n"
+                            "See auravox(1) for the files, the environment and the service.\n");
+}
+
+QString CommandLine::versionText()
+{
+    return QStringLiteral("auravox " AURAVOX_VERSION "\n"
+                          "Copyright (C) 2026 The Auravox developers\n"
+                          "License GPL-2.0-or-later: GNU GPL version 2 or later <https://gnu.org/licenses/gpl.html>.\n"
+                          "This is free software: you are free to change and redistribute it.\n"
+                          "There is NO WARRANTY, to the extent permitted by law.\n");
+}
+
+} // namespace auravox
