@@ -7,6 +7,7 @@
 #include "platform/UserPrompts.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 
 #include <cstring>
 #include <new>
@@ -100,12 +101,14 @@ bool ClipPlayer::playVoiceFile(const QString &name)
     const QString path = m_catalogue.voiceFile(name);
     if (path.isEmpty())
         return false; // the built-in clip
-    QFile file(path);
+    // An outside file like the header: read whole, within a bound.
+    OutsideFile::Contents file = OutsideFile::readWhole(path);
     LoadedClip clip;
     ClipError error = ClipError::Missing;
-    if (file.open(QIODevice::ReadOnly)) {
-        error = loadWav(file, clip);
-        file.close();
+    if (file.status == OutsideFile::Status::Ok) {
+        QBuffer buffer(&file.data);
+        buffer.open(QIODevice::ReadOnly);
+        error = loadWav(buffer, clip);
     }
     if (error == ClipError::None) {
         if (m_buffers[0].empty() && !allocMem())
