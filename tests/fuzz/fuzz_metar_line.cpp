@@ -27,8 +27,10 @@ void check(const auravox::WeatherSnapshot &s, const auravox::MetarReading &r)
         __builtin_trap();
     if (r.outcome == auravox::MetarOutcome::EmptyFile)
         return;
-    // Line 1 "Mmm dd yyyy hh:mm", line 2 fixed fields; one summary line.
-    if (r.uiviewLines.size() != 2 || r.uiviewLines[0].size() != 17 || r.cwLines.size() != 1)
+    // Line 1 "Mmm dd yyyy hh:mm" (empty when no time was ever decoded), line 2
+    // fixed fields; one summary line.
+    if (r.uiviewLines.size() != 2 || (r.uiviewLines[0].size() != 17 && !r.uiviewLines[0].isEmpty())
+        || r.cwLines.size() != 1)
         __builtin_trap();
     const QString &wx = r.uiviewLines[1];
     if (wx.size() != 36 || wx.at(3) != QLatin1Char('/') || wx.at(7) != QLatin1Char('g')

@@ -94,6 +94,8 @@ bool AlsaCapture::settle(AlsaWaveOutput &out)
 
 StallingDevice::StallingDevice()
 {
+    // Its PCM is defined in the capture's ALSA configuration.
+    AlsaCapture::instance();
     // A writer still in the pipe when the test ends gets an error, not a signal.
     ::signal(SIGPIPE, SIG_IGN);
     m_path = m_dir.filePath(QStringLiteral("device.fifo"));
