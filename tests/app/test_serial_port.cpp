@@ -26,15 +26,6 @@ namespace {
 
 const QDateTime kMorning(QDate(2026, 3, 1), QTime(10, 5, 30));
 
-void choosePort(MainWindowHarness &h, const QString &name)
-{
-    h.com().show();
-    auto *list = h.find<QListWidget>("ListBoxCOM");
-    const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1) << name.toStdString();
-    const QRect r = list->visualItemRect(items.first());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
-}
 
 void uncheck(MainWindowHarness &h, const char *name)
 {
@@ -114,7 +105,7 @@ TEST(SerialPort, ListHoldsNoComThenPortsSortedAsText)
 TEST(SerialPort, KeyingWaitsForTheTransmitterAndBothLinesDropAtTheEnd)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     EXPECT_EQ(h.find<QLabel>("LabelCOM")->text(), QStringLiteral("COM2"));
     EXPECT_EQ(h.com().portText(), QStringLiteral("\\\\.\\COM2"));
     Timeline t(h);
@@ -131,7 +122,7 @@ TEST(SerialPort, KeyingWaitsForTheTransmitterAndBothLinesDropAtTheEnd)
 TEST(SerialPort, BothBoxesOffKeepTheDelayAndStillClearBothLines)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     uncheck(h, "CheckBoxDTR");
     uncheck(h, "CheckBoxRTS");
     h.serial().calls.clear();
@@ -154,7 +145,7 @@ TEST(SerialPort, APortInUseGivesComPortErrorAndNoPort)
 {
     MainWindowHarness h(kMorning);
     h.serial().busy << QStringLiteral("COM10");
-    choosePort(h, QStringLiteral("COM10"));
+    h.choosePort(QStringLiteral("COM10"));
     EXPECT_EQ(h.prompts().messages, QStringList({"COM port error"}));
     EXPECT_EQ(h.com().portName(), QStringLiteral("No COM"));
     EXPECT_EQ(h.com().portText(), QStringLiteral("    "));
@@ -164,23 +155,23 @@ TEST(SerialPort, APortInUseGivesComPortErrorAndNoPort)
 TEST(SerialPort, ChoosingNoComLowersTheLinesBeforeClosing)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     h.serial().calls.clear();
-    choosePort(h, QStringLiteral("No COM"));
+    h.choosePort(QStringLiteral("No COM"));
     EXPECT_EQ(h.serial().calls, QStringList({"DTR-", "RTS-", "close"}));
     EXPECT_EQ(h.find<QLabel>("LabelDCD")->text(), QStringLiteral("DCD=Off"));
     EXPECT_TRUE(h.find<QLabel>("ImageZorbel")->isVisibleTo(&h.form()));
     // Another port: the old one is released and closed first.
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     h.serial().calls.clear();
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     EXPECT_EQ(h.serial().calls, QStringList({"DTR-", "RTS-", "close", "open COM2"}));
 }
 
 TEST(SerialPort, InputLinesStartOnePerEdgeAndDcdInhibits)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     auto starts = [&] { return h.playedClips().count(QStringLiteral("SON_AM")); };
     h.serial().status.cts = true;
     h.serial().status.dsr = true; // both rise in the same tick
@@ -208,7 +199,7 @@ TEST(SerialPort, InputLinesStartOnePerEdgeAndDcdInhibits)
 TEST(SerialPort, LinesAreReleasedAfterAPlayerFailureAndAfterTheWatchdog)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     h.form().setHelloPath(QStringLiteral("missing.wav"));
     auto *hello = h.find<QCheckBox>("CheckBoxZorbel");
     QTest::mouseClick(hello, Qt::LeftButton, {}, QPoint(4, hello->height() / 2));
@@ -234,7 +225,7 @@ TEST(SerialPort, LinesAreReleasedAfterAPlayerFailureAndAfterTheWatchdog)
 TEST(SerialPort, ClosingTheProgramReleasesTheLinesBeforeThePortCloses)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     h.serial().calls.clear();
     h.form().close();
     EXPECT_EQ(h.serial().calls.last(), QStringLiteral("close"));
@@ -248,7 +239,7 @@ TEST(SerialPort, ClosingTheProgramReleasesTheLinesBeforeThePortCloses)
 TEST(SerialPort, LinesAnotherProgramRaisesGoDownAtTheNextTickWhateverTheSchedule)
 {
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 9, 58)));
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     LogCapture log;
     h.serial().dtr = h.serial().rts = true; // someone opened /dev/fake2
     h.serial().calls.clear();
@@ -276,7 +267,7 @@ TEST(SerialPort, LinesAnotherProgramRaisesGoDownAtTheNextTickWhateverTheSchedule
 TEST(SerialPort, TheGuardLeavesTheLinesOfARunningAnnouncementUp)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     h.wave().autoComplete = false;
     h.clickButton1();
     ASSERT_TRUE(h.form().announcer().busy());
@@ -295,17 +286,17 @@ TEST(SerialPort, TheKernelConsoleIsNamedInTheComWindowAndTheLog)
     MainWindowHarness h(kMorning);
     h.serial().consoles << QStringLiteral("COM1");
     LogCapture log;
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     auto *warning = h.find<QLabel>("LabelConsole");
     ASSERT_NE(warning, nullptr);
     EXPECT_TRUE(warning->isVisibleTo(&h.com()));
     EXPECT_TRUE(warning->text().startsWith(QLatin1String("/dev/fake1 is the kernel console")));
     EXPECT_TRUE(warning->text().contains(QLatin1String("leaves the transmitter keyed")));
     EXPECT_EQ(log.matching({"auravox.port", "/dev/fake1 is the kernel console", "transmitter stays keyed"}).size(), 1);
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     EXPECT_FALSE(warning->isVisibleTo(&h.com()));
-    choosePort(h, QStringLiteral("COM1"));
-    choosePort(h, QStringLiteral("No COM"));
+    h.choosePort(QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("No COM"));
     EXPECT_FALSE(warning->isVisibleTo(&h.com()));
 }
 
@@ -314,7 +305,7 @@ TEST(SerialPort, APortThatCannotBeOpenedIsLoggedWithItsDeviceAndReason)
     MainWindowHarness h(kMorning);
     h.serial().busy << QStringLiteral("COM10");
     LogCapture log;
-    choosePort(h, QStringLiteral("COM10"));
+    h.choosePort(QStringLiteral("COM10"));
     EXPECT_EQ(h.prompts().messages, QStringList({"COM port error"})) << "the window's own text is unchanged";
     EXPECT_EQ(log.of("auravox.port"), QStringList({"COM10 can't be opened: /dev/fake10: Device or resource busy"}));
     EXPECT_EQ(h.windows().serialPort().transmitter().lastError(),
@@ -326,7 +317,7 @@ TEST(SerialPort, APortThatCannotBeOpenedIsLoggedWithItsDeviceAndReason)
 TEST(SerialPort, TheLogTellsEveryStartKeyReleaseAndRefusal)
 {
     MainWindowHarness h(kMorning);
-    choosePort(h, QStringLiteral("COM2"));
+    h.choosePort(QStringLiteral("COM2"));
     LogCapture log;
     ASSERT_TRUE(announce(h));
     const QStringList wanted{
@@ -421,7 +412,7 @@ TEST(SerialPort, ChoosingAPortReadsDcdAtOnce)
 {
     MainWindowHarness h(kMorning);
     h.serial().status.dcd = true;
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     EXPECT_EQ(h.find<QLabel>("LabelDCD")->text(), QStringLiteral("DCD=On"));
     EXPECT_TRUE(h.find<QLabel>("ImageZorbelOff")->isVisibleTo(&h.form()));
     h.clickButton1(); // before any tick has polled

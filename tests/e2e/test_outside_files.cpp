@@ -43,14 +43,6 @@ void writeIni(const QTemporaryDir &dir, const QByteArray &body)
     ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("auravox.ini")), "[AURAVOX V2.2.3]\r\n" + body));
 }
 
-void choosePort(MainWindowHarness &h, const QString &name)
-{
-    h.com().show();
-    auto *list = h.find<QListWidget>("ListBoxCOM");
-    const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1) << name.toStdString();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
-}
 
 } // namespace
 
@@ -77,7 +69,7 @@ TEST(OutsideFiles, AHistoryFileThatIsAPipeIsAFileErrorAndTheTimeIsStillSpoken)
 TEST(OutsideFiles, AHeaderThatIsAPipeFailsItsStepAndReleasesTheTransmitter)
 {
     MainWindowHarness h(kNoon);
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     QTemporaryDir dir;
     const QString header = makeFifo(dir, "header.wav");
     h.form().setHeaderPath(header);

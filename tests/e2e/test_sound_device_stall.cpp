@@ -46,14 +46,6 @@ QByteArray messageSamples(const QStringList &names)
     return all;
 }
 
-void choosePort(MainWindowHarness &h, const QString &name)
-{
-    h.com().show();
-    auto *list = h.find<QListWidget>("ListBoxCOM");
-    const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1) << name.toStdString();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
-}
 
 } // namespace
 
@@ -65,7 +57,7 @@ TEST(SoundDeviceStall, TheClipFailsTheTransmitterIsReleasedAndTheDeviceIsOpenedA
     alsa.setStallLimitMs(300);
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)), true, &alsa);
     h.find<QSlider>("TrackBarVolume")->setValue(0); // full level: the samples go out unchanged
-    choosePort(h, QStringLiteral("COM1"));
+    h.choosePort(QStringLiteral("COM1"));
     auto *status = h.find<QLineEdit>("EditData");
 
     device.holdReader(); // the device takes what the pipe holds, then nothing

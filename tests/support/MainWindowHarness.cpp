@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -127,6 +128,16 @@ void MainWindowHarness::clickButton1()
     auto *button = find<QPushButton>("Button1");
     EXPECT_TRUE(button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void MainWindowHarness::choosePort(const QString &name)
+{
+    com().show();
+    auto *list = find<QListWidget>("ListBoxCOM");
+    ASSERT_NE(list, nullptr);
+    const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1) << name.toStdString();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
 }
 
 } // namespace auravox::test

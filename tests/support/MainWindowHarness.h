@@ -36,6 +36,8 @@ public:
 
     TForm1 &form() { return m_windows->form1(); }
     TFormCOM &com() { return m_windows->formCOM(); }
+    // Opens the COM window and clicks `name` ("COM2") in its port list, as a user does.
+    void choosePort(const QString &name);
     AppWindows &windows() { return *m_windows; }
     FakeSerialLines &serial() { return m_serial; }
     FakeMonitorStation &station() { return m_station; }
