@@ -55,7 +55,8 @@ QString CommandLine::helpText() const
                           "windows; without a display it runs on Qt's offscreen platform.\n\n")
            + options
            + QStringLiteral("\nThe settings are kept in the working folder: $AURAVOX_HOME when set, else\n"
-                            "the program's folder when writable, else ~/.local/share/auravox.\n"
+                            "the program's folder when writable (not /usr/bin or another folder of\n"
+                            "commands), else ~/.local/share/auravox.\n"
                             "See auravox(1) for the files, the environment and the service.\n");
 }
 

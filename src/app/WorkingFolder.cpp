@@ -10,12 +10,40 @@
 
 namespace auravox::WorkingFolder {
 
+namespace {
+
+// A folder that holds the system's or the user's commands: a writable one (root's
+// /usr/bin, a user's ~/.local/bin) is no portable install, and settings, logs and
+// weather files have no business there.
+bool holdsCommands(const QString &folder)
+{
+    static const QStringList systemFolders = {
+        QStringLiteral("/bin"),           QStringLiteral("/sbin"),
+        QStringLiteral("/usr/bin"),       QStringLiteral("/usr/sbin"),
+        QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/local/sbin"),
+        QStringLiteral("/usr/games"),     QStringLiteral("/usr/local/games"),
+    };
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty())
+        return false;
+    QStringList candidates = systemFolders;
+    candidates += qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &candidate : std::as_const(candidates)) {
+        if (QFileInfo(candidate).canonicalFilePath() == canonical)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QString choose(const QString &executableFolder)
 {
     QString folder = qEnvironmentVariable("AURAVOX_HOME");
     if (folder.isEmpty()) {
         const QFileInfo exe(executableFolder);
-        if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable()) {
+        if (!executableFolder.isEmpty() && exe.isDir() && exe.isWritable()
+            && !holdsCommands(executableFolder)) {
             folder = executableFolder;
         } else {
             QString data = qEnvironmentVariable("XDG_DATA_HOME");

@@ -7,7 +7,8 @@ namespace auravox::WorkingFolder {
 // The program's folder, where every relative file name (auravox.ini, the log,
 // kuckoo.wav, the summary files) lives:
 // - $AURAVOX_HOME when set;
-// - else the executable's folder when it is writable (a portable install);
+// - else the executable's folder when it is writable (a portable install),
+//   unless it is a folder of commands (/usr/bin, /usr/local/bin, one on $PATH);
 // - else $XDG_DATA_HOME/auravox (usually ~/.local/share/auravox).
 // The folder is created when missing. Returns an empty string when it can't be.
 QString choose(const QString &executableFolder);

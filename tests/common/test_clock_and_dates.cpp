@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -112,6 +113,24 @@ TEST(WorkingFolder, WritableProgramFolderIsAPortableInstall)
     QTemporaryDir dir;
     qunsetenv("AURAVOX_HOME");
     EXPECT_EQ(WorkingFolder::choose(dir.path()), QDir(dir.path()).absolutePath());
+}
+
+TEST(WorkingFolder, AFolderOfCommandsIsNeverTheWorkingFolder)
+{
+    // Root can write to /usr/bin, and a user to ~/.local/bin: neither may fill
+    // with auravox.ini, logs and weather files.
+    QTemporaryDir data, commands;
+    const QByteArray path = qgetenv("PATH");
+    qunsetenv("AURAVOX_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    qputenv("PATH", "/usr/bin:" + commands.path().toLocal8Bit());
+    const QString expected = QDir(data.filePath(QStringLiteral("auravox"))).absolutePath();
+    EXPECT_EQ(WorkingFolder::choose(QStringLiteral("/usr/bin")), expected);
+    EXPECT_EQ(WorkingFolder::choose(QStringLiteral("/usr/local/bin/")), expected);
+    EXPECT_EQ(WorkingFolder::choose(commands.path()), expected);
+    qputenv("PATH", path);
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_TRUE(QFileInfo(expected).isDir());
 }
 
 TEST(ClipCatalogue, EveryClipIsThereAndFitsOneBuffer)
