@@ -153,3 +153,17 @@ TEST(SoundCard, TheSavedVolumeComesBackAndGoesToTheChosenDevice)
     h.tick();
     EXPECT_EQ(h.find<QSlider>("TrackBarVolume")->value(), 7);
 }
+
+TEST(SoundCard, AGarbledDeviceNumberKeepsTheSystemsChoice)
+{
+    for (const char *value : {"x", "", "-7", "1x"}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("auravox.ini")),
+                              QByteArray("[AURAVOX V2.2.3]\r\nOSOUND=") + value + "\r\n"));
+        MainWindowHarness h(kStart, true, nullptr, dir.path());
+        EXPECT_TRUE(h.find<QRadioButton>("RadioButtonCarteWin")->isChecked()) << value;
+        EXPECT_EQ(h.form().player().selectedDevice(), WaveOutput::kDefaultDevice) << value;
+        ASSERT_TRUE(h.form().SaveConfiguration());
+        EXPECT_TRUE(readFile(dir.filePath(QStringLiteral("auravox.ini"))).contains("\r\nOSOUND=-1\r\n")) << value;
+    }
+}

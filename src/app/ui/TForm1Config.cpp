@@ -194,12 +194,13 @@ void TForm1::declareConfig(ConfigRegistry &r)
                       QString::number(RadioButtonCarteWin->isChecked() ? -1 : m_player.selectedDevice())};
         },
         [this](const QString &v) {
-            if (v == QLatin1String("-1"))
+            // Only a device number chooses a card: a garbled value keeps the
+            // system's choice, rather than "I choose" with no card chosen.
+            int n;
+            if (!ConfigRegistry::parseInt(v, &n) || n < 0)
                 return;
             RadioButtonCarteMoi->setChecked(true);
-            int n;
-            if (ConfigRegistry::parseInt(v, &n) && n >= 0)
-                m_player.setSelectedDevice(n);
+            m_player.setSelectedDevice(n);
         }));
 
     r.add(key(
