@@ -6,7 +6,7 @@
 #include "platform/linux/AlsaWaveOutput.h"
 #include "platform/linux/MonitorStationFactory.h"
 #include "platform/linux/TermiosSerialLines.h"
-#include "web/PasswordCommand.h"
+#include "app/PasswordCommand.h"
 
 #include <QApplication>
 #include <QDir>

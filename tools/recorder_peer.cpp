@@ -28,7 +28,7 @@
 // out, 1 on wrong use, when the socket can't be made or another recorder
 // already listens there.
 
-#include "links/RecorderControl.h"
+#include "peers/RecorderControl.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -26,8 +26,8 @@
 // Exit status: 0 when every awaited message came, 2 when one did not, 1 on
 // wrong use or when the objects can't be opened.
 
-#include "links/SiblingProtocol.h"
-#include "platform/linux/SiblingLink.h"
+#include "peers/SiblingProtocol.h"
+#include "peers/linux/SiblingLink.h"
 
 #include <QtEndian>
 

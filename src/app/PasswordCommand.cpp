@@ -1,4 +1,4 @@
-#include "web/PasswordCommand.h"
+#include "app/PasswordCommand.h"
 
 #include "app/WorkingFolder.h"
 #include "web/WebPassword.h"

@@ -1,4 +1,4 @@
-#include "links/ReleaseCheck.h"
+#include "app/ReleaseCheck.h"
 
 #include "common/Log.h"
 #include "common/TextFile.h"

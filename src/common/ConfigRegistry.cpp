@@ -1,4 +1,4 @@
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "links/RecorderControl.h"
+#include "peers/RecorderControl.h"
 
 #include "common/Clock.h"
 #include "common/Log.h"

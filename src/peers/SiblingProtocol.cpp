@@ -1,4 +1,4 @@
-#include "links/SiblingProtocol.h"
+#include "peers/SiblingProtocol.h"
 
 #include "common/TextFile.h"
 

@@ -1,4 +1,4 @@
-#include "links/SerialPortControl.h"
+#include "transmitter/SerialPortControl.h"
 
 #include "platform/SerialLines.h"
 

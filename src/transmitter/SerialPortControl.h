@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
-#include "links/Transmitter.h"
+#include "transmitter/Transmitter.h"
 
 #include <QString>
 #include <QStringList>

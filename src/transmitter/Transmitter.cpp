@@ -1,4 +1,4 @@
-#include "links/Transmitter.h"
+#include "transmitter/Transmitter.h"
 
 #include "common/Log.h"
 #include "platform/SerialLines.h"

@@ -1,4 +1,4 @@
-#include "stations/StationReading.h"
+#include "weather/StationReading.h"
 
 #include <QtEndian>
 

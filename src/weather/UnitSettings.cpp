@@ -1,4 +1,4 @@
-#include "app/UnitSettings.h"
+#include "weather/UnitSettings.h"
 
 namespace auravox {
 

@@ -1,4 +1,4 @@
-#include "stations/Weather.h"
+#include "weather/Weather.h"
 
 namespace auravox {
 

@@ -1,6 +1,6 @@
 #include "web/StationSettings.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "engine/Scheduler.h"
 
 #include <QJsonDocument>

@@ -5,7 +5,7 @@
 
 #include "common/DateTime.h"
 #include "internet/DownloadFile.h"
-#include "links/ReleaseCheck.h"
+#include "app/ReleaseCheck.h"
 #include "support/Lists.h"
 #include "support/LocalHttpServer.h"
 #include "support/Clicks.h"

@@ -1,6 +1,6 @@
 #include "internet/DownloadFile.h"
-#include "links/ReleaseCheck.h"
-#include "links/ui/TFormInfo.h"
+#include "app/ReleaseCheck.h"
+#include "app/ui/TFormInfo.h"
 #include "support/LocalHttpServer.h"
 #include "support/ScriptedPrompts.h"
 

@@ -5,7 +5,7 @@
 
 #include "engine/WavLoader.h"
 #include "platform/linux/AlsaWaveOutput.h"
-#include "platform/linux/SiblingLink.h"
+#include "peers/linux/SiblingLink.h"
 #include "support/AlsaCapture.h"
 #include "support/MainWindowHarness.h"
 #include "support/SiblingPeer.h"

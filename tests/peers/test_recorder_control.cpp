@@ -3,10 +3,10 @@
 // window. The control's pauses run on a manual clock; a test that needs a
 // started peer to come up holds the first 100 ms look until its socket is there.
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/Clock.h"
-#include "links/RecorderControl.h"
-#include "links/ui/TFormRecord.h"
+#include "peers/RecorderControl.h"
+#include "peers/ui/TFormRecord.h"
 
 #include "support/LogCapture.h"
 #include "support/MainWindowHarness.h"
@@ -53,7 +53,7 @@ QString peerPath()
     const QString fromEnv = qEnvironmentVariable("AURAVOX_RECORDER_PEER");
     if (!fromEnv.isEmpty())
         return fromEnv;
-    // Built beside the tests: <build>/tests/test_links, <build>/tools/recorder_peer.
+    // Built beside the tests: <build>/tests/test_peers, <build>/tools/recorder_peer.
     return QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/recorder_peer"))
         .absoluteFilePath();
 }

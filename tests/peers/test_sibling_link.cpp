@@ -2,9 +2,9 @@
 // (a SiblingResponder with a fake main window) and tools/sibling_peer plays
 // the other program, on a private set of shared objects.
 
-#include "links/SiblingProtocol.h"
-#include "platform/linux/BusErrorGuard.h"
-#include "platform/linux/SiblingLink.h"
+#include "peers/SiblingProtocol.h"
+#include "peers/linux/BusErrorGuard.h"
+#include "peers/linux/SiblingLink.h"
 
 #include "support/LogCapture.h"
 #include "support/OtherUser.h"

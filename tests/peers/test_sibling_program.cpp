@@ -1,7 +1,7 @@
 // The sibling link of the whole program: another process asks for the message
 // and is told when it is done.
 
-#include "links/SiblingProtocol.h"
+#include "peers/SiblingProtocol.h"
 #include "support/Lists.h"
 #include "support/MainWindowHarness.h"
 #include "support/SiblingPeer.h"

@@ -1,7 +1,7 @@
 // The termios serial lines on files the test makes: what an open that fails
 // says, which ports are the kernel console, and a port whose lines can't be set.
 
-#include "links/Transmitter.h"
+#include "transmitter/Transmitter.h"
 #include "platform/linux/TermiosSerialLines.h"
 
 #include "support/LogCapture.h"

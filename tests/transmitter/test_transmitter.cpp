@@ -2,7 +2,7 @@
 // guard that puts lines another program raised back down, and what the log
 // says about each.
 
-#include "links/Transmitter.h"
+#include "transmitter/Transmitter.h"
 
 #include "support/FakeSerialLines.h"
 #include "support/LogCapture.h"

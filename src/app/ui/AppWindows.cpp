@@ -3,7 +3,7 @@
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "platform/linux/MonitorStationFactory.h"
-#include "web/ui/StationWeb.h"
+#include "app/ui/StationWeb.h"
 
 #include <QCheckBox>
 #include <QDateTime>

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "app/ConfigRegistry.h"
-#include "app/UnitSettings.h"
+#include "common/ConfigRegistry.h"
+#include "weather/UnitSettings.h"
 #include "app/ui/TFormMyUnits.h"
 #include "engine/WeatherPhrases.h"
 #include "app/ui/TForm1.h"
-#include "links/SerialPortControl.h"
-#include "links/ui/TFormCOM.h"
-#include "links/RecorderControl.h"
-#include "links/ui/TFormInfo.h"
-#include "links/ui/TFormRecord.h"
-#include "platform/linux/SiblingLink.h"
+#include "transmitter/SerialPortControl.h"
+#include "transmitter/ui/TFormCOM.h"
+#include "peers/RecorderControl.h"
+#include "app/ui/TFormInfo.h"
+#include "peers/ui/TFormRecord.h"
+#include "peers/linux/SiblingLink.h"
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "internet/ui/TFormMeteoMETAR.h"
 #include "stations/MonitorStation.h"
@@ -19,7 +19,7 @@
 #include "stations/ui/TFormMeteoPro2.h"
 #include "stations/ui/TFormMeteoW23.h"
 #include "stations/ui/TFormMeteoW28.h"
-#include "stations/ui/WeatherSourceWindow.h"
+#include "weather/ui/WeatherSourceWindow.h"
 #include "web/StationWebServer.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
-#include "web/ui/StationWeb.h"
+#include "app/ui/StationWeb.h"
 
-#include "links/Transmitter.h"
+#include "transmitter/Transmitter.h"
 
 #include "app/ui/AppWindows.h"
 #include "app/ui/UpDown.h"

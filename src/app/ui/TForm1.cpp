@@ -1,8 +1,8 @@
 #include "app/ui/TForm1.h"
 
 #include "app/Autostart.h"
-#include "app/ConfigRegistry.h"
-#include "app/ui/Pictures.h"
+#include "common/ConfigRegistry.h"
+#include "common/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
 #include "common/Log.h"

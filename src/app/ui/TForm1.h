@@ -7,7 +7,7 @@
 #include "engine/ClipPlayer.h"
 #include "engine/WeatherPhrases.h"
 #include "engine/Scheduler.h"
-#include "links/ui/TFormCOM.h"
+#include "transmitter/ui/TFormCOM.h"
 
 #include <QMainWindow>
 #include <QRect>

@@ -1,6 +1,6 @@
 #include "app/ui/TForm1.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
 #include "common/Log.h"

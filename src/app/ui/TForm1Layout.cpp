@@ -1,7 +1,7 @@
 #include "app/ui/TForm1.h"
 
 #include "app/LogBook.h"
-#include "app/ui/Pictures.h"
+#include "common/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "app/ui/WeatherButton.h"
 #include "engine/VolumeControl.h"

@@ -1,8 +1,8 @@
-#include "links/ui/TFormInfo.h"
+#include "app/ui/TFormInfo.h"
 
-#include "app/ui/Pictures.h"
+#include "common/ui/Pictures.h"
 #include "common/Log.h"
-#include "links/ReleaseCheck.h"
+#include "app/ReleaseCheck.h"
 #include "platform/UserPrompts.h"
 
 #include <QEvent>

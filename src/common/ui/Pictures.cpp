@@ -1,4 +1,4 @@
-#include "app/ui/Pictures.h"
+#include "common/ui/Pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

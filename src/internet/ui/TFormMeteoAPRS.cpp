@@ -1,6 +1,6 @@
 #include "internet/ui/TFormMeteoAPRS.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/DateTime.h"
 #include "common/OutsideFile.h"
 #include "internet/DownloadFile.h"

@@ -1,4 +1,4 @@
-#include "platform/linux/BusErrorGuard.h"
+#include "peers/linux/BusErrorGuard.h"
 
 #include <array>
 #include <cstdint>

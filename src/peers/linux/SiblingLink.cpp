@@ -1,7 +1,7 @@
-#include "platform/linux/SiblingLink.h"
+#include "peers/linux/SiblingLink.h"
 
 #include "common/Log.h"
-#include "platform/linux/BusErrorGuard.h"
+#include "peers/linux/BusErrorGuard.h"
 
 #include <QMetaObject>
 

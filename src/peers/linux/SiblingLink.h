@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/SiblingProtocol.h"
+#include "peers/SiblingProtocol.h"
 
 #include <QObject>
 #include <QString>

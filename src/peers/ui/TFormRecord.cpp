@@ -1,7 +1,7 @@
-#include "links/ui/TFormRecord.h"
+#include "peers/ui/TFormRecord.h"
 
-#include "app/ConfigRegistry.h"
-#include "app/ui/Pictures.h"
+#include "common/ConfigRegistry.h"
+#include "common/ui/Pictures.h"
 #include "platform/UserPrompts.h"
 
 #include <QFileInfo>

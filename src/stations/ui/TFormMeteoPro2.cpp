@@ -1,6 +1,6 @@
 #include "stations/ui/TFormMeteoPro2.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "stations/Pro2Archive.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
-#include "links/ui/TFormCOM.h"
+#include "transmitter/ui/TFormCOM.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "platform/UserPrompts.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
-#include "links/SerialPortControl.h"
+#include "transmitter/SerialPortControl.h"
 
 #include <QWidget>
 

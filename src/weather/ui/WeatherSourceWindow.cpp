@@ -1,6 +1,6 @@
-#include "stations/ui/WeatherSourceWindow.h"
+#include "weather/ui/WeatherSourceWindow.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/DateTime.h"
 #include "common/Log.h"
 #include "common/ui/WindowPlacement.h"
