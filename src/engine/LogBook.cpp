@@ -1,4 +1,4 @@
-#include "app/LogBook.h"
+#include "engine/LogBook.h"
 
 #include "common/TextFile.h"
 

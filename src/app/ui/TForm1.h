@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LogBook.h"
+#include "engine/LogBook.h"
 #include "engine/AnnounceHooks.h"
 #include "engine/AnnounceMachine.h"
 #include "engine/ClipCatalogue.h"

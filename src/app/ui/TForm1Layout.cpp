@@ -1,6 +1,6 @@
 #include "app/ui/TForm1.h"
 
-#include "app/LogBook.h"
+#include "engine/LogBook.h"
 #include "common/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "app/ui/WeatherButton.h"
