@@ -99,11 +99,14 @@ def check(src, table):
     """The problems found, as lines of text (none when the tree keeps its layers)."""
     closure = below(table)
     problems = []
+    unlisted = set()  # files of a folder the table lacks, reported once each
     for relative, number, included in includes(src):
         where = f"src/{relative}:{number}"
         source = layer_of(os.path.dirname(relative))
         if source not in table:
-            problems.append(f"{where}: folder {source} is not in the layer table")
+            if relative not in unlisted:
+                problems.append(f"{where}: folder {source} is not in the layer table")
+                unlisted.add(relative)
             continue
         if not os.path.isfile(os.path.join(src, included)):
             problems.append(f'{where}: "{included}" is not a file of src/ (includes name it from src/)')
