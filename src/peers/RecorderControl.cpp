@@ -4,19 +4,9 @@
 #include "common/Log.h"
 #include "platform/UserPrompts.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QtEndian>
 
-#include <cerrno>
-#include <cstring>
-
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace auravox {
@@ -64,127 +54,8 @@ QString defaultSocketPath()
 
 } // namespace Recorder
 
-namespace {
-
-// A connected socket, closed when it goes.
-//
-// Only a recorder of this program's user is spoken to: the socket file must be
-// a socket that belongs to us (in /tmp anyone can make the file first), and
-// the process that listens behind it must run as us too. Anything else counts
-// as no recorder, with the reason in *refusal.
-class Connection
-{
-public:
-    explicit Connection(const QString &path, QString *refusal = nullptr)
-    {
-        const QByteArray name = QFile::encodeName(path);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (name.isEmpty() || static_cast<size_t>(name.size()) >= sizeof(address.sun_path))
-            return;
-        struct stat st{};
-        if (::lstat(name.constData(), &st) != 0)
-            return; // nobody there
-        if (!S_ISSOCK(st.st_mode)) {
-            refuse(refusal, path, QStringLiteral("is not a socket"));
-            return;
-        }
-        if (st.st_uid != ::geteuid()) {
-            refuse(refusal, path, QStringLiteral("belongs to another user (uid %1)").arg(st.st_uid));
-            return;
-        }
-        std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
-        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (m_fd < 0)
-            return;
-        int r;
-        do {
-            r = ::connect(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
-        } while (r < 0 && errno == EINTR);
-        // A Unix socket connects at once or not at all (EAGAIN: the recorder's
-        // queue is full, which is as good as not being there).
-        if (r < 0) {
-            ::close(m_fd);
-            m_fd = -1;
-            return;
-        }
-        ucred peer{};
-        socklen_t size = sizeof peer;
-        if (::getsockopt(m_fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid()) {
-            refuse(refusal, path, QStringLiteral("is served by another user (uid %1)").arg(peer.uid));
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~Connection()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-
-    // Sends `message` and reads the four bytes of the reply; 0 when the reply
-    // does not come by `deadline` or the recorder hangs up first.
-    qint32 exchange(const QByteArray &message, const QDeadlineTimer &deadline)
-    {
-        qsizetype sent = 0;
-        while (sent < message.size()) {
-            const ssize_t n = ::send(m_fd, message.constData() + sent, static_cast<size_t>(message.size() - sent),
-                                     MSG_NOSIGNAL);
-            if (n > 0)
-                sent += n;
-            else if (n < 0 && errno == EINTR)
-                continue;
-            else if (n < 0 && errno == EAGAIN && waitFor(POLLOUT, deadline))
-                continue;
-            else
-                return 0;
-        }
-        char reply[4];
-        size_t got = 0;
-        while (got < sizeof reply) {
-            const ssize_t n = ::recv(m_fd, reply + got, sizeof reply - got, 0);
-            if (n > 0)
-                got += static_cast<size_t>(n);
-            else if (n < 0 && errno == EINTR)
-                continue;
-            else if (n < 0 && errno == EAGAIN && waitFor(POLLIN, deadline))
-                continue;
-            else
-                return 0; // hung up, an error, or no answer in time
-        }
-        return qFromLittleEndian<qint32>(reply);
-    }
-
-private:
-    static void refuse(QString *refusal, const QString &path, const QString &why)
-    {
-        if (refusal)
-            *refusal = path + QLatin1Char(' ') + why;
-    }
-
-    bool waitFor(short events, const QDeadlineTimer &deadline)
-    {
-        for (;;) {
-            pollfd p{m_fd, events, 0};
-            const qint64 left = deadline.remainingTime();
-            const int r = ::poll(&p, 1, static_cast<int>(qMin<qint64>(left, 60000)));
-            if (r < 0 && errno == EINTR)
-                continue;
-            return r > 0;
-        }
-    }
-
-    int m_fd = -1;
-};
-
-} // namespace
-
-RecorderControl::RecorderControl(Clock &clock, UserPrompts &prompts, Hooks hooks)
-    : m_clock(clock), m_prompts(prompts), m_hooks(std::move(hooks))
+RecorderControl::RecorderControl(Clock &clock, UserPrompts &prompts, RecorderSocket &socket, Hooks hooks)
+    : m_clock(clock), m_prompts(prompts), m_socket(socket), m_hooks(std::move(hooks))
 {
 }
 
@@ -216,7 +87,7 @@ void RecorderControl::noteRefusal(const QString &refusal) const
 bool RecorderControl::recorderPresent() const
 {
     QString refusal;
-    const bool present = Connection(m_socketPath(), &refusal).isOpen();
+    const bool present = m_socket.present(m_socketPath(), &refusal);
     noteRefusal(refusal);
     return present;
 }
@@ -225,15 +96,14 @@ std::optional<qint32> RecorderControl::SendRecorderCommand(Command command)
 {
     m_command = command;
     QString refusal;
-    Connection connection(m_socketPath(), &refusal);
+    const std::optional<qint32> reply =
+        m_socket.exchange(m_socketPath(), Recorder::commandText(command) + '\0', qMax(0, m_replyLimitMs), &refusal);
     noteRefusal(refusal);
-    if (!connection.isOpen()) {
+    if (!reply) {
         show(Recorder::kNotFound);
         return std::nullopt;
     }
-    const qint32 reply = connection.exchange(Recorder::commandText(command) + '\0',
-                                             QDeadlineTimer(qMax(0, m_replyLimitMs)));
-    if (const std::optional<QString> text = Recorder::statusForReply(reply))
+    if (const std::optional<QString> text = Recorder::statusForReply(*reply))
         show(*text);
     return reply;
 }

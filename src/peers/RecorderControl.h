@@ -47,6 +47,22 @@ QString defaultSocketPath();
 
 } // namespace Recorder
 
+// The recorder's socket as the control reaches it; peers/linux/UnixRecorderSocket
+// is the real one.
+class RecorderSocket
+{
+public:
+    virtual ~RecorderSocket() = default;
+    // Whether a recorder of this program's user accepts a connection at `path`
+    // now. A socket there that is not ours sets *refusal to the reason.
+    virtual bool present(const QString &path, QString *refusal) = 0;
+    // Sends `message` on a connection of its own and reads the reply: nullopt
+    // when no recorder is there (*refusal as for present()), 0 when the reply
+    // does not come within `replyLimitMs` or the recorder hangs up first.
+    virtual std::optional<qint32> exchange(const QString &path, const QByteArray &message, int replyLimitMs,
+                                           QString *refusal) = 0;
+};
+
 // Starts the recorder when an announcement begins and stops it (and closes it,
 // when this program started it) when the announcement ends. All on the main
 // thread. The pauses run through Clock::waitPumping so the clock tick and the
@@ -68,7 +84,7 @@ public:
         std::function<void(const QString &text)> showStatus;
     };
 
-    RecorderControl(Clock &clock, UserPrompts &prompts, Hooks hooks);
+    RecorderControl(Clock &clock, UserPrompts &prompts, RecorderSocket &socket, Hooks hooks);
 
     // The announcement's start step: starts the recorder if its socket is
     // absent and sends the record command.
@@ -103,6 +119,7 @@ private:
 
     Clock &m_clock;
     UserPrompts &m_prompts;
+    RecorderSocket &m_socket;
     Hooks m_hooks;
     std::function<QString()> m_socketPath = &Recorder::defaultSocketPath;
     int m_replyLimitMs = Recorder::kReplyLimitMs;

@@ -6,6 +6,7 @@
 #include "common/ConfigRegistry.h"
 #include "common/Clock.h"
 #include "peers/RecorderControl.h"
+#include "peers/linux/UnixRecorderSocket.h"
 #include "peers/ui/TFormRecord.h"
 
 #include "support/LogCapture.h"
@@ -114,7 +115,7 @@ protected:
     std::unique_ptr<RecorderControl> makeControl(Clock &c, UserPrompts &p)
     {
         return std::make_unique<RecorderControl>(
-            c, p,
+            c, p, socket,
             RecorderControl::Hooks{[this] { return recording; }, [this] { return programPath; },
                                    [this](const QString &text) { statuses << text; }});
     }
@@ -171,6 +172,7 @@ protected:
     bool recording = true;
     QString programPath;
     QStringList statuses;
+    UnixRecorderSocket socket;
     std::unique_ptr<RecorderControl> control;
 
 private:

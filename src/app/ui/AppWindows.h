@@ -11,6 +11,7 @@
 #include "app/ui/TFormInfo.h"
 #include "peers/ui/TFormRecord.h"
 #include "peers/linux/SiblingLink.h"
+#include "peers/linux/UnixRecorderSocket.h"
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "internet/ui/TFormMeteoMETAR.h"
 #include "stations/MonitorStation.h"
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<TFormMeteoPro2> m_formMeteoPro2;
     std::unique_ptr<TFormFav> m_formFavAPRS;
     std::unique_ptr<TFormRecord> m_formRecord;
+    UnixRecorderSocket m_recorderSocket;
     std::unique_ptr<RecorderControl> m_recorder;
     std::unique_ptr<TFormMeteoMETAR> m_formMeteoMETAR;
     std::unique_ptr<TFormFav> m_formFavMETAR;

@@ -79,7 +79,7 @@ timespec toTimespec(std::chrono::nanoseconds d)
 // One shared object, open and mapped.
 struct Mapped
 {
-    int fd = -1;
+    UniqueFd fd;
     void *address = nullptr;
     std::size_t size = 0;
     bool created = false;
@@ -91,9 +91,7 @@ void release(Mapped &m)
         BusErrorGuard::unguard(m.address);
         ::munmap(m.address, m.size);
     }
-    if (m.fd >= 0)
-        ::close(m.fd);
-    m = Mapped{};
+    m = Mapped{}; // closes the descriptor
 }
 
 // Creates the object exclusively (mode 0600, `created` set), or opens the one
@@ -106,34 +104,34 @@ QString openObject(const QString &name, std::size_t size, std::atomic<bool> *bro
     Mapped m;
     m.size = size;
     // Retried when the object disappears between the two calls.
-    for (int attempt = 0; attempt < 3 && m.fd < 0; ++attempt) {
-        m.fd = ::shm_open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (m.fd >= 0) {
+    for (int attempt = 0; attempt < 3 && !m.fd; ++attempt) {
+        m.fd.reset(::shm_open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (m.fd.isValid()) {
             m.created = true;
             break;
         }
         if (errno != EEXIST)
             return objectError(name, errno);
-        m.fd = ::shm_open(path.constData(), O_RDWR | O_CLOEXEC, 0);
-        if (m.fd < 0 && errno == EACCES) {
+        m.fd.reset(::shm_open(path.constData(), O_RDWR | O_CLOEXEC, 0));
+        if (!m.fd && errno == EACCES) {
             *refused = true;
             return refusal(name, QStringLiteral("is not ours to use (permission denied)"));
         }
-        if (m.fd < 0 && errno != ENOENT)
+        if (!m.fd && errno != ENOENT)
             return objectError(name, errno);
     }
-    if (m.fd < 0)
+    if (!m.fd)
         return objectError(name, ENOENT);
 
     struct stat st{};
-    if (::fstat(m.fd, &st) != 0) {
+    if (::fstat(m.fd.get(), &st) != 0) {
         const int error = errno;
         release(m);
         return objectError(name, error);
     }
     if (m.created) {
         // The umask may have taken more than the others' bits away.
-        ::fchmod(m.fd, 0600);
+        ::fchmod(m.fd.get(), 0600);
     } else if (st.st_uid != ::geteuid()) {
         release(m);
         *refused = true;
@@ -146,12 +144,12 @@ QString openObject(const QString &name, std::size_t size, std::atomic<bool> *bro
     }
     // A new object, one whose creator has not sized it yet (sizing it twice
     // to the same size changes nothing), or one shrunk by a program on the link.
-    if (st.st_size < static_cast<off_t>(size) && ::ftruncate(m.fd, static_cast<off_t>(size)) != 0) {
+    if (st.st_size < static_cast<off_t>(size) && ::ftruncate(m.fd.get(), static_cast<off_t>(size)) != 0) {
         const int error = errno;
         release(m);
         return objectError(name, error);
     }
-    void *p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, m.fd, 0);
+    void *p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, m.fd.get(), 0);
     if (p == MAP_FAILED) {
         const int error = errno;
         release(m);
@@ -159,7 +157,7 @@ QString openObject(const QString &name, std::size_t size, std::atomic<bool> *bro
     }
     m.address = p;
     BusErrorGuard::guard(p, size, broken);
-    *out = m;
+    *out = std::move(m);
     return {};
 }
 
@@ -244,11 +242,11 @@ QString SiblingChannel::open()
     }
 
     m_buffer = static_cast<unsigned char *>(memory.address);
-    m_memoryFd = memory.fd;
+    m_memoryFd = std::move(memory.fd);
     m_mutex = mutex.address;
-    m_mutexFd = mutex.fd;
+    m_mutexFd = std::move(mutex.fd);
     m_counter = static_cast<std::uint32_t *>(event.address);
-    m_eventFd = event.fd;
+    m_eventFd = std::move(event.fd);
     return {};
 }
 
@@ -256,16 +254,15 @@ void SiblingChannel::close()
 {
     if (!isOpen())
         return;
-    Mapped event{m_eventFd, m_counter, kEventSize, false};
-    Mapped mutex{m_mutexFd, m_mutex, kMutexObjectSize, false};
-    Mapped memory{m_memoryFd, m_buffer, static_cast<std::size_t>(Sibling::kBufferSize), false};
+    Mapped event{std::move(m_eventFd), m_counter, kEventSize, false};
+    Mapped mutex{std::move(m_mutexFd), m_mutex, kMutexObjectSize, false};
+    Mapped memory{std::move(m_memoryFd), m_buffer, static_cast<std::size_t>(Sibling::kBufferSize), false};
     release(event);
     release(mutex);
     release(memory);
     m_counter = nullptr;
     m_mutex = nullptr;
     m_buffer = nullptr;
-    m_eventFd = m_mutexFd = m_memoryFd = -1;
     m_broken.store(false);
 }
 
@@ -279,8 +276,8 @@ bool SiblingChannel::intact() const
 {
     if (!isOpen() || m_broken.load())
         return false;
-    if (objectWhole(m_memoryFd, Sibling::kBufferSize) && objectWhole(m_mutexFd, kMutexObjectSize)
-        && objectWhole(m_eventFd, kEventSize))
+    if (objectWhole(m_memoryFd.get(), Sibling::kBufferSize) && objectWhole(m_mutexFd.get(), kMutexObjectSize)
+        && objectWhole(m_eventFd.get(), kEventSize))
         return true;
     if (!m_broken.exchange(true))
         qCWarning(lcLink) << "sibling link: a shared object has been shrunk by another program";
@@ -384,9 +381,9 @@ bool SiblingChannel::wakeWaiters()
     // by BusErrorGuard. It is ours: give it its size back and wake through a
     // fresh mapping (a futex of a shared object is known by the object and the
     // offset, so the sleepers on the old mapping wake too).
-    if (!objectWhole(m_eventFd, kEventSize) && ::ftruncate(m_eventFd, static_cast<off_t>(kEventSize)) != 0)
+    if (!objectWhole(m_eventFd.get(), kEventSize) && ::ftruncate(m_eventFd.get(), static_cast<off_t>(kEventSize)) != 0)
         return false;
-    void *p = ::mmap(nullptr, kEventSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_eventFd, 0);
+    void *p = ::mmap(nullptr, kEventSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_eventFd.get(), 0);
     if (p == MAP_FAILED)
         return false;
     const long woken = futex(static_cast<std::uint32_t *>(p), FUTEX_WAKE, INT_MAX, nullptr);

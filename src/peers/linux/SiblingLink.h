@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/UniqueFd.h"
 #include "peers/SiblingProtocol.h"
 
 #include <QObject>
@@ -118,9 +119,9 @@ private:
     unsigned char *m_buffer = nullptr;
     std::uint32_t *m_counter = nullptr;
     void *m_mutex = nullptr; // the shared mutex object (SiblingLink.cpp)
-    int m_memoryFd = -1;
-    int m_mutexFd = -1;
-    int m_eventFd = -1;
+    UniqueFd m_memoryFd;
+    UniqueFd m_mutexFd;
+    UniqueFd m_eventFd;
     bool m_refused = false;
     mutable std::atomic<bool> m_broken{false};
     std::atomic<int> m_taken{0};

@@ -19,12 +19,18 @@ class QTimer;
 
 namespace auravox {
 
+class Clock;
 class ConfigRegistry;
 class UserPrompts;
 
 // What every source window shares with the rest of the program.
 struct SourceWindowContext
 {
+    explicit SourceWindowContext(Clock &programClock) : clock(programClock) {}
+
+    // The program clock: the date of the Vantage Pro2 current-month search,
+    // the local date and time of the Internet reports.
+    Clock &clock;
     UnitSettings *units = nullptr;
     PlausibilityLimits *limits = nullptr;
     // The one saved geometry of all source windows.
@@ -34,10 +40,6 @@ struct SourceWindowContext
     std::function<void()> hideChoiceWindow;
     // Beeps and file dialogs.
     UserPrompts *prompts = nullptr;
-    // The program clock's date (the Vantage Pro2 current-month search).
-    std::function<QDate()> today;
-    // The program clock's local date and time (the Internet reports' times).
-    std::function<QDateTime()> now;
     // Where the Internet sources also leave their summary files; empty for none.
     QString publicFolder;
     // The configuration file is being applied.
