@@ -1,7 +1,7 @@
 #pragma once
 
-#include "weather/UnitSettings.h"
 #include "engine/AnnounceHooks.h"
+#include "weather/UnitSettings.h"
 #include "weather/Weather.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "internet/DownloadFile.h"
 #include "app/ReleaseCheck.h"
 #include "app/ui/TFormInfo.h"
+#include "internet/DownloadFile.h"
 #include "support/LocalHttpServer.h"
 #include "support/ScriptedPrompts.h"
 

@@ -3,8 +3,8 @@
 // window. The control's pauses run on a manual clock; a test that needs a
 // started peer to come up holds the first 100 ms look until its socket is there.
 
-#include "common/ConfigRegistry.h"
 #include "common/Clock.h"
+#include "common/ConfigRegistry.h"
 #include "peers/RecorderControl.h"
 #include "peers/linux/UnixRecorderSocket.h"
 #include "peers/ui/TFormRecord.h"

@@ -1,9 +1,9 @@
 #include "app/ui/AppWindows.h"
 
+#include "app/ui/StationWeb.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "platform/linux/MonitorStationFactory.h"
-#include "app/ui/StationWeb.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -149,7 +149,7 @@ AppWindows::AppWindows(const AppDeps &deps)
         return w ? w->errorLine() : QString();
     };
     weather.staleness = [this] { return m_form1->staleness(); };
-    weather.nowDays = [clock] { return DateTimeUtil::toDays(clock->now()); };
+    weather.nowDays = [clock = deps.main.clock] { return DateTimeUtil::toDays(clock->now()); };
     m_weatherSpeech = std::make_unique<SourceWeatherSpeech>(weather);
     m_form1->setWeather(m_weatherSpeech.get());
 

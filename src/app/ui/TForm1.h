@@ -1,12 +1,12 @@
 #pragma once
 
-#include "engine/LogBook.h"
 #include "engine/AnnounceHooks.h"
 #include "engine/AnnounceMachine.h"
 #include "engine/ClipCatalogue.h"
 #include "engine/ClipPlayer.h"
-#include "engine/WeatherPhrases.h"
+#include "engine/LogBook.h"
 #include "engine/Scheduler.h"
+#include "engine/WeatherPhrases.h"
 #include "transmitter/ui/TFormCOM.h"
 
 #include <QMainWindow>

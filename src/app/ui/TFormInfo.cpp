@@ -1,8 +1,8 @@
 #include "app/ui/TFormInfo.h"
 
-#include "common/ui/Pictures.h"
-#include "common/Log.h"
 #include "app/ReleaseCheck.h"
+#include "common/Log.h"
+#include "common/ui/Pictures.h"
 #include "platform/UserPrompts.h"
 
 #include <QEvent>
