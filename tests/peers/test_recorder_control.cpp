@@ -450,3 +450,87 @@ TEST_F(RecorderControlTest, RecorderSocketThatIsNotOursIsNoRecorder)
     EXPECT_TRUE(log.text().contains(fallback + QStringLiteral(" is served by another user (uid %1)").arg(other->uid)))
         << log.text().toStdString();
 }
+
+namespace {
+
+// A recorder socket the test scripts: who is there, what refusal it reports,
+// and what it answers; it keeps what it was sent.
+class ScriptedRecorderSocket final : public RecorderSocket
+{
+public:
+    bool present(const QString &path, QString *refusal) override
+    {
+        paths << path;
+        *refusal = refusalText;
+        return there;
+    }
+    std::optional<qint32> exchange(const QString &path, const QByteArray &message, int replyLimitMs,
+                                   QString *refusal) override
+    {
+        paths << path;
+        messages << message;
+        limits << replyLimitMs;
+        *refusal = refusalText;
+        return there ? std::optional<qint32>(reply) : std::nullopt;
+    }
+
+    bool there = true;
+    qint32 reply = 1;
+    QString refusalText;
+    QStringList paths;
+    QList<QByteArray> messages;
+    QList<int> limits;
+};
+
+} // namespace
+
+TEST(RecorderControlLogic, CommandsGoOutWithTheirZeroByteToTheChosenPathAndRepliesSelectTheStatus)
+{
+    ManualClock clock(QDateTime(QDate(2026, 3, 1), QTime(8, 0)));
+    ScriptedPrompts prompts;
+    ScriptedRecorderSocket socket;
+    QStringList statuses;
+    RecorderControl control(clock, prompts, socket,
+                            RecorderControl::Hooks{[] { return true; }, [] { return QString(); },
+                                                   [&statuses](const QString &text) { statuses << text; }});
+    control.setSocketPathFunction([] { return QStringLiteral("/run/test/TFormQuillon.TAMBORIL"); });
+    control.setReplyLimitMs(-5);
+
+    EXPECT_EQ(control.SendRecorderCommand(RecorderControl::Command::Stop), 1);
+    ASSERT_EQ(socket.messages.size(), 1);
+    EXPECT_EQ(socket.messages[0], QByteArray("Quillon stop\0", 13));
+    EXPECT_EQ(socket.paths, QStringList{QStringLiteral("/run/test/TFormQuillon.TAMBORIL")});
+    EXPECT_EQ(socket.limits, QList<int>{0}) << "a negative limit waits not at all";
+    EXPECT_EQ(statuses, QStringList{QStringLiteral("Tamboril record")}) << "the reply chooses the text";
+
+    socket.reply = 0;
+    EXPECT_EQ(control.SendRecorderCommand(RecorderControl::Command::Close), 0);
+    EXPECT_EQ(statuses.last(), Recorder::kNoAnswer);
+    socket.reply = 7;
+    EXPECT_EQ(control.SendRecorderCommand(RecorderControl::Command::Record), 7);
+    EXPECT_EQ(statuses.size(), 2) << "an unknown reply leaves the line as it was";
+    EXPECT_EQ(control.command(), RecorderControl::Command::Record);
+}
+
+TEST(RecorderControlLogic, ARefusedSocketIsNoRecorderAndItsReasonIsLoggedOnceUntilItChanges)
+{
+    ManualClock clock(QDateTime(QDate(2026, 3, 1), QTime(8, 0)));
+    ScriptedPrompts prompts;
+    ScriptedRecorderSocket socket;
+    socket.there = false;
+    socket.refusalText = QStringLiteral("/tmp/x belongs to another user (uid 4242)");
+    QStringList statuses;
+    RecorderControl control(clock, prompts, socket,
+                            RecorderControl::Hooks{[] { return true; }, [] { return QString(); },
+                                                   [&statuses](const QString &text) { statuses << text; }});
+    LogCapture log;
+    EXPECT_FALSE(control.recorderPresent());
+    EXPECT_EQ(control.SendRecorderCommand(RecorderControl::Command::Record), std::nullopt);
+    EXPECT_EQ(statuses, QStringList{Recorder::kNotFound});
+    EXPECT_EQ(log.of("auravox.link").size(), 1) << log.lines.join(QLatin1Char('\n')).toStdString();
+
+    socket.refusalText = QStringLiteral("/tmp/x is not a socket");
+    EXPECT_FALSE(control.recorderPresent());
+    EXPECT_EQ(log.of("auravox.link").size(), 2);
+    EXPECT_TRUE(log.of("auravox.link").last().contains(QStringLiteral("is not a socket")));
+}
