@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build ccache pkg-config
+    build-essential cmake ninja-build ccache pkg-config python3
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-webengine-dev
     qt6-httpserver-dev qt6-websockets-dev
     libasound2-dev

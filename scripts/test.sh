@@ -15,14 +15,15 @@ for arg in "$@"; do
     esac
 done
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+# Warnings are errors here (and so in CI); a plain build.sh only shows them.
+"$root/scripts/build.sh" -DAURAVOX_WERROR=ON
 export QT_QPA_PLATFORM=offscreen
 (cd "${AURAVOX_BUILD_DIR:-$root/build}" && ctest --output-on-failure -j"$(nproc)" --timeout 300)
 
 if [ "$hardening" -eq 1 ]; then
     echo "== the test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
     AURAVOX_BUILD_DIR=$root/build-asan AURAVOX_BUILD_TYPE=Debug "$root/scripts/build.sh" \
-        -DAURAVOX_SANITIZE=ON -DAURAVOX_BENCH=OFF -DAURAVOX_WEBENGINE=OFF
+        -DAURAVOX_SANITIZE=ON -DAURAVOX_WERROR=ON -DAURAVOX_BENCH=OFF -DAURAVOX_WEBENGINE=OFF
     (cd "$root/build-asan" &&
         ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         LSAN_OPTIONS=suppressions=$root/tests/lsan.supp \

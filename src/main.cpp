@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/PasswordCommand.h"
 #include "app/WorkingFolder.h"
 #include "app/ui/AppWindows.h"
 #include "app/ui/QtUserPrompts.h"
@@ -6,7 +7,6 @@
 #include "platform/linux/AlsaWaveOutput.h"
 #include "platform/linux/MonitorStationFactory.h"
 #include "platform/linux/TermiosSerialLines.h"
-#include "web/PasswordCommand.h"
 
 #include <QApplication>
 #include <QDir>

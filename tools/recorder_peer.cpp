@@ -28,7 +28,8 @@
 // out, 1 on wrong use, when the socket can't be made or another recorder
 // already listens there.
 
-#include "links/RecorderControl.h"
+#include "common/UniqueFd.h"
+#include "peers/RecorderControl.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -184,40 +185,35 @@ bool someoneListens(const std::string &path)
     sockaddr_un address;
     if (!fillAddress(path, &address))
         return false;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+    const auravox::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return fd && ::connect(fd.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
 }
 
 // Binds under a temporary name, listens, then renames into place, so the path
-// never exists without a listener behind it. Returns the socket, or -1.
-int listenAt(const std::string &path, struct stat *made)
+// never exists without a listener behind it. Returns the socket, or none.
+auravox::UniqueFd listenAt(const std::string &path, struct stat *made)
 {
     if (someoneListens(path)) {
         std::fprintf(stderr, "recorder_peer: a recorder already listens on %s\n", path.c_str());
-        return -1;
+        return {};
     }
     ::unlink(path.c_str()); // a socket left behind by a recorder that ended badly
     const std::string temporary = path + "." + std::to_string(::getpid());
     sockaddr_un address;
     if (!fillAddress(temporary, &address)) {
         std::fprintf(stderr, "recorder_peer: socket path too long: %s\n", path.c_str());
-        return -1;
+        return {};
     }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
+    auravox::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd)
+        return {};
     ::unlink(temporary.c_str());
     // Only its own user may connect (connecting takes write permission).
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
-        || ::chmod(temporary.c_str(), 0600) != 0 || ::listen(fd, 16) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0 || ::stat(path.c_str(), made) != 0) {
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        || ::chmod(temporary.c_str(), 0600) != 0 || ::listen(fd.get(), 16) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0 || ::stat(path.c_str(), made) != 0) {
         std::fprintf(stderr, "recorder_peer: can't listen on %s: %s\n", path.c_str(), std::strerror(errno));
         ::unlink(temporary.c_str());
-        ::close(fd);
-        return -1;
+        return {};
     }
     return fd;
 }
@@ -232,7 +228,7 @@ void removeSocket(const std::string &path, const struct stat &made)
 
 struct Client
 {
-    int fd = -1;
+    auravox::UniqueFd fd;
     std::string pending; // bytes after the last zero byte
 };
 
@@ -263,8 +259,8 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     struct stat made{};
-    const int listener = listenAt(o.socket, &made);
-    if (listener < 0)
+    const auravox::UniqueFd listener = listenAt(o.socket, &made);
+    if (!listener)
         return 1;
     if (!o.pidFile.empty()) {
         if (std::FILE *f = std::fopen(o.pidFile.c_str(), "w")) {
@@ -281,9 +277,9 @@ int main(int argc, char **argv)
     int status = 0;
     bool done = false;
     while (!done && !g_stop) {
-        std::vector<pollfd> fds{{listener, POLLIN, 0}};
+        std::vector<pollfd> fds{{listener.get(), POLLIN, 0}};
         for (const Client &c : clients)
-            fds.push_back({c.fd, POLLIN, 0});
+            fds.push_back({c.fd.get(), POLLIN, 0});
         int timeout = -1;
         if (end >= 0) {
             const long long left = end - monotonicMs();
@@ -305,12 +301,11 @@ int main(int argc, char **argv)
                 continue;
             Client &c = clients[i - 1];
             char buffer[512];
-            const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
+            const ssize_t n = ::recv(c.fd.get(), buffer, sizeof buffer, 0);
             if (n <= 0) {
                 if (!c.pending.empty())
                     printer.line("(no zero byte) " + c.pending);
-                ::close(c.fd);
-                c.fd = -1;
+                c.fd.reset();
                 continue;
             }
             c.pending.append(buffer, static_cast<size_t>(n));
@@ -324,24 +319,21 @@ int main(int argc, char **argv)
                 const std::int32_t reply = known != o.replies.end() ? known->second : o.otherReply;
                 char bytes[4];
                 qToLittleEndian<qint32>(reply, bytes);
-                if (::send(c.fd, bytes, sizeof bytes, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof bytes))
+                if (::send(c.fd.get(), bytes, sizeof bytes, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof bytes))
                     std::fprintf(stderr, "recorder_peer: reply not sent: %s\n", std::strerror(errno));
                 if (command == "Quillon close" && o.exitOnClose)
                     done = true;
             }
         }
-        std::erase_if(clients, [](const Client &c) { return c.fd < 0; });
+        std::erase_if(clients, [](const Client &c) { return !c.fd; });
 
         if (!done && (fds[0].revents & POLLIN)) {
-            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0)
-                clients.push_back({fd, {}});
+            auravox::UniqueFd fd(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (fd)
+                clients.push_back({std::move(fd), {}});
         }
     }
 
     removeSocket(o.socket, made);
-    for (const Client &c : clients)
-        ::close(c.fd);
-    ::close(listener);
     return status;
 }

@@ -26,8 +26,9 @@
 // Exit status: 0 when every awaited message came, 2 when one did not, 1 on
 // wrong use or when the objects can't be opened.
 
-#include "links/SiblingProtocol.h"
-#include "platform/linux/SiblingLink.h"
+#include "common/UniqueFd.h"
+#include "peers/SiblingProtocol.h"
+#include "peers/linux/SiblingLink.h"
 
 #include <QtEndian>
 
@@ -322,12 +323,11 @@ int truncateCommand(const Sibling::Names &names, const Options &o)
         name = names.event;
     if (name.isEmpty() || o.args.size() > 1)
         return usage();
-    const int fd = ::shm_open(name.toLocal8Bit().constData(), O_RDWR, 0);
-    if (fd < 0 || ::ftruncate(fd, 0) != 0) {
+    const UniqueFd fd(::shm_open(name.toLocal8Bit().constData(), O_RDWR, 0));
+    if (!fd || ::ftruncate(fd.get(), 0) != 0) {
         std::perror("sibling_peer: truncate");
         return 1;
     }
-    ::close(fd);
     return 0;
 }
 

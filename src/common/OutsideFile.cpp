@@ -1,5 +1,7 @@
 #include "common/OutsideFile.h"
 
+#include "common/UniqueFd.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -14,19 +16,6 @@
 #include <unistd.h>
 
 namespace auravox {
-
-class OutsideFile::Fd
-{
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { ::close(m_fd); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 namespace {
 
@@ -126,7 +115,7 @@ QDateTime modifiedTime(const struct stat &st)
 struct Opened
 {
     OutsideFile::Status status = OutsideFile::Status::Missing;
-    std::shared_ptr<OutsideFile::Fd> fd;
+    std::shared_ptr<UniqueFd> fd;
     qint64 size = 0;
     QDateTime modified;
 };
@@ -143,7 +132,7 @@ void openNow(const QByteArray &name, Opened *result)
         result->status = statusOfErrno(errno);
         return;
     }
-    auto holder = std::make_shared<OutsideFile::Fd>(fd);
+    auto holder = std::make_shared<UniqueFd>(fd);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         result->status = OutsideFile::Status::Unreadable;
@@ -312,7 +301,7 @@ bool OutsideFile::readAt(qint64 offset, qint64 length, QByteArray *out)
         bool ok = false;
     };
     auto read = std::make_shared<Read>();
-    const std::shared_ptr<Fd> fd = m_fd;
+    const std::shared_ptr<UniqueFd> fd = m_fd;
     if (!run(m_bounded, [read, fd, offset, length] { read->ok = readNow(fd->get(), offset, length, &read->data); },
              m_boundMs)) {
         close(); // a file that hangs once is not asked again in this reading

@@ -9,6 +9,8 @@
 
 namespace auravox {
 
+class UniqueFd;
+
 // A file the program reads but does not own: a station's history file, a
 // header or hello WAV, a WXNOW.TXT or METAR report, the configuration. It may
 // be a named pipe (opening one for reading waits for a writer), a device, or
@@ -79,10 +81,10 @@ public:
     static bool mayHang(const QString &absolutePath, const QByteArray &mountInfo);
     static bool mayHang(const QString &path);
 
-    class Fd;
-
 private:
-    std::shared_ptr<Fd> m_fd;
+    // Shared with a read still running on the helper thread, which keeps the
+    // descriptor open until it ends.
+    std::shared_ptr<UniqueFd> m_fd;
     qint64 m_size = 0;
     QDateTime m_modified;
     int m_boundMs = kBoundMs;

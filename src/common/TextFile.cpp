@@ -1,6 +1,7 @@
 #include "common/TextFile.h"
 
 #include "common/OutsideFile.h"
+#include "common/UniqueFd.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,29 +21,6 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-class Fd
-{
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    bool closeChecked()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, const QByteArray &data)
 {
@@ -144,11 +122,11 @@ bool writeLinesAtomically(const QString &path, const QString &tempPath, const QS
     const QByteArray temp = QFile::encodeName(tempPath);
     const QByteArray target = QFile::encodeName(path);
     ::unlink(temp.constData()); // a temporary file left by an interrupted save
-    Fd fd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd.get() < 0)
         return false;
     if (!writeAll(fd.get(), joinLines(lines)) || ::fsync(fd.get()) != 0
-        || ::fchmod(fd.get(), static_cast<mode_t>(permissions)) != 0 || !fd.closeChecked()) {
+        || ::fchmod(fd.get(), static_cast<mode_t>(permissions)) != 0 || !fd.close()) {
         ::unlink(temp.constData());
         return false;
     }
@@ -158,7 +136,7 @@ bool writeLinesAtomically(const QString &path, const QString &tempPath, const QS
     }
     // Make the rename itself durable.
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
     return true;

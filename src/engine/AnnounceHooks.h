@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/DateTime.h"
+#include "platform/ModemStatus.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,17 +42,6 @@ public:
     virtual void setPlayEnabled(bool enabled) = 0;
     // The sound card choice's OK button, enabled again at the end of an announcement.
     virtual void setSoundCardOkEnabled(bool enabled) = 0;
-};
-
-// States of the serial port's lines, as the modem status reports them: the
-// inputs, and the PTT outputs as the port has them now.
-struct ModemStatus
-{
-    bool cts = false;
-    bool dsr = false;
-    bool dcd = false;
-    bool dtr = false;
-    bool rts = false;
 };
 
 // The serial port that keys the transmitter (DTR, RTS) and carries the input

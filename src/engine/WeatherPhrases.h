@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/UnitSettings.h"
 #include "engine/AnnounceHooks.h"
-#include "stations/Weather.h"
+#include "weather/UnitSettings.h"
+#include "weather/Weather.h"
 
 #include <QStringList>
 

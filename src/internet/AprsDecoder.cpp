@@ -4,7 +4,7 @@
 #include "common/OutsideFile.h"
 #include "common/Rounding.h"
 #include "common/TextFile.h"
-#include "stations/StationReading.h"
+#include "weather/StationReading.h"
 
 #include <QDate>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/UnitSettings.h"
-#include "stations/Weather.h"
+#include "weather/UnitSettings.h"
+#include "weather/Weather.h"
 
 #include <QByteArray>
 #include <QString>

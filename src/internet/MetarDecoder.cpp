@@ -3,7 +3,7 @@
 #include "common/DateTime.h"
 #include "common/Rounding.h"
 #include "common/TextFile.h"
-#include "stations/StationReading.h"
+#include "weather/StationReading.h"
 
 #include <QStringView>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/AnnounceHooks.h"
+#include "platform/ModemStatus.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stations/StationReading.h"
+#include "weather/StationReading.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -45,6 +45,8 @@ void LogTail::handler(QtMsgType type, const QMessageLogContext &context, const Q
 {
     if (LogTail *tail = g_tail.load(); tail && context.category &&
                                        QLatin1String(context.category).startsWith(QLatin1String("auravox."))) {
+        // The system's time, as journald stamps the same line: this runs on
+        // whatever thread logs, and the program's Clock serves the main thread.
         tail->add(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
                   QLatin1String(context.category).mid(8) + QStringLiteral(": ") + typeWord(type) + message);
     }

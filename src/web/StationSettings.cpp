@@ -1,6 +1,6 @@
 #include "web/StationSettings.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "engine/Scheduler.h"
 
 #include <QJsonDocument>
@@ -55,19 +55,19 @@ void WebListenSettings::declareConfig(ConfigRegistry &r)
     };
     r.add(addr);
 
-    ConfigKey port;
-    port.section = kWebSection;
-    port.position = 30;
-    port.key = QStringLiteral("WEB_PORT=");
-    port.save = [this] {
-        return this->port == kDefaultPort ? QStringList() : QStringList{QStringLiteral("WEB_PORT=%1").arg(this->port)};
+    ConfigKey portKey;
+    portKey.section = kWebSection;
+    portKey.position = 30;
+    portKey.key = QStringLiteral("WEB_PORT=");
+    portKey.save = [this] {
+        return port == kDefaultPort ? QStringList() : QStringList{QStringLiteral("WEB_PORT=%1").arg(port)};
     };
-    port.load = [this](const QString &, const QString &v) {
+    portKey.load = [this](const QString &, const QString &v) {
         int n;
         if (ConfigRegistry::parseInt(v, &n) && n >= 0 && n <= 65535)
-            this->port = n;
+            port = n;
     };
-    r.add(port);
+    r.add(portKey);
 }
 
 bool SettingsChange::empty() const

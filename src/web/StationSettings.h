@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stations/Weather.h"
+#include "weather/Weather.h"
 
 #include <QDateTime>
 #include <QHostAddress>

@@ -398,7 +398,8 @@ StationWebServer::Reply StationWebServer::login(const Request &r)
     reply.deferred = [this, line, password, peer](quint64 id) {
         m_checks.start([this, id, line, password, peer] {
             const bool matched = WebPassword::matches(line, password);
-            QMetaObject::invokeMethod(this, [=] { finishLogin(id, matched, line, peer); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, id, matched, line, peer] { finishLogin(id, matched, line, peer); }, Qt::QueuedConnection);
         });
     };
     return reply;

@@ -3,12 +3,12 @@
 // files, the history, the favourites, and an announcement that goes on while
 // a server keeps the program waiting.
 
+#include "app/ReleaseCheck.h"
 #include "common/DateTime.h"
 #include "internet/DownloadFile.h"
-#include "links/ReleaseCheck.h"
+#include "support/Clicks.h"
 #include "support/Lists.h"
 #include "support/LocalHttpServer.h"
-#include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"

@@ -1,7 +1,7 @@
 // The frame of the program: the log, the menus, the help page, the tray, and
 // a real run stopped by a signal.
 
-#include "app/LogBook.h"
+#include "engine/LogBook.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"

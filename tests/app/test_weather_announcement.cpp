@@ -32,7 +32,8 @@ const QDateTime kNoon(QDate(2026, 3, 1), QTime(12, 0, 30));
 // chosen in the choice window; only the weather is spoken.
 struct WeatherRig
 {
-    explicit WeatherRig(MainWindowHarness &h) : h(h), source(SourceKind::Ws23, h.windows().sourceContext())
+    explicit WeatherRig(MainWindowHarness &harness)
+        : h(harness), source(SourceKind::Ws23, harness.windows().sourceContext())
     {
         h.windows().addSourceWindow(&source, ConfigSection::Ws23);
         click(h.find<QCheckBox>("CheckBoxDate"));

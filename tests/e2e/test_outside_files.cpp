@@ -2,7 +2,7 @@
 // file or the header WAV should be. The reader gives its error, the time is
 // still spoken, the transmitter is released, and the program answers a stop.
 
-#include "platform/linux/SiblingLink.h"
+#include "peers/linux/SiblingLink.h"
 #include "stations/ui/TFormMeteoW23.h"
 #include "support/MainWindowHarness.h"
 #include "support/StationFiles.h"

@@ -4,8 +4,8 @@
 // back. Run through the real ALSA code, in this process and in the program.
 
 #include "engine/WavLoader.h"
+#include "peers/linux/SiblingLink.h"
 #include "platform/linux/AlsaWaveOutput.h"
-#include "platform/linux/SiblingLink.h"
 #include "support/AlsaCapture.h"
 #include "support/MainWindowHarness.h"
 #include "support/SiblingPeer.h"

@@ -5,7 +5,7 @@
 // bytes, a reading never crashes and never puts a value in the snapshot that
 // the announcement could not speak (infinite, NaN, out of range).
 
-#include "stations/StationReading.h"
+#include "weather/StationReading.h"
 
 #include <QFile>
 #include <QTemporaryDir>

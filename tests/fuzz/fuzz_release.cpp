@@ -3,7 +3,7 @@
 // "auravox=", its number stays in range and reads back the same from its
 // a.b.c form, and the verdict follows the numbers.
 
-#include "links/ReleaseCheck.h"
+#include "app/ReleaseCheck.h"
 
 #include <QByteArray>
 #include <QString>

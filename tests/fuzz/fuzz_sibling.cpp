@@ -4,7 +4,7 @@
 // message built from it reads back the same, and the reply, the start of an
 // announcement and the deaf state follow the words in the text.
 
-#include "links/SiblingProtocol.h"
+#include "peers/SiblingProtocol.h"
 
 #include <QByteArray>
 #include <QtEndian>

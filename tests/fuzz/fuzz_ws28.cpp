@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (bool absolute : {true, false}) {
         auravox::Ws28Settings settings;
         settings.absolutePressure = absolute;
-        auravox::fuzz::readBothWays(settings, [&](const auto &settings, auto &s, auto &d) {
-            auravox::readWs28History(path, settings, s, d);
+        auravox::fuzz::readBothWays(settings, [&](const auto &way, auto &s, auto &d) {
+            auravox::readWs28History(path, way, s, d);
         });
     }
     return 0;

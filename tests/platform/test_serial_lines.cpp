@@ -1,8 +1,8 @@
 // The termios serial lines on files the test makes: what an open that fails
 // says, which ports are the kernel console, and a port whose lines can't be set.
 
-#include "links/Transmitter.h"
 #include "platform/linux/TermiosSerialLines.h"
+#include "transmitter/Transmitter.h"
 
 #include "support/LogCapture.h"
 #include "support/QtPrinters.h"

@@ -104,9 +104,7 @@ StallingDevice::StallingDevice()
 
 StallingDevice::~StallingDevice()
 {
-    m_notifier.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_notifier.reset(); // before the descriptor it watches goes
 }
 
 QString StallingDevice::pcm() const
@@ -118,8 +116,8 @@ void StallingDevice::openReader()
 {
     // Read and write: opening never waits, and the pipe never reports an end
     // when a device closes.
-    if (m_fd < 0)
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (!m_fd)
+        m_fd.reset(::open(QFile::encodeName(m_path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
 }
 
 void StallingDevice::holdReader()
@@ -130,9 +128,9 @@ void StallingDevice::holdReader()
 void StallingDevice::drain()
 {
     openReader();
-    if (m_notifier || m_fd < 0)
+    if (m_notifier || !m_fd)
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd.get(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readAvailable(); });
 }
 
@@ -142,7 +140,7 @@ void StallingDevice::readAvailable()
         return; // not drained: the device holds what it took
     char buffer[65536];
     ssize_t n;
-    while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0)
+    while ((n = ::read(m_fd.get(), buffer, sizeof buffer)) > 0)
         m_data.append(buffer, n);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/UniqueFd.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -78,7 +80,7 @@ private:
     void readAvailable();
     QTemporaryDir m_dir;
     QString m_path;
-    int m_fd = -1;
+    UniqueFd m_fd;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_data;
 };

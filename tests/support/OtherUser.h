@@ -3,6 +3,8 @@
 // A second local user, for the tests that check that objects of another user
 // are refused. Only root can make one and act as it: the tests skip otherwise.
 
+#include "common/UniqueFd.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -70,40 +72,36 @@ public:
     // runs in the forked child: it should make system calls only.
     bool start(const OtherUser &user, const std::function<bool()> &setup)
     {
-        int ready[2];
-        int hold[2];
-        if (::pipe(ready) != 0)
+        int readyPipe[2];
+        int holdPipe[2];
+        if (::pipe(readyPipe) != 0)
             return false;
-        if (::pipe(hold) != 0) {
-            ::close(ready[0]);
-            ::close(ready[1]);
+        UniqueFd readyRead(readyPipe[0]), readyWrite(readyPipe[1]);
+        if (::pipe(holdPipe) != 0)
             return false;
-        }
+        UniqueFd holdRead(holdPipe[0]), holdWrite(holdPipe[1]);
         m_pid = ::fork();
         if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(hold[1]);
+            readyRead.reset();
+            holdWrite.reset();
             char ok = ::setgroups(0, nullptr) == 0 && ::setgid(user.gid) == 0 && ::setuid(user.uid) == 0
                       && setup();
-            (void)!::write(ready[1], &ok, 1);
+            (void)!::write(readyWrite.get(), &ok, 1);
             char c;
-            (void)!::read(hold[0], &c, 1); // until the parent closes its end
+            (void)!::read(holdRead.get(), &c, 1); // until the parent closes its end
             ::_exit(0);
         }
-        ::close(ready[1]);
-        ::close(hold[0]);
-        m_hold = hold[1];
+        readyWrite.reset();
+        holdRead.reset();
+        m_hold = std::move(holdWrite);
         char ok = 0;
-        const bool answered = m_pid > 0 && ::read(ready[0], &ok, 1) == 1;
-        ::close(ready[0]);
+        const bool answered = m_pid > 0 && ::read(readyRead.get(), &ok, 1) == 1;
         return answered && ok;
     }
 
     void release()
     {
-        if (m_hold >= 0)
-            ::close(m_hold);
-        m_hold = -1;
+        m_hold.reset();
         if (m_pid > 0) {
             int status = 0;
             ::waitpid(m_pid, &status, 0);
@@ -113,7 +111,7 @@ public:
 
 private:
     pid_t m_pid = -1;
-    int m_hold = -1;
+    UniqueFd m_hold;
 };
 
 } // namespace auravox::test

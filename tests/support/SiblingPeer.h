@@ -20,7 +20,7 @@ inline QString peerPath()
     const QString fromEnv = qEnvironmentVariable("AURAVOX_SIBLING_PEER");
     if (!fromEnv.isEmpty())
         return fromEnv;
-    // Built beside the tests: <build>/tests/test_links, <build>/tools/sibling_peer.
+    // Built beside the tests: <build>/tests/test_peers, <build>/tools/sibling_peer.
     return QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/sibling_peer");
 }
 

@@ -1,7 +1,7 @@
+#include "app/ui/StationWeb.h"
 #include "support/MainWindowHarness.h"
 #include "web/StationWebServer.h"
 #include "web/WebPassword.h"
-#include "web/ui/StationWeb.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "app/ui/AppWindows.h"
 
+#include "app/ui/StationWeb.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "platform/linux/MonitorStationFactory.h"
-#include "web/ui/StationWeb.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -12,7 +12,7 @@
 namespace auravox {
 
 AppWindows::AppWindows(const AppDeps &deps)
-    : m_serial(*deps.serialLines)
+    : m_serial(*deps.serialLines), m_sourceContext(*deps.main.clock)
 {
     m_form1 = std::make_unique<TForm1>(deps.main);
     // The main window's creation lists the serial ports.
@@ -62,9 +62,6 @@ AppWindows::AppWindows(const AppDeps &deps)
             m_formChoixMeteo->hide();
     };
     m_sourceContext.prompts = deps.main.prompts;
-    Clock *clock = deps.main.clock;
-    m_sourceContext.today = [clock] { return clock->now().date(); };
-    m_sourceContext.now = [clock] { return clock->now(); };
     m_sourceContext.publicFolder = deps.publicFolder;
     m_sourceContext.loadingConfiguration = [this] { return m_form1->loadingConfiguration(); };
     m_sourceContext.afterLoad = [this](std::function<void()> action) {
@@ -112,7 +109,7 @@ AppWindows::AppWindows(const AppDeps &deps)
     recorder.recording = [form1] { return form1->recordsWhilePlaying(); };
     recorder.programPath = [this] { return m_formRecord->programPath(); };
     recorder.showStatus = [form1](const QString &text) { form1->showRecorderStatus(text); };
-    m_recorder = std::make_unique<RecorderControl>(*deps.main.clock, *deps.main.prompts, recorder);
+    m_recorder = std::make_unique<RecorderControl>(*deps.main.clock, *deps.main.prompts, m_recorderSocket, recorder);
     m_form1->setWindowAction(TForm1::Window::Recorder, [this] {
         m_formRecord->show();
         m_formRecord->raise();
@@ -152,7 +149,7 @@ AppWindows::AppWindows(const AppDeps &deps)
         return w ? w->errorLine() : QString();
     };
     weather.staleness = [this] { return m_form1->staleness(); };
-    weather.nowDays = [clock] { return DateTimeUtil::toDays(clock->now()); };
+    weather.nowDays = [clock = deps.main.clock] { return DateTimeUtil::toDays(clock->now()); };
     m_weatherSpeech = std::make_unique<SourceWeatherSpeech>(weather);
     m_form1->setWeather(m_weatherSpeech.get());
 

@@ -1,25 +1,26 @@
 #pragma once
 
-#include "app/ConfigRegistry.h"
-#include "app/UnitSettings.h"
-#include "app/ui/TFormMyUnits.h"
-#include "engine/WeatherPhrases.h"
 #include "app/ui/TForm1.h"
-#include "links/SerialPortControl.h"
-#include "links/ui/TFormCOM.h"
-#include "links/RecorderControl.h"
-#include "links/ui/TFormInfo.h"
-#include "links/ui/TFormRecord.h"
-#include "platform/linux/SiblingLink.h"
+#include "app/ui/TFormInfo.h"
+#include "app/ui/TFormMyUnits.h"
+#include "common/ConfigRegistry.h"
+#include "engine/WeatherPhrases.h"
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "internet/ui/TFormMeteoMETAR.h"
+#include "peers/RecorderControl.h"
+#include "peers/linux/SiblingLink.h"
+#include "peers/linux/UnixRecorderSocket.h"
+#include "peers/ui/TFormRecord.h"
 #include "stations/MonitorStation.h"
 #include "stations/ui/TFormChoixMeteo.h"
 #include "stations/ui/TFormMeteo.h"
 #include "stations/ui/TFormMeteoPro2.h"
 #include "stations/ui/TFormMeteoW23.h"
 #include "stations/ui/TFormMeteoW28.h"
-#include "stations/ui/WeatherSourceWindow.h"
+#include "transmitter/SerialPortControl.h"
+#include "transmitter/ui/TFormCOM.h"
+#include "weather/UnitSettings.h"
+#include "weather/ui/WeatherSourceWindow.h"
 #include "web/StationWebServer.h"
 
 #include <memory>
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<TFormMeteoPro2> m_formMeteoPro2;
     std::unique_ptr<TFormFav> m_formFavAPRS;
     std::unique_ptr<TFormRecord> m_formRecord;
+    UnixRecorderSocket m_recorderSocket;
     std::unique_ptr<RecorderControl> m_recorder;
     std::unique_ptr<TFormMeteoMETAR> m_formMeteoMETAR;
     std::unique_ptr<TFormFav> m_formFavMETAR;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/LogBook.h"
 #include "engine/AnnounceHooks.h"
 #include "engine/AnnounceMachine.h"
 #include "engine/ClipCatalogue.h"
 #include "engine/ClipPlayer.h"
-#include "engine/WeatherPhrases.h"
+#include "engine/LogBook.h"
 #include "engine/Scheduler.h"
-#include "links/ui/TFormCOM.h"
+#include "engine/WeatherPhrases.h"
+#include "transmitter/ui/TFormCOM.h"
 
 #include <QMainWindow>
 #include <QRect>

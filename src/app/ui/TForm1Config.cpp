@@ -1,8 +1,8 @@
 #include "app/ui/TForm1.h"
 
-#include "app/ConfigRegistry.h"
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
+#include "common/ConfigRegistry.h"
 #include "common/Log.h"
 #include "common/TextFile.h"
 #include "common/ui/WindowPlacement.h"

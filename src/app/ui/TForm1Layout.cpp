@@ -1,9 +1,9 @@
 #include "app/ui/TForm1.h"
 
-#include "app/LogBook.h"
-#include "app/ui/Pictures.h"
 #include "app/ui/UpDown.h"
 #include "app/ui/WeatherButton.h"
+#include "common/ui/Pictures.h"
+#include "engine/LogBook.h"
 #include "engine/VolumeControl.h"
 
 #include <QAction>

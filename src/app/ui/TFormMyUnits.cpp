@@ -1,6 +1,6 @@
 #include "app/ui/TFormMyUnits.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UnitSettings.h"
+#include "weather/UnitSettings.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "internet/ui/InternetSourceWindow.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/Log.h"
 #include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stations/ui/WeatherSourceWindow.h"
+#include "weather/ui/WeatherSourceWindow.h"
 
 #include <QStringList>
 

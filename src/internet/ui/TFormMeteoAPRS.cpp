@@ -1,6 +1,7 @@
 #include "internet/ui/TFormMeteoAPRS.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/Clock.h"
+#include "common/ConfigRegistry.h"
 #include "common/DateTime.h"
 #include "common/OutsideFile.h"
 #include "internet/DownloadFile.h"
@@ -298,7 +299,7 @@ AprsSettings TFormMeteoAPRS::settings() const
                                                : AprsWindUnit::Mph;
     s.rawRain = RadioButtonMM->isChecked() ? AprsRainUnit::Millimetre : AprsRainUnit::HundredthsOfInch;
     s.timeBase = ComboBoxTU->currentIndex() == 1 ? AprsTimeBase::Local : AprsTimeBase::Universal;
-    const QDateTime now = context().now ? context().now() : QDateTime::currentDateTime();
+    const QDateTime now = context().clock.now();
     s.timeZoneBiasMinutes = DateTimeUtil::timeZoneBiasMinutes(now);
     return s;
 }

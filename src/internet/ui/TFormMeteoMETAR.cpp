@@ -1,5 +1,6 @@
 #include "internet/ui/TFormMeteoMETAR.h"
 
+#include "common/Clock.h"
 #include "common/DateTime.h"
 #include "common/OutsideFile.h"
 #include "common/TextFile.h"
@@ -151,7 +152,7 @@ void TFormMeteoMETAR::takeReading()
         settings.limits = *context().limits;
     settings.pressureOffset = SpinEditOffSetPression->value();
     settings.timeShown = ComboBoxTU->currentIndex();
-    settings.now = context().now ? context().now() : QDateTime::currentDateTime();
+    settings.now = context().clock.now();
     settings.utcOffsetMinutes = -DateTimeUtil::timeZoneBiasMinutes(settings.now);
 
     MetarReading reading;

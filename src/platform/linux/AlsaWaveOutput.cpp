@@ -1,6 +1,7 @@
 #include "platform/linux/AlsaWaveOutput.h"
 
 #include "common/Log.h"
+#include "common/UniqueFd.h"
 
 #include <QMetaObject>
 #include <QtEndian>
@@ -40,27 +41,20 @@ class EventFd
 {
 public:
     EventFd() : m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-    ~EventFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    EventFd(const EventFd &) = delete;
-    EventFd &operator=(const EventFd &) = delete;
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
     void signal() const
     {
         const quint64 one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_fd, &one, sizeof one);
+        [[maybe_unused]] const ssize_t n = ::write(m_fd.get(), &one, sizeof one);
     }
     void drain() const
     {
         quint64 value;
-        [[maybe_unused]] const ssize_t n = ::read(m_fd, &value, sizeof value);
+        [[maybe_unused]] const ssize_t n = ::read(m_fd.get(), &value, sizeof value);
     }
 
 private:
-    int m_fd;
+    UniqueFd m_fd;
 };
 
 bool validFormat(const PcmFormat &f)

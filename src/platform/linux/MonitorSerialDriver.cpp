@@ -122,8 +122,8 @@ bool MonitorSerialDriver::openLine(int port, int baud)
     const speed_t speed = speedFor(baud);
     if (path.isEmpty() || speed == B0)
         return false;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
         m_openErrno = errno;
         return false;
     }
@@ -131,15 +131,13 @@ bool MonitorSerialDriver::openLine(int port, int baud)
     m_path = path;
     // The station belongs to one program: a port another program holds (or
     // locks later) is a failure.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd.get(), TIOCEXCL) != 0) {
         m_openErrno = errno;
-        ::close(fd);
         return false;
     }
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) {
+    if (::tcgetattr(fd.get(), &tio) != 0) {
         m_openErrno = errno;
-        ::close(fd);
         return false;
     }
     // Raw 8N1, no flow control, modem lines ignored. The modem lines are not
@@ -154,13 +152,12 @@ bool MonitorSerialDriver::openLine(int port, int baud)
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    if (::tcsetattr(fd.get(), TCSANOW, &tio) != 0) {
         m_openErrno = errno;
-        ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
+        ::ioctl(fd.get(), TIOCNXCL);
         return false;
     }
-    m_fd = fd;
+    m_fd = std::move(fd);
     m_calibration = {};
     m_packet.reset();
     m_trendRefused = false;
@@ -209,16 +206,15 @@ void MonitorSerialDriver::CloseCommPort()
 void MonitorSerialDriver::closeLine()
 {
     m_packet.reset();
-    if (m_fd < 0)
+    if (!m_fd)
         return;
-    ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
-    m_fd = -1;
+    ::ioctl(m_fd.get(), TIOCNXCL);
+    m_fd.reset();
 }
 
 void MonitorSerialDriver::lineLost(const char *what, int error)
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return;
     // A USB adapter that was reset or unplugged never comes back on this
     // descriptor; its device (or the link to it) does come back at its path.
@@ -425,9 +421,9 @@ bool MonitorSerialDriver::writeAll(const QByteArray &bytes, qint64 deadlineMs)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        if (m_fd < 0)
+        if (!m_fd)
             return false;
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n = ::write(m_fd.get(), bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
             continue;
@@ -438,7 +434,7 @@ bool MonitorSerialDriver::writeAll(const QByteArray &bytes, qint64 deadlineMs)
             lineLost("failed on write", errno);
             return false;
         }
-        const Wait w = waitFor(m_fd, POLLOUT, deadlineMs);
+        const Wait w = waitFor(m_fd.get(), POLLOUT, deadlineMs);
         if (w == Wait::LineLost)
             lineLost("hung up", 0);
         if (w != Wait::Ready)
@@ -450,9 +446,9 @@ bool MonitorSerialDriver::writeAll(const QByteArray &bytes, qint64 deadlineMs)
 bool MonitorSerialDriver::readByte(char &byte, qint64 deadlineMs)
 {
     for (;;) {
-        if (m_fd < 0)
+        if (!m_fd)
             return false;
-        const ssize_t n = ::read(m_fd, &byte, 1);
+        const ssize_t n = ::read(m_fd.get(), &byte, 1);
         if (n == 1)
             return true;
         if (n == 0) {
@@ -466,7 +462,7 @@ bool MonitorSerialDriver::readByte(char &byte, qint64 deadlineMs)
             lineLost("failed on read", errno); // EIO after an adapter reset
             return false;
         }
-        const Wait w = waitFor(m_fd, POLLIN, deadlineMs);
+        const Wait w = waitFor(m_fd.get(), POLLIN, deadlineMs);
         if (w == Wait::LineLost)
             lineLost("hung up", 0);
         if (w != Wait::Ready)
@@ -487,12 +483,12 @@ bool MonitorSerialDriver::readBytes(QByteArray &out, int size, qint64 deadlineMs
 
 void MonitorSerialDriver::discardInput()
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return;
-    ::tcflush(m_fd, TCIFLUSH);
+    ::tcflush(m_fd.get(), TCIFLUSH);
     char buf[256];
     for (int i = 0; i < 64; ++i) {
-        const ssize_t n = ::read(m_fd, buf, sizeof buf);
+        const ssize_t n = ::read(m_fd.get(), buf, sizeof buf);
         if (n <= 0)
             break;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/UniqueFd.h"
 #include "stations/MonitorProtocol.h"
 #include "stations/MonitorStation.h"
 
@@ -56,7 +57,7 @@ public:
     void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms > 0 ? ms : 1; }
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.isValid(); }
     // The port OpenCommPort opened last (0 after CloseCommPort), still wanted
     // while its line is down.
     int port() const { return m_port; }
@@ -112,7 +113,7 @@ private:
     PortPath m_portPath;
     Clock m_clock;
     int m_replyTimeoutMs = kDefaultReplyTimeoutMs;
-    int m_fd = -1;
+    UniqueFd m_fd;
     int m_port = 0; // wanted: reopened after a hang-up until CloseCommPort
     int m_baud = 0;
     QString m_path;

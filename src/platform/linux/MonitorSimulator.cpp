@@ -75,31 +75,31 @@ int demoBarometer(const DemoPhases &ph, double seconds)
 
 MonitorSimulator::MonitorSimulator() : m_packet(defaultPacket())
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0)
+    m_master.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!m_master)
         return;
     char name[128] = {};
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 || ::ptsname_r(m_master, name, sizeof name) != 0) {
-        ::close(m_master);
-        m_master = -1;
+    const int master = m_master.get();
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        m_master.reset();
         return;
     }
     m_slavePath = QString::fromLocal8Bit(name);
     // Raw from the start, so nothing the station sends is echoed back to it
     // before the driver sets the line up.
-    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_slave >= 0) {
+    m_slave.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (m_slave) {
         termios tio{};
-        if (::tcgetattr(m_slave, &tio) == 0) {
+        if (::tcgetattr(m_slave.get(), &tio) == 0) {
             cfmakeraw(&tio);
             cfsetispeed(&tio, B2400);
             cfsetospeed(&tio, B2400);
-            ::tcsetattr(m_slave, TCSANOW, &tio);
+            ::tcsetattr(m_slave.get(), TCSANOW, &tio);
         }
     }
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_slave < 0 || m_stopFd < 0) {
+    ::fcntl(m_master.get(), F_SETFL, ::fcntl(m_master.get(), F_GETFL) | O_NONBLOCK);
+    m_stopFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!m_slave || !m_stopFd) {
         m_slavePath.clear();
         return;
     }
@@ -110,12 +110,8 @@ MonitorSimulator::~MonitorSimulator()
 {
     if (m_thread.joinable()) {
         const quint64 one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_stopFd, &one, sizeof one);
+        [[maybe_unused]] const ssize_t n = ::write(m_stopFd.get(), &one, sizeof one);
         m_thread.join();
-    }
-    for (int fd : {m_stopFd, m_slave, m_master}) {
-        if (fd >= 0)
-            ::close(fd);
     }
 }
 
@@ -251,7 +247,7 @@ void MonitorSimulator::run()
             if (!m_output.isEmpty() || m_packetsLeft > 0)
                 masterEvents |= POLLOUT;
         }
-        pollfd fds[2] = {{m_stopFd, POLLIN, 0}, {m_master, masterEvents, 0}};
+        pollfd fds[2] = {{m_stopFd.get(), POLLIN, 0}, {m_master.get(), masterEvents, 0}};
         const int r = ::poll(fds, 2, -1);
         if (r < 0) {
             if (errno == EINTR)
@@ -263,7 +259,7 @@ void MonitorSimulator::run()
         std::lock_guard lock(m_mutex);
         if (fds[1].revents & POLLIN) {
             char buf[512];
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            const ssize_t n = ::read(m_master.get(), buf, sizeof buf);
             if (n > 0) {
                 if (!m_silent) {
                     // Any new command ends a running LOOP.
@@ -287,16 +283,15 @@ void MonitorSimulator::run()
             }
         }
         if (!m_output.isEmpty()) {
-            const ssize_t n = ::write(m_master, m_output.constData(), static_cast<size_t>(m_output.size()));
+            const ssize_t n = ::write(m_master.get(), m_output.constData(), static_cast<size_t>(m_output.size()));
             if (n > 0)
                 m_output.remove(0, n);
         }
         if (m_hangUpDue && m_output.isEmpty()) {
             // Every side of the pseudo-terminal closes: the other end's
             // descriptor sees the hang-up, and the terminal is gone.
-            ::close(m_master);
-            ::close(m_slave);
-            m_master = m_slave = -1;
+            m_master.reset();
+            m_slave.reset();
             m_hungUp = true;
             return;
         }

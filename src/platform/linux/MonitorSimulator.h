@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/UniqueFd.h"
 #include "stations/MonitorProtocol.h"
 
 #include <QByteArray>
@@ -85,9 +86,9 @@ private:
     void answerWrd(quint8 nibblesAndBank, quint8 address);
     QByteArray nextPacket();
 
-    int m_master = -1;
-    int m_slave = -1; // held open so the master never sees a hang-up
-    int m_stopFd = -1;
+    UniqueFd m_master;
+    UniqueFd m_slave; // held open so the master never sees a hang-up
+    UniqueFd m_stopFd;
     QString m_slavePath;
     std::thread m_thread;
 

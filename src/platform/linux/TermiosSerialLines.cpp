@@ -93,28 +93,26 @@ bool TermiosSerialLines::open(const QString &portName)
     }
     // Non-blocking, because some USB serial adapters hang an open that waits
     // for carrier; no controlling terminal, so a DCD drop sends no hang-up.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
         fail(path, errno);
         return false;
     }
     // Linux raises DTR and RTS on open: drop them before anything else.
     int lines = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd, TIOCMBIC, &lines);
+    ::ioctl(fd.get(), TIOCMBIC, &lines);
     // Exclusive: another program that opens the port (or already has it
     // locked) makes this a failure, as the port belongs to one transmitter.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         fail(path, errno, QStringLiteral("locked by another program"));
-        ::close(fd);
         return false;
     }
-    if (::ioctl(fd, TIOCEXCL) != 0) {
+    if (::ioctl(fd.get(), TIOCEXCL) != 0) {
         fail(path, errno);
-        ::close(fd);
         return false;
     }
     termios tio{};
-    if (::tcgetattr(fd, &tio) == 0) {
+    if (::tcgetattr(fd.get(), &tio) == 0) {
         // Binary mode, no flow control that would drive RTS or wait on CTS;
         // the speed and framing stay as the port had them. HUPCL drops DTR
         // and RTS when the port is closed, even by a crash.
@@ -122,10 +120,10 @@ bool TermiosSerialLines::open(const QString &portName)
         tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
         tio.c_cflag |= CLOCAL | HUPCL;
         tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-        ::tcsetattr(fd, TCSANOW, &tio);
+        ::tcsetattr(fd.get(), TCSANOW, &tio);
     }
-    ::ioctl(fd, TIOCMBIC, &lines);
-    m_fd = fd;
+    ::ioctl(fd.get(), TIOCMBIC, &lines);
+    m_fd = std::move(fd);
     m_path = path;
     m_lastError.clear();
     return true;
@@ -133,18 +131,17 @@ bool TermiosSerialLines::open(const QString &portName)
 
 void TermiosSerialLines::close()
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return;
-    ::ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
-    m_fd = -1;
+    ::ioctl(m_fd.get(), TIOCNXCL);
+    m_fd.reset();
 }
 
 bool TermiosSerialLines::setLine(int bit, bool on, const char *name)
 {
-    if (m_fd < 0)
+    if (!m_fd)
         return false;
-    if (::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit) == 0)
+    if (::ioctl(m_fd.get(), on ? TIOCMBIS : TIOCMBIC, &bit) == 0)
         return true;
     fail(m_path, errno, QLatin1String(name) + (on ? QStringLiteral(" up") : QStringLiteral(" down")));
     return false;
@@ -164,7 +161,7 @@ ModemStatus TermiosSerialLines::modemStatus()
 {
     ModemStatus s;
     int bits = 0;
-    if (m_fd < 0 || ::ioctl(m_fd, TIOCMGET, &bits) != 0)
+    if (!m_fd || ::ioctl(m_fd.get(), TIOCMGET, &bits) != 0)
         return s;
     s.cts = (bits & TIOCM_CTS) != 0;
     s.dsr = (bits & TIOCM_DSR) != 0;

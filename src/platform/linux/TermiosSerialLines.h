@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/UniqueFd.h"
 #include "platform/SerialLines.h"
 
 namespace auravox {
@@ -22,7 +23,7 @@ public:
     QString devicePath(const QString &portName) override;
     bool open(const QString &portName) override;
     void close() override;
-    bool isOpen() const override { return m_fd >= 0; }
+    bool isOpen() const override { return m_fd.isValid(); }
     bool setDtr(bool on) override;
     bool setRts(bool on) override;
     ModemStatus modemStatus() override;
@@ -46,7 +47,7 @@ private:
     QString m_procFolder;
     QString m_path;
     QString m_lastError;
-    int m_fd = -1;
+    UniqueFd m_fd;
 };
 
 } // namespace auravox

@@ -1,6 +1,6 @@
 #include "stations/ui/HistorySourceWindow.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "stations/StationReading.h"
-#include "stations/ui/WeatherSourceWindow.h"
+#include "weather/StationReading.h"
+#include "weather/ui/WeatherSourceWindow.h"
 
 #include <QStringList>
 

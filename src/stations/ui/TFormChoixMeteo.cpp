@@ -1,8 +1,8 @@
 #include "stations/ui/TFormChoixMeteo.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/Rounding.h"
-#include "stations/ui/WeatherSourceWindow.h"
+#include "weather/ui/WeatherSourceWindow.h"
 
 #include <QGroupBox>
 #include <QRadioButton>

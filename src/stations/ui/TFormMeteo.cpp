@@ -1,10 +1,10 @@
 #include "stations/ui/TFormMeteo.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "common/Log.h"
 #include "common/Rounding.h"
 #include "stations/MonitorStation.h"
-#include "stations/StationReading.h"
+#include "weather/StationReading.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

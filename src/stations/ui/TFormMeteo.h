@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/DateTime.h"
-#include "stations/ui/WeatherSourceWindow.h"
+#include "weather/ui/WeatherSourceWindow.h"
 
 #include <QStringList>
 

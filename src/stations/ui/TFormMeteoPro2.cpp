@@ -1,6 +1,7 @@
 #include "stations/ui/TFormMeteoPro2.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/Clock.h"
+#include "common/ConfigRegistry.h"
 #include "stations/Pro2Archive.h"
 
 #include <QCheckBox>
@@ -43,7 +44,7 @@ HistorySourceWindow::Outcome TFormMeteoPro2::readFile(QString &path, const Stati
     Pro2Settings pro2;
     static_cast<StationSettings &>(pro2) = settings;
     pro2.searchCurrentMonth = CheckBoxFichier->isChecked();
-    pro2.today = context().today ? context().today() : QDate::currentDate();
+    pro2.today = context().clock.now().date();
     switch (readPro2Archive(path, pro2, snapshot(), display)) {
     case Pro2Outcome::Missing: return Outcome::Missing;
     case Pro2Outcome::Read: return Outcome::Read;

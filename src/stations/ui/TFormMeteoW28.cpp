@@ -1,6 +1,6 @@
 #include "stations/ui/TFormMeteoW28.h"
 
-#include "app/ConfigRegistry.h"
+#include "common/ConfigRegistry.h"
 #include "stations/Ws28History.h"
 
 #include <QGroupBox>

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "weather/UnitSettings.h"
+#include "weather/Weather.h"
+
+#include <QString>
+
+namespace auravox {
+
+// What one reading of a history-file station shows in its window, besides the
+// snapshot: the captions of the value boxes and which of them are red.
+struct StationDisplay
+{
+    QString indoorTemp, outdoorTemp, pressure, trend, wind, gust, direction, humidity, rain, windChill;
+    QString indoorHumidity; // LabelHumInt
+    QString dewPoint;       // LabelTros
+    bool indoorTempMarked = false, outdoorTempMarked = false, pressureMarked = false, windMarked = false;
+    bool gustMarked = false, windChillMarked = false, humidityMarked = false, indoorHumidityMarked = false;
+    double lastRecordTime = 0; // days since 1899-12-30; 0 before the first record was read
+};
+
+// What the readers take from their window and the program.
+struct StationSettings
+{
+    UnitSettings units;
+    PlausibilityLimits limits;
+    int pressureOffset = 0; // steps of the "Pressure adjust" spin edit
+};
+
+namespace station {
+
+// The snapshot value of an item the station did not record: outside every
+// plausibility limit in every unit, so it is never spoken.
+constexpr double kNotAvailable = -9999;
+
+// A value with a fixed number of decimals ("12.3").
+QString fixed(double value, int decimals);
+// The caption value: "--" for an item that is not available.
+QString shown(double value, double notAvailable, int decimals);
+// A value the file holds as NaN or infinite becomes `fallback`, so that no
+// such value reaches the snapshot.
+double finiteOr(double value, double fallback);
+// A little-endian 32-bit float of a record.
+float f32(const char *p);
+
+// Whether a temperature in display units lies outside metric bounds.
+bool temperatureOutside(const UnitSettings &units, double value, double minC, double maxC);
+bool pressureOutside(const UnitSettings &units, double value);
+bool windOutside(const UnitSettings &units, double value);
+
+// 0 steady, 1 rising, 2 falling for a pressure change in display units over
+// about an hour; changes of 50 hPa or more are taken as bad data (steady).
+int trendOf(const UnitSettings &units, double change, double trendThreshold);
+// "Trend : steady", "Trend : rising", "Trend : falling".
+QString trendCaption(int trend);
+
+// Wind chill from the outdoor temperature and the wind, both in display units;
+// -200 with "--" when `calm` or a value it needs is not plausible.
+void applyWindChill(const UnitSettings &units, bool unavailable, WeatherSnapshot &s, StationDisplay &d);
+// Dew point from the outdoor temperature and humidity; "--" (value kept) when
+// the temperature is red or the humidity has no dew point (negative, NaN).
+void applyDewPoint(const UnitSettings &units, WeatherSnapshot &s, StationDisplay &d);
+// The rain caption: "--" for -1.
+QString rainCaption(const UnitSettings &units, double rain24h);
+
+} // namespace station
+
+} // namespace auravox
