@@ -343,7 +343,7 @@ void laCrosse28(benchmark::State &state, const QString &path)
 {
     Ws28Settings settings;
     WeatherSnapshot snapshot;
-    StationDisplay display;
+    SourceDisplay display;
     runRefreshes(state, path, [&] { return readWs28History(path, settings, snapshot, display); });
 }
 
@@ -359,7 +359,7 @@ void Pro2_Month(benchmark::State &state)
     Pro2Settings settings;
     settings.searchCurrentMonth = false;
     WeatherSnapshot snapshot;
-    StationDisplay display;
+    SourceDisplay display;
     QString path = files().pro2Month;
     runRefreshes(state, path, [&] { return readPro2Archive(path, settings, snapshot, display) == Pro2Outcome::Read; });
 }

@@ -25,14 +25,12 @@ struct MessageChoices
     bool recordWhilePlaying = false; // "Run recorder when playing"
 };
 
-// What the step machine reads from and shows on the main window.
+// What the announcement engine reads from and shows on the main window.
 class AnnounceHost
 {
 public:
     virtual ~AnnounceHost() = default;
     virtual MessageChoices messageChoices() const = 0;
-    // The clock fields as the last tick set them.
-    virtual ClockFields clockFields() const = 0;
     // True until the configuration has been loaded.
     virtual bool startupPending() const = 0;
     virtual void showStatus(const QString &text) = 0;
@@ -42,6 +40,22 @@ public:
     virtual void setPlayEnabled(bool enabled) = 0;
     // The sound card choice's OK button, enabled again at the end of an announcement.
     virtual void setSoundCardOkEnabled(bool enabled) = 0;
+
+    // The tick: runs first on every tick, once the next one is armed (the
+    // first tick loads the configuration here).
+    virtual void tickStarting() {}
+    // The time and date fields, with the tick's "now".
+    virtual void showClock(const QDateTime &now) { (void)now; }
+    // The serial input lines as a poll found them: DCD, and the CTS and DSR
+    // captions that changed (empty: unchanged).
+    virtual void showLineStates(bool dcdOn, const QString &ctsCaption, const QString &dsrCaption)
+    {
+        (void)dcdOn;
+        (void)ctsCaption;
+        (void)dsrCaption;
+    }
+    // The log's lines, after an entry was added.
+    virtual void showLog(const QStringList &lines) { (void)lines; }
 };
 
 // The serial port that keys the transmitter (DTR, RTS) and carries the input

@@ -88,8 +88,9 @@ QString announceRefusalText(AnnounceRefusal refusal)
     return QString();
 }
 
-AnnounceMachine::AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog)
-    : m_host(host), m_player(player), m_clock(clock), m_watchdog(watchdog)
+AnnounceMachine::AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog,
+                                 const ClockFields &fields)
+    : m_host(host), m_player(player), m_clock(clock), m_watchdog(watchdog), m_fields(fields)
 {
     m_observers.push_back(&g_announceLog);
 }
@@ -156,7 +157,7 @@ void AnnounceMachine::runSteps(AnnounceOrigin origin)
 {
     const MessageChoices choices = m_host.messageChoices();
     for (;;) {
-        const ClockFields f = m_host.clockFields();
+        const ClockFields f = m_fields;
         switch (m_step) {
         case 1:
             if (choices.pauseSeconds > 0)

@@ -41,7 +41,11 @@ public:
     static constexpr int kFirstWeatherItemStep = 13;
     static constexpr int kWatchdogMs = 120000;
 
-    AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog);
+    // `fields` are the clock fields as the tick last set them, read at every
+    // step (a pause can carry the announcement into the next minute); they
+    // must outlive the machine.
+    AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog,
+                    const ClockFields &fields);
 
     void setTransmitter(TransmitterPort *port) { m_port = port ? port : &m_noPort; }
     void setLinks(AnnounceLinks *links) { m_links = links ? links : &m_noLinks; }
@@ -94,6 +98,7 @@ private:
     ClipPlayer &m_player;
     Clock &m_clock;
     QTimer &m_watchdog;
+    const ClockFields &m_fields;
 
     NoTransmitterPort m_noPort;
     AnnounceLinks m_noLinks;

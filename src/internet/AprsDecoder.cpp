@@ -124,7 +124,7 @@ double rawWindToKmh(const AprsSettings &settings, int raw)
     return raw;
 }
 
-bool noValue(const AprsCaption &c)
+bool noValue(const SourceCaption &c)
 {
     return c.text.contains(QLatin1String("--"));
 }
@@ -139,7 +139,7 @@ AprsReading startCycle(const AprsSettings &settings, WeatherSnapshot &s)
 }
 
 // Values and captions of the decoded fields.
-void applyValues(const AprsSettings &settings, const AprsFields &f, WeatherSnapshot &s, AprsDisplay &d)
+void applyValues(const AprsSettings &settings, const AprsFields &f, WeatherSnapshot &s, SourceDisplay &d)
 {
     const UnitSettings &u = settings.units;
     const QString &tl = u.temperatureLabel;
@@ -206,9 +206,9 @@ void applyValues(const AprsSettings &settings, const AprsFields &f, WeatherSnaps
 
     // The formulas are the station readers'; only the calm test differs
     // (no plausibility flags here).
-    StationDisplay chill;
+    SourceDisplay chill;
     station::applyWindChill(u, s.windSpeed < 5 * wf || !hasTemperature, s, chill);
-    d.windChill.text = chill.windChill;
+    d.windChill.text = chill.windChill.text;
 
     if (hasHumidity && hasTemperature) {
         const double tc = u.temperatureFactor == 1 ? s.outdoorTemp : (s.outdoorTemp - 32) / 1.8;
@@ -259,7 +259,7 @@ void applyTimeStamp(const AprsSettings &settings, const QStringList &lines, Weat
         s.readingTime = *days;
 }
 
-void colour(const AprsSettings &settings, const WeatherSnapshot &s, AprsDisplay &d)
+void colour(const AprsSettings &settings, const WeatherSnapshot &s, SourceDisplay &d)
 {
     const UnitSettings &u = settings.units;
     const PlausibilityLimits &l = settings.limits;
@@ -275,7 +275,7 @@ void colour(const AprsSettings &settings, const WeatherSnapshot &s, AprsDisplay 
         d.gust.red = !(s.windGust >= 0 && s.windGust <= l.gustMax * u.windFactor);
 }
 
-QString summaryLine(const AprsSettings &settings, const WeatherSnapshot &s, const AprsDisplay &d)
+QString summaryLine(const AprsSettings &settings, const WeatherSnapshot &s, const SourceDisplay &d)
 {
     const UnitSettings &u = settings.units;
     auto rounded = [](double v) { return QString::number(roundHalfEven(v)); };

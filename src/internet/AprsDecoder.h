@@ -1,5 +1,6 @@
 #pragma once
 
+#include "weather/SourceDisplay.h"
 #include "weather/UnitSettings.h"
 #include "weather/Weather.h"
 
@@ -107,26 +108,6 @@ QString aprsWeatherPart(const QString &line);
 // the 3 characters on each side (both or neither).
 AprsFields parseAprsWeather(const QString &weatherPart);
 
-// One check-box caption of the APRS window and whether it is painted red.
-struct AprsCaption
-{
-    QString text;
-    bool red = false;
-};
-
-struct AprsDisplay
-{
-    AprsCaption outdoorTemp; // CheckBoxText
-    AprsCaption pressure;    // CheckBoxPatm
-    AprsCaption wind;        // CheckBoxVent
-    AprsCaption gust;        // CheckBoxRafa
-    AprsCaption direction;   // CheckBoxDire
-    AprsCaption windChill;   // CheckBoxTRes
-    AprsCaption rain;        // CheckBoxPluie
-    AprsCaption humidity;    // CheckBoxHumiExt
-    QString dewPoint;        // LabelTros, never red
-};
-
 enum class AprsOutcome {
     Decoded,       // the report had a line: everything below is set
     NoLine,        // the file holds no line: the cycle ends, nothing else changes
@@ -138,7 +119,7 @@ struct AprsReading
     AprsOutcome outcome = AprsOutcome::NoLine;
     // Every cycle paints the eight captions black first; when the outcome is
     // not Decoded they keep their text.
-    AprsDisplay display;
+    SourceDisplay display;
     QString pressureAdjustUnit; // Label6: "mBars" or "0.01*inHg"
     AprsFields fields;
     std::optional<QString> date; // Editdatemeteo; nullopt leaves it as it is

@@ -336,7 +336,7 @@ QString timeText(const QLocale &locale, const QDateTime &t)
 // current UT ones, except that on the 1st a report of day 28 or later belongs
 // to the month before.
 void readTime(const std::array<QString, kTokenCount> &tokens, const MetarSettings &settings, WeatherSnapshot &s,
-              MetarDisplay &d, MetarReading &r)
+              SourceDisplay &d, MetarReading &r)
 {
     const qint64 offsetSeconds = qint64(settings.utcOffsetMinutes) * 60;
     const QDateTime utNow = QDateTime(settings.now.date(), settings.now.time(), Qt::UTC).addSecs(-offsetSeconds);
@@ -359,7 +359,7 @@ void readTime(const std::array<QString, kTokenCount> &tokens, const MetarSetting
         }
         const QDateTime local = ut.isValid() ? ut.addSecs(offsetSeconds) : QDateTime();
         if (!local.isValid()) {
-            d.dateTime.clear();
+            d.dateTime = QString();
             continue;
         }
         s.readingTime = DateTimeUtil::toDays(local);
@@ -400,29 +400,40 @@ QString uiviewTime(double days)
 
 const QString kNoUiviewValues = QStringLiteral(".../...g...t...r000p...P...h..b.....");
 
-void startCycle(const MetarSettings &settings, WeatherSnapshot &s, const MetarDisplay &shown, MetarReading &r)
+void startCycle(const MetarSettings &settings, WeatherSnapshot &s, const SourceDisplay &shown, MetarReading &r)
 {
     r.display = shown;
-    MetarDisplay &d = r.display;
-    d.outdoorTempMarked = d.pressureMarked = d.windMarked = d.gustMarked = d.windChillMarked = false;
+    SourceDisplay &d = r.display;
+    d.outdoorTemp.red = d.pressure.red = d.wind.red = d.gust.red = d.windChill.red = false;
     d.pressureAdjustUnit = settings.units.pressureFactor == 1 ? QStringLiteral("mBars") : QStringLiteral("0.01*inHg");
     s.pressureOffset = settings.pressureOffset;
 }
 
 } // namespace
 
-MetarDisplay metarCaptionsAfterFetch(const UnitSettings &u, const MetarDisplay &shown)
+SourceDisplay metarCaptionsAfterFetch(const UnitSettings &u, const SourceDisplay &shown)
 {
-    MetarDisplay d = shown;
-    d.outdoorTempMarked = d.pressureMarked = d.windMarked = d.gustMarked = false;
-    d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = ").arg(u.temperatureLabel);
-    d.pressure = QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel);
-    d.wind = QStringLiteral("Wind (%1) = ").arg(u.windLabel);
-    d.gust = QStringLiteral("Gust (%1) = ").arg(u.windLabel);
-    d.direction = QStringLiteral("Direction (\u00b0) = ");
-    d.humidity = QStringLiteral("Humidity (%) =");
-    d.precipitation = QStringLiteral("Precipitation =");
-    d.dateTime.clear();
+    SourceDisplay d = shown;
+    d.outdoorTemp.red = d.pressure.red = d.wind.red = d.gust.red = false;
+    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = ").arg(u.temperatureLabel);
+    d.pressure.text = QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel);
+    d.wind.text = QStringLiteral("Wind (%1) = ").arg(u.windLabel);
+    d.gust.text = QStringLiteral("Gust (%1) = ").arg(u.windLabel);
+    d.direction.text = QStringLiteral("Direction (\u00b0) = ");
+    d.humidity.text = QStringLiteral("Humidity (%) =");
+    d.rain.text = QStringLiteral("Precipitation =");
+    d.dateTime = QString();
+    return d;
+}
+
+SourceDisplay metarDisplayShown(const SourceDisplay &shown)
+{
+    SourceDisplay d = shown;
+    for (SourceCaption *c : {&d.outdoorTemp, &d.pressure, &d.wind, &d.gust, &d.direction, &d.windChill, &d.rain,
+                             &d.humidity})
+        c->coloured = !c->text.contains(QLatin1String("--"));
+    if (!d.dateTime)
+        d.dateTime = QString();
     return d;
 }
 
@@ -436,7 +447,7 @@ QByteArray MetarReading::cwBytes() const
     return TextFile::joinLines(cwLines);
 }
 
-MetarReading metarWithoutReport(const MetarSettings &settings, WeatherSnapshot &s, const MetarDisplay &shown)
+MetarReading metarWithoutReport(const MetarSettings &settings, WeatherSnapshot &s, const SourceDisplay &shown)
 {
     MetarReading r;
     r.outcome = MetarOutcome::NoReport;
@@ -447,7 +458,7 @@ MetarReading metarWithoutReport(const MetarSettings &settings, WeatherSnapshot &
 }
 
 MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &settings, WeatherSnapshot &s,
-                         const MetarDisplay &shown)
+                         const SourceDisplay &shown)
 {
     namespace P = Precipitation;
     MetarReading r;
@@ -464,7 +475,7 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
             line = l;
     const std::array<QString, kTokenCount> tokens = tokensOf(line);
 
-    MetarDisplay &d = r.display;
+    SourceDisplay &d = r.display;
     const UnitSettings &u = settings.units;
     const QString &tl = u.temperatureLabel;
     const QString &pl = u.pressureLabel;
@@ -487,54 +498,54 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
 
     if (gustFound) {
         s.windGust = *g.gust * g.windFactor * u.windFactor;
-        d.gust = QStringLiteral("Gust (%1) = %2").arg(wl, fixed(s.windGust, 0));
-        d.gustMarked = !(s.windGust >= 0 && s.windGust <= PL::gustMax * u.windFactor);
+        d.gust.text = QStringLiteral("Gust (%1) = %2").arg(wl, fixed(s.windGust, 0));
+        d.gust.red = !(s.windGust >= 0 && s.windGust <= PL::gustMax * u.windFactor);
     } else {
         s.windGust = 0;
-        d.gust = QStringLiteral("Gust (%1) = --").arg(wl);
+        d.gust.text = QStringLiteral("Gust (%1) = --").arg(wl);
     }
 
     if (temperatureFound) {
         s.outdoorTemp = u.temperature(*g.temperature);
-        d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, fixed(s.outdoorTemp, 1));
-        d.outdoorTempMarked = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
+        d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, fixed(s.outdoorTemp, 1));
+        d.outdoorTemp.red = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
     } else {
         s.outdoorTemp = -200;
-        d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = --").arg(tl);
+        d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = --").arg(tl);
     }
 
     if (pressureFound) {
         s.pressure = settings.pressureOffset * u.pressureOffsetFactor + *g.pressure * g.pressureFactor * u.pressureFactor;
-        d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(pl, fixed(s.pressure, u.pressureFactor != 1 ? 2 : 1));
-        d.pressureMarked = station::pressureOutside(u, s.pressure);
+        d.pressure.text = QStringLiteral("Atm. P (%1) = %2").arg(pl, fixed(s.pressure, u.pressureFactor != 1 ? 2 : 1));
+        d.pressure.red = station::pressureOutside(u, s.pressure);
     } else {
         s.pressure = 900 * u.pressureFactor;
-        d.pressure = QStringLiteral("Atm. P (%1) = --").arg(pl);
+        d.pressure.text = QStringLiteral("Atm. P (%1) = --").arg(pl);
     }
 
     s.windSpeed = -1;
-    d.wind = QStringLiteral("Wind (%1) = --").arg(wl);
+    d.wind.text = QStringLiteral("Wind (%1) = --").arg(wl);
     s.windDirection = -1;
-    d.direction = QStringLiteral("Direction (\u00b0) = --");
+    d.direction.text = QStringLiteral("Direction (\u00b0) = --");
     if (speedFound) {
         s.windSpeed = *g.speed * g.windFactor * u.windFactor;
-        d.wind = QStringLiteral("Wind (%1) = %2").arg(wl, fixed(s.windSpeed, 0));
-        d.windMarked = station::windOutside(u, s.windSpeed);
+        d.wind.text = QStringLiteral("Wind (%1) = %2").arg(wl, fixed(s.windSpeed, 0));
+        d.wind.red = station::windOutside(u, s.windSpeed);
     }
     const bool directionInRange = g.direction && *g.direction >= 0 && *g.direction <= 360;
     if (directionInRange) {
         s.windDirection = *g.direction;
-        d.direction = QStringLiteral("Direction (\u00b0) = %1").arg(*g.direction);
+        d.direction.text = QStringLiteral("Direction (\u00b0) = %1").arg(*g.direction);
     } else if (g.direction == 999) {
         s.windDirection = 999;
-        d.direction = QStringLiteral("Direction (\u00b0) = variable");
+        d.direction.text = QStringLiteral("Direction (\u00b0) = variable");
     }
 
     {
-        StationDisplay chill;
+        SourceDisplay chill;
         station::applyWindChill(u, !(s.windSpeed >= 5 * u.windFactor) || !temperatureFound, s, chill);
-        d.windChill = chill.windChill;
-        d.windChillMarked = !d.windChill.contains(kNoValue)
+        d.windChill.text = chill.windChill.text;
+        d.windChill.red = !d.windChill.text.contains(kNoValue)
                             && station::temperatureOutside(u, s.windChill, PL::outdoorTempMin, PL::outdoorTempMax);
     }
 
@@ -547,20 +558,20 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
 
     s.precipitation = g.flags;
     if (g.flags == 0)
-        d.precipitation = QStringLiteral("Precipitation = --");
+        d.rain.text = QStringLiteral("Precipitation = --");
     auto intensity = [&](const char *light, const char *heavy, const char *moderate) {
         return QLatin1String((g.flags & P::Light) ? light : (g.flags & P::Heavy) ? heavy : moderate);
     };
     if (g.flags & P::Rain)
-        d.precipitation = intensity("Raining lightly", "Raining heavily", "Raining moderately");
+        d.rain.text = intensity("Raining lightly", "Raining heavily", "Raining moderately");
     if (g.flags & P::Snow)
-        d.precipitation = intensity("Snowing lightly", "Snowing heavily", "Snowing moderately");
+        d.rain.text = intensity("Snowing lightly", "Snowing heavily", "Snowing moderately");
     if (g.flags & P::Hail)
-        d.precipitation = QStringLiteral("Hailing");
+        d.rain.text = QStringLiteral("Hailing");
     if (g.flags & P::Mist)
-        d.precipitation = QStringLiteral("Mist");
+        d.rain.text = QStringLiteral("Mist");
     if (g.flags & P::Fog)
-        d.precipitation = QStringLiteral("Fog");
+        d.rain.text = QStringLiteral("Fog");
 
     // Relative humidity from the whole degrees of the report (Magnus formula).
     std::optional<int> humidity;
@@ -573,10 +584,10 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
     }
     if (humidity) {
         s.outdoorHumidity = *humidity;
-        d.humidity = QStringLiteral("Humidity (%) = %1").arg(*humidity);
+        d.humidity.text = QStringLiteral("Humidity (%) = %1").arg(*humidity);
     } else {
         s.outdoorHumidity = -1; // 255 as the 8-bit field holds it
-        d.humidity = QStringLiteral("Humidity (%) = --");
+        d.humidity.text = QStringLiteral("Humidity (%) = --");
     }
 
     // "metar_uiview.txt": the report in APRS weather notation.
@@ -584,17 +595,17 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
     wx += directionInRange ? field(*g.direction, 3, QString()) + QLatin1Char('/') : QStringLiteral(".../");
     auto miles = [&](int v) { return roundHalfEven(v * g.windFactor / kKmPerMile); };
     const QString dots3 = QStringLiteral("...");
-    wx += speedFound && !d.wind.contains(kNoValue) ? field(miles(*g.speed), 3, dots3) : dots3;
-    wx += QStringLiteral("g") + (gustFound && !d.gust.contains(kNoValue) ? field(miles(*g.gust), 3, dots3) : dots3);
+    wx += speedFound && !d.wind.text.contains(kNoValue) ? field(miles(*g.speed), 3, dots3) : dots3;
+    wx += QStringLiteral("g") + (gustFound && !d.gust.text.contains(kNoValue) ? field(miles(*g.gust), 3, dots3) : dots3);
     wx += QLatin1Char('t');
-    if (temperatureFound && !d.outdoorTemp.contains(kNoValue)) {
+    if (temperatureFound && !d.outdoorTemp.text.contains(kNoValue)) {
         const qint64 f = roundHalfEven(*g.temperature * 1.8 + 32);
         wx += f >= 0 ? field(f, 3, dots3) : f >= -99 ? QStringLiteral("-") + field(-f, 2, QString()) : dots3;
     } else {
         wx += dots3;
     }
     const char *rain = "r000p...P...";
-    if (!d.precipitation.contains(kNoValue))
+    if (!d.rain.text.contains(kNoValue))
         rain = (g.flags & P::Light) ? "r005p...P..." : (g.flags & P::Heavy) ? "r060p...P..." : g.flags ? "r020p...P..." : rain;
     wx += QLatin1String(rain);
     wx += QStringLiteral("h") + (humidity ? field(std::max(*humidity, 1), 2, QStringLiteral("..")) : QStringLiteral(".."));
@@ -615,7 +626,7 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
         cw += QStringLiteral(" = QNH %1%2").arg(roundHalfEven(s.pressure)).arg(pl);
     if (speedFound)
         cw += QStringLiteral(" = WS %1%2").arg(roundHalfEven(s.windSpeed)).arg(wl);
-    if (!d.windChill.contains(kNoValue))
+    if (!d.windChill.text.contains(kNoValue))
         cw += QStringLiteral(" = WCT %1%2").arg(roundHalfEven(s.windChill)).arg(tl);
     if (humidity)
         cw += QStringLiteral(" = HUM %1").arg(*humidity);

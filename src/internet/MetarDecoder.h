@@ -1,5 +1,6 @@
 #pragma once
 
+#include "weather/SourceDisplay.h"
 #include "weather/UnitSettings.h"
 #include "weather/Weather.h"
 
@@ -89,22 +90,14 @@ struct MetarSettings
     QLocale locale = QLocale::system(); // the date and time formats of Editdatemeteo
 };
 
-// What the METAR window shows, besides the snapshot.
-struct MetarDisplay
-{
-    QString airportCode;        // LabelICAO: "Airport code = LFPG"
-    QString pressureAdjustUnit; // Label6: "mBars" or "0.01*inHg"
-    QString dateTime;           // Editdatemeteo
-    QString outdoorTemp, pressure, wind, gust, direction, windChill, precipitation, humidity;
-    QString dewPoint; // LabelTros
-    // Red captions; the direction, precipitation and humidity boxes stay black.
-    bool outdoorTempMarked = false, pressureMarked = false, windMarked = false, gustMarked = false;
-    bool windChillMarked = false;
-};
+// The captions as the METAR window shows them: a caption that shows "--"
+// keeps its colour, and the date field is always written (empty when no
+// report time is known).
+SourceDisplay metarDisplayShown(const SourceDisplay &d);
 
 // The captions after a successful fetch, before the cycle decodes: the value
 // boxes show their bare labels in black and the date is cleared.
-MetarDisplay metarCaptionsAfterFetch(const UnitSettings &units, const MetarDisplay &shown);
+SourceDisplay metarCaptionsAfterFetch(const UnitSettings &units, const SourceDisplay &shown);
 
 enum class MetarOutcome {
     Decoded,   // the report line was decoded; write both exchange files
@@ -115,7 +108,7 @@ enum class MetarOutcome {
 struct MetarReading
 {
     MetarOutcome outcome = MetarOutcome::EmptyFile;
-    MetarDisplay display;
+    SourceDisplay display;
     // The report time, when this cycle decoded one (seconds are 0).
     std::optional<QDateTime> reportUtc, reportLocal;
     // "metar_uiview.txt": two lines; the first (the last report time decoded)
@@ -134,12 +127,12 @@ struct MetarReading
 // intensity but no listed phenomenon, and the date stays when the report has
 // no time group at all.
 MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &settings, WeatherSnapshot &snapshot,
-                         const MetarDisplay &shown = {});
+                         const SourceDisplay &shown = {});
 
 // The cycle when the report file does not exist: the captions and the
 // snapshot keep their values (the captions turn black), and the exchange files
 // carry no value but the last report time decoded.
 MetarReading metarWithoutReport(const MetarSettings &settings, WeatherSnapshot &snapshot,
-                                const MetarDisplay &shown = {});
+                                const SourceDisplay &shown = {});
 
 } // namespace auravox

@@ -118,7 +118,7 @@ QString pro2DateText(double days)
            + t.time().toString(QStringLiteral("hh:mm"));
 }
 
-Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, WeatherSnapshot &s, StationDisplay &d)
+Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, WeatherSnapshot &s, SourceDisplay &d)
 {
     using PL = PlausibilityLimits;
     const UnitSettings &u = settings.units;
@@ -183,23 +183,23 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
     d.lastRecordTime = s.readingTime;
 
     const bool outdoorKnown = temperature(u, last.outdoorTemp, &s.outdoorTemp);
-    d.outdoorTempMarked =
+    d.outdoorTemp.red =
         outdoorKnown && station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
-    d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, outdoorKnown ? fixed(s.outdoorTemp, 1) : QStringLiteral("--"));
+    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, outdoorKnown ? fixed(s.outdoorTemp, 1) : QStringLiteral("--"));
     const bool indoorKnown = temperature(u, last.indoorTemp, &s.indoorTemp);
-    d.indoorTempMarked =
+    d.indoorTemp.red =
         indoorKnown && station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
-    d.indoorTemp = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, indoorKnown ? fixed(s.indoorTemp, 1) : QStringLiteral("--"));
+    d.indoorTemp.text = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, indoorKnown ? fixed(s.indoorTemp, 1) : QStringLiteral("--"));
 
     const double pf = u.pressureFactor;
     s.pressureOffset = settings.pressureOffset;
     s.pressure = pf * inHgThousandthsToHpa(last.barometer) + u.pressureOffsetFactor * settings.pressureOffset;
-    d.pressureMarked = station::pressureOutside(u, s.pressure);
-    d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, fixed(s.pressure, pf != 1 ? 2 : 1));
+    d.pressure.red = station::pressureOutside(u, s.pressure);
+    d.pressure.text = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, fixed(s.pressure, pf != 1 ? 2 : 1));
 
     // Trend against the weather record about an hour back; without one, the
     // trend is steady and its caption stays as it was.
-    if (!d.pressureMarked) {
+    if (!d.pressure.red) {
         s.pressureTrend = 0;
         if (last.interval > 0) {
             qint64 j = b - 60 / last.interval;
@@ -215,7 +215,7 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
                     const double change =
                         pf * (static_cast<double>(last.barometer) - hourAgo.barometer) / 1000 * kHpaPerInHg;
                     s.pressureTrend = station::trendOf(u, change, settings.limits.trendThreshold);
-                    d.trend = station::trendCaption(s.pressureTrend);
+                    d.trend.text = station::trendCaption(s.pressureTrend);
                 }
             }
         }
@@ -223,24 +223,24 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
 
     const double wf = u.windFactor;
     s.windSpeed = wf * mphTenthsToKmh(last.wind);
-    d.windMarked = station::windOutside(u, s.windSpeed);
-    d.wind = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, fixed(s.windSpeed, 0));
+    d.wind.red = station::windOutside(u, s.windSpeed);
+    d.wind.text = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, fixed(s.windSpeed, 0));
     s.windGust = wf * mphTenthsToKmh(last.windHigh);
-    d.gustMarked = false;
-    d.gust = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, fixed(s.windGust, 0));
+    d.gust.red = false;
+    d.gust.text = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, fixed(s.windGust, 0));
 
     const int degrees = static_cast<int>(roundHalfEven(last.direction * 22.5));
     s.windDirection = degrees > 359 ? -1 : degrees;
-    d.direction = s.windDirection < 0 ? QStringLiteral("Direction (\u00b0) = --")
+    d.direction.text = s.windDirection < 0 ? QStringLiteral("Direction (\u00b0) = --")
                                       : QStringLiteral("Direction (\u00b0) = %1").arg(s.windDirection);
 
     auto humidityOutside = [](double h) { return !(h >= 0) || h > 100; };
     s.indoorHumidity = last.indoorHumidity / 10.0;
-    d.indoorHumidityMarked = humidityOutside(s.indoorHumidity);
-    d.indoorHumidity = QStringLiteral("Indoor humidity (%) = %1").arg(fixed(s.indoorHumidity, 0));
+    d.indoorHumidity.red = humidityOutside(s.indoorHumidity);
+    d.indoorHumidity.text = QStringLiteral("Indoor humidity (%) = %1").arg(fixed(s.indoorHumidity, 0));
     s.outdoorHumidity = last.outdoorHumidity / 10.0;
-    d.humidityMarked = humidityOutside(s.outdoorHumidity);
-    d.humidity = QStringLiteral("Humidity (%) = %1").arg(fixed(s.outdoorHumidity, 0));
+    d.humidity.red = humidityOutside(s.outdoorHumidity);
+    d.humidity.text = QStringLiteral("Humidity (%) = %1").arg(fixed(s.outdoorHumidity, 0));
 
     // Rain: the clicks of the current record and of the n - 2 weather records
     // before it (n records a day), all counted with the current collector.
@@ -260,11 +260,11 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
     }
     const double perClick = Pro2Record::rainPerClickMm(last.rainCollector);
     s.rain24h = perClick < 0 ? -1 : u.rainFactor * (static_cast<double>(clicks) * perClick);
-    d.rain = station::rainCaption(u, s.rain24h);
+    d.rain.text = station::rainCaption(u, s.rain24h);
 
     // The calm test takes the gust, the formula the mean wind.
-    station::applyWindChill(u, s.windGust < 5 * wf || d.windMarked || d.outdoorTempMarked || !outdoorKnown, s, d);
-    if (!outdoorKnown || d.humidityMarked)
+    station::applyWindChill(u, s.windGust < 5 * wf || d.wind.red || d.outdoorTemp.red || !outdoorKnown, s, d);
+    if (!outdoorKnown || d.humidity.red)
         d.dewPoint = QStringLiteral("Dew point (\u00b0%1) = --").arg(tl);
     else
         station::applyDewPoint(u, s, d);

@@ -68,7 +68,7 @@ enum class Pro2Outcome { Missing, Read, FileError };
 // outside the plausibility limits and are marked red. The dew point is "--"
 // when the humidity is red as well.
 Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, WeatherSnapshot &snapshot,
-                            StationDisplay &display);
+                            SourceDisplay &display);
 
 // A record time for Editdatemeteo: the date in the system's short format, then
 // the time as hh:mm, so midnight shows as " 00:00" like any other time.

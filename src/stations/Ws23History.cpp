@@ -69,20 +69,20 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
     }
 
     s.indoorTemp = finiteOr(u.temperature(last.indoorTemp), kNotAvailable);
-    d.indoorTempMarked = station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
-    d.indoorTemp = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, shown(s.indoorTemp, kNotAvailable, 1));
+    d.indoorTemp.red = station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
+    d.indoorTemp.text = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, shown(s.indoorTemp, kNotAvailable, 1));
     s.outdoorTemp = finiteOr(u.temperature(last.outdoorTemp), kNotAvailable);
-    d.outdoorTempMarked = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
-    d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, shown(s.outdoorTemp, kNotAvailable, 1));
+    d.outdoorTemp.red = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
+    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, shown(s.outdoorTemp, kNotAvailable, 1));
 
     const double pf = u.pressureFactor;
     const double offset = u.pressureOffsetFactor * settings.pressureOffset;
     s.pressureOffset = settings.pressureOffset;
     s.pressure = finiteOr(pf * last.pressure + offset, kNotAvailable);
-    d.pressureMarked = station::pressureOutside(u, s.pressure);
-    d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, shown(s.pressure, kNotAvailable, pf != 1 ? 2 : 1));
+    d.pressure.red = station::pressureOutside(u, s.pressure);
+    d.pressure.text = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, shown(s.pressure, kNotAvailable, pf != 1 ? 2 : 1));
 
-    if (!d.pressureMarked) {
+    if (!d.pressure.red) {
         s.pressureTrend = 0;
         if (interval > 0) {
             qint64 j = static_cast<qint64>(std::trunc(static_cast<double>(b) - (1.0 / 24) / interval));
@@ -94,7 +94,7 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
             const double change = s.pressure - (pf * hourAgo.pressure + offset);
             s.pressureTrend = station::trendOf(u, change, settings.limits.trendThreshold);
         }
-        d.trend = station::trendCaption(s.pressureTrend);
+        d.trend.text = station::trendCaption(s.pressureTrend);
     }
 
     const double wf = u.windFactor;
@@ -102,14 +102,14 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
     const bool noWind = isNoWind(last.wind);
     if (noWind) {
         s.windSpeed = -1; // not spoken
-        d.windMarked = false;
-        d.wind = QStringLiteral("Wind (%1) = --").arg(u.windLabel);
+        d.wind.red = false;
+        d.wind.text = QStringLiteral("Wind (%1) = --").arg(u.windLabel);
     } else {
         s.windSpeed = finiteOr(wf * (last.wind * 3.6), -1);
-        d.windMarked = windMarked(s.windSpeed);
-        d.wind = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, shown(s.windSpeed, -1, 0));
+        d.wind.red = windMarked(s.windSpeed);
+        d.wind.text = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, shown(s.windSpeed, -1, 0));
     }
-    s.windGust = (noWind || d.windMarked) ? 0 : s.windSpeed;
+    s.windGust = (noWind || d.wind.red) ? 0 : s.windSpeed;
     for (int i = 1; i <= 9 && b - i >= 1; ++i) {
         Ws23Record earlier;
         if (!file.decoded(b - i, &earlier))
@@ -120,20 +120,20 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
         if (!windMarked(v) && v > s.windGust)
             s.windGust = v;
     }
-    d.gust = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, fixed(s.windGust, 0));
+    d.gust.text = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, fixed(s.windGust, 0));
 
     // Sectors 0-15 are the compass points; the five bits can hold more.
     const int sector = last.direction & 31;
     s.windDirection = sector < 16 ? static_cast<int>(roundHalfEven(sector * 22.5)) : -1;
-    d.direction = QStringLiteral("Direction (\u00b0) = %1")
+    d.direction.text = QStringLiteral("Direction (\u00b0) = %1")
                       .arg(s.windDirection >= 0 ? QString::number(s.windDirection) : QStringLiteral("--"));
 
     s.indoorHumidity = last.indoorHumidity;
-    d.indoorHumidityMarked = last.indoorHumidity < 0 || last.indoorHumidity > 100;
-    d.indoorHumidity = QStringLiteral("Indoor humidity (%) = %1").arg(last.indoorHumidity);
+    d.indoorHumidity.red = last.indoorHumidity < 0 || last.indoorHumidity > 100;
+    d.indoorHumidity.text = QStringLiteral("Indoor humidity (%) = %1").arg(last.indoorHumidity);
     s.outdoorHumidity = last.outdoorHumidity;
-    d.humidityMarked = last.outdoorHumidity < 0 || last.outdoorHumidity > 100;
-    d.humidity = QStringLiteral("Humidity (%) = %1").arg(last.outdoorHumidity);
+    d.humidity.red = last.outdoorHumidity < 0 || last.outdoorHumidity > 100;
+    d.humidity.text = QStringLiteral("Humidity (%) = %1").arg(last.outdoorHumidity);
 
     const double rf = u.rainFactor;
     s.rain24h = -1;
@@ -148,9 +148,9 @@ bool readWs23History(const QString &path, const Ws23Settings &settings, WeatherS
                 s.rain24h = rain;
         }
     }
-    d.rain = station::rainCaption(u, s.rain24h);
+    d.rain.text = station::rainCaption(u, s.rain24h);
 
-    station::applyWindChill(u, noWind || s.windSpeed < 5 * wf || d.windMarked || d.outdoorTempMarked, s, d);
+    station::applyWindChill(u, noWind || s.windSpeed < 5 * wf || d.wind.red || d.outdoorTemp.red, s, d);
     station::applyDewPoint(u, s, d);
     return true;
 }

@@ -35,7 +35,7 @@ inline bool isNoWind(float metresPerSecond)
     return metresPerSecond == 51.0f;
 }
 
-using Ws23Display = StationDisplay;
+using Ws23Display = SourceDisplay;
 using Ws23Settings = StationSettings;
 
 // One reading of a WS-23xx history file: fills the snapshot (the fields it

@@ -61,7 +61,7 @@ Ws28Record Ws28Record::decode(const QByteArray &b)
     return r;
 }
 
-bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherSnapshot &s, StationDisplay &d)
+bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherSnapshot &s, SourceDisplay &d)
 {
     using PL = PlausibilityLimits;
     const UnitSettings &u = settings.units;
@@ -94,11 +94,11 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
     }
 
     s.indoorTemp = finiteOr(u.temperature(last.indoorTemp), kNotAvailable);
-    d.indoorTempMarked = station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
-    d.indoorTemp = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, shown(s.indoorTemp, kNotAvailable, 1));
+    d.indoorTemp.red = station::temperatureOutside(u, s.indoorTemp, PL::indoorTempMin, PL::indoorTempMax);
+    d.indoorTemp.text = QStringLiteral("Indoor T (\u00b0%1) = %2").arg(tl, shown(s.indoorTemp, kNotAvailable, 1));
     s.outdoorTemp = finiteOr(u.temperature(last.outdoorTemp), kNotAvailable);
-    d.outdoorTempMarked = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
-    d.outdoorTemp = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, shown(s.outdoorTemp, kNotAvailable, 1));
+    d.outdoorTemp.red = station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax);
+    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, shown(s.outdoorTemp, kNotAvailable, 1));
 
     const double pf = u.pressureFactor;
     const double offset = u.pressureOffsetFactor * settings.pressureOffset;
@@ -107,10 +107,10 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
     };
     s.pressureOffset = settings.pressureOffset;
     s.pressure = finiteOr(pf * pressureOf(last) + offset, kNotAvailable);
-    d.pressureMarked = station::pressureOutside(u, s.pressure);
-    d.pressure = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, shown(s.pressure, kNotAvailable, pf != 1 ? 2 : 1));
+    d.pressure.red = station::pressureOutside(u, s.pressure);
+    d.pressure.text = QStringLiteral("Atm. P (%1) = %2").arg(u.pressureLabel, shown(s.pressure, kNotAvailable, pf != 1 ? 2 : 1));
 
-    if (!d.pressureMarked) {
+    if (!d.pressure.red) {
         s.pressureTrend = 0;
         if (intervalSeconds > 0) {
             // The record about one hour earlier, never record 0.
@@ -122,44 +122,44 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
             const double change = s.pressure - (pf * pressureOf(hourAgo) + offset);
             s.pressureTrend = station::trendOf(u, change, settings.limits.trendThreshold);
         }
-        d.trend = station::trendCaption(s.pressureTrend);
+        d.trend.text = station::trendCaption(s.pressureTrend);
     }
 
     const double wf = u.windFactor;
     const bool noWind = isNoWind(last.wind);
     if (noWind) {
         s.windSpeed = -1; // not spoken
-        d.windMarked = false;
+        d.wind.red = false;
     } else {
         s.windSpeed = finiteOr(wf * (last.wind * 3.6), -1);
-        d.windMarked = station::windOutside(u, s.windSpeed) || !std::isfinite(last.wind);
+        d.wind.red = station::windOutside(u, s.windSpeed) || !std::isfinite(last.wind);
     }
-    d.wind = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, shown(s.windSpeed, -1, 0));
+    d.wind.text = QStringLiteral("Wind (%1) = %2").arg(u.windLabel, shown(s.windSpeed, -1, 0));
 
     // The station keeps its own gust; its caption goes red with the wind's.
     if (isNoWind(last.gust)) {
         s.windGust = -1;
-        d.gustMarked = false;
+        d.gust.red = false;
     } else {
         s.windGust = finiteOr(wf * (last.gust * 3.6), -1);
-        d.gustMarked = d.windMarked;
+        d.gust.red = d.wind.red;
     }
-    d.gust = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, shown(s.windGust, -1, 0));
+    d.gust.text = QStringLiteral("Gust (%1) = %2").arg(u.windLabel, shown(s.windGust, -1, 0));
 
     // Sectors 0-15 are the compass points; the five bits can hold more.
     const int sector = last.direction & 31;
     s.windDirection = sector < 16 ? static_cast<int>(roundHalfEven(sector * 22.5)) : -1;
-    d.direction = QStringLiteral("Direction (\u00b0) = %1")
+    d.direction.text = QStringLiteral("Direction (\u00b0) = %1")
                       .arg(s.windDirection >= 0 ? QString::number(s.windDirection) : QStringLiteral("--"));
 
     auto humidityMarked = [](float h) { return !(h >= 0) || h > 100; };
     s.indoorHumidity = finiteOr(last.indoorHumidity, -1);
-    d.indoorHumidityMarked = humidityMarked(last.indoorHumidity);
-    d.indoorHumidity = QStringLiteral("Indoor humidity (%) = %1")
+    d.indoorHumidity.red = humidityMarked(last.indoorHumidity);
+    d.indoorHumidity.text = QStringLiteral("Indoor humidity (%) = %1")
                            .arg(std::isfinite(last.indoorHumidity) ? fixed(last.indoorHumidity, 0) : QStringLiteral("--"));
     s.outdoorHumidity = finiteOr(last.outdoorHumidity, -1);
-    d.humidityMarked = humidityMarked(last.outdoorHumidity);
-    d.humidity = QStringLiteral("Humidity (%) = %1")
+    d.humidity.red = humidityMarked(last.outdoorHumidity);
+    d.humidity.text = QStringLiteral("Humidity (%) = %1")
                      .arg(std::isfinite(last.outdoorHumidity) ? fixed(last.outdoorHumidity, 0) : QStringLiteral("--"));
 
     // Rain: each record holds what fell in its own interval, so the last day's
@@ -180,9 +180,9 @@ bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherS
         if (std::isfinite(rain) && rain >= 0)
             s.rain24h = rain;
     }
-    d.rain = station::rainCaption(u, s.rain24h);
+    d.rain.text = station::rainCaption(u, s.rain24h);
 
-    station::applyWindChill(u, s.windSpeed < 5 * wf || d.windMarked || d.outdoorTempMarked, s, d);
+    station::applyWindChill(u, s.windSpeed < 5 * wf || d.wind.red || d.outdoorTemp.red, s, d);
     station::applyDewPoint(u, s, d);
     return true;
 }

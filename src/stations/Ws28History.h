@@ -49,6 +49,6 @@ struct Ws28Settings : StationSettings
 // snapshot only moves forwards. Returns false for a file error (the file can't
 // be read, or has no whole record); values computed before stay.
 bool readWs28History(const QString &path, const Ws28Settings &settings, WeatherSnapshot &snapshot,
-                     StationDisplay &display);
+                     SourceDisplay &display);
 
 } // namespace auravox

@@ -63,26 +63,26 @@ QString trendCaption(int trend)
     return QLatin1String(kTrend[trend >= 0 && trend <= 2 ? trend : 0]);
 }
 
-void applyWindChill(const UnitSettings &u, bool unavailable, WeatherSnapshot &s, StationDisplay &d)
+void applyWindChill(const UnitSettings &u, bool unavailable, WeatherSnapshot &s, SourceDisplay &d)
 {
     const QString &tl = u.temperatureLabel;
     if (unavailable) {
         s.windChill = -200;
-        d.windChill = QStringLiteral("Wind chill (\u00b0%1) = --").arg(tl);
+        d.windChill.text = QStringLiteral("Wind chill (\u00b0%1) = --").arg(tl);
         return;
     }
     const double t = s.outdoorTemp;
     const double v16 = std::pow(s.windSpeed, 0.16);
     s.windChill = u.temperatureFactor == 1 ? 13.12 + 0.6215 * t + (0.3965 * t - 11.37) * v16
                                            : 35.74 + 0.6215 * t + (0.4275 * t - 35.75) * v16;
-    d.windChill = QStringLiteral("Wind chill (\u00b0%1) = %2").arg(tl, fixed(s.windChill, 1));
+    d.windChill.text = QStringLiteral("Wind chill (\u00b0%1) = %2").arg(tl, fixed(s.windChill, 1));
 }
 
-void applyDewPoint(const UnitSettings &u, WeatherSnapshot &s, StationDisplay &d)
+void applyDewPoint(const UnitSettings &u, WeatherSnapshot &s, SourceDisplay &d)
 {
     const QString &tl = u.temperatureLabel;
     // A negative (or missing) humidity has no dew point: shown as not available.
-    if (d.outdoorTempMarked || !(s.outdoorHumidity >= 0)) {
+    if (d.outdoorTemp.red || !(s.outdoorHumidity >= 0)) {
         d.dewPoint = QStringLiteral("Dew point (\u00b0%1) = --").arg(tl);
         return;
     }

@@ -1,23 +1,12 @@
 #pragma once
 
+#include "weather/SourceDisplay.h"
 #include "weather/UnitSettings.h"
 #include "weather/Weather.h"
 
 #include <QString>
 
 namespace auravox {
-
-// What one reading of a history-file station shows in its window, besides the
-// snapshot: the captions of the value boxes and which of them are red.
-struct StationDisplay
-{
-    QString indoorTemp, outdoorTemp, pressure, trend, wind, gust, direction, humidity, rain, windChill;
-    QString indoorHumidity; // LabelHumInt
-    QString dewPoint;       // LabelTros
-    bool indoorTempMarked = false, outdoorTempMarked = false, pressureMarked = false, windMarked = false;
-    bool gustMarked = false, windChillMarked = false, humidityMarked = false, indoorHumidityMarked = false;
-    double lastRecordTime = 0; // days since 1899-12-30; 0 before the first record was read
-};
 
 // What the readers take from their window and the program.
 struct StationSettings
@@ -56,10 +45,10 @@ QString trendCaption(int trend);
 
 // Wind chill from the outdoor temperature and the wind, both in display units;
 // -200 with "--" when `calm` or a value it needs is not plausible.
-void applyWindChill(const UnitSettings &units, bool unavailable, WeatherSnapshot &s, StationDisplay &d);
+void applyWindChill(const UnitSettings &units, bool unavailable, WeatherSnapshot &s, SourceDisplay &d);
 // Dew point from the outdoor temperature and humidity; "--" (value kept) when
 // the temperature is red or the humidity has no dew point (negative, NaN).
-void applyDewPoint(const UnitSettings &units, WeatherSnapshot &s, StationDisplay &d);
+void applyDewPoint(const UnitSettings &units, WeatherSnapshot &s, SourceDisplay &d);
 // The rain caption: "--" for -1.
 QString rainCaption(const UnitSettings &units, double rain24h);
 

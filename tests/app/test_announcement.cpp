@@ -230,51 +230,6 @@ TEST(Announcement, ErrorSimulationKeepsTheAnnouncementBusyUntilTheWatchdog)
     EXPECT_EQ(h.announce().size(), 9);
 }
 
-TEST(Announcement, WatchdogLeavesAPlayingClipAlone)
-{
-    MainWindowHarness h(kSundayMorning);
-    h.wave().autoComplete = false;
-    h.clickButton1();
-    ASSERT_TRUE(h.form().player().isPlaying());
-    h.form().TimerSecuriteTimer();
-    EXPECT_TRUE(h.form().announcer().busy());
-    EXPECT_TRUE(h.find<QTimer>("TimerSecurite")->isActive()) << "still guarded";
-    h.wave().autoComplete = true;
-    h.wave().completeNext();
-    EXPECT_TRUE(h.runUntilIdle());
-    EXPECT_EQ(status(h), QStringLiteral("AURAVOX DONE"));
-    EXPECT_EQ(h.playedClips().size(), 9);
-}
-
-TEST(Announcement, TransmitterIsKeyedBeforeTheFirstClipAndReleasedAtTheEnd)
-{
-    MainWindowHarness h(kSundayMorning);
-    FakeTransmitterPort port(h.clock());
-    h.form().setTransmitter(&port);
-    int writesWhenFirstClip = -1;
-    h.wave().onWrite = [&](int) {
-        if (writesWhenFirstClip < 0)
-            writesWhenFirstClip = static_cast<int>(port.events.size());
-        port.record("clip");
-    };
-    h.announce();
-    ASSERT_GE(port.events.size(), 5);
-    EXPECT_EQ(port.events[0], QStringLiteral("DTR+@0"));
-    EXPECT_EQ(port.events[1], QStringLiteral("RTS+@0"));
-    EXPECT_EQ(port.events[2], QStringLiteral("clip@300")) << "300 ms for the transmitter to come up";
-    EXPECT_TRUE(port.events[port.events.size() - 2].startsWith(QLatin1String("DTR-")));
-    EXPECT_TRUE(port.events.last().startsWith(QLatin1String("RTS-")));
-    EXPECT_FALSE(port.led);
-
-    // With both PTT boxes off the delay stays and both lines are still cleared.
-    port.events.clear();
-    port.dtrBox = port.rtsBox = false;
-    h.wave().onWrite = [&](int) { port.record("clip"); };
-    h.announce();
-    EXPECT_TRUE(port.events.first().startsWith(QLatin1String("clip@")));
-    EXPECT_EQ(port.events.filter(QStringLiteral("-@")).size(), 2);
-}
-
 TEST(Announcement, DcdInhibitsEveryStartIncludingTheButton)
 {
     MainWindowHarness h(kSundayMorning);
@@ -292,24 +247,4 @@ TEST(Announcement, DcdInhibitsEveryStartIncludingTheButton)
     h.clickButton1();
     EXPECT_TRUE(h.form().announcer().busy());
     EXPECT_TRUE(h.runUntilIdle());
-}
-
-TEST(Announcement, ACtsLineHeldHighStartsOneAnnouncement)
-{
-    MainWindowHarness h(kSundayMorning);
-    FakeTransmitterPort port(h.clock());
-    h.form().setTransmitter(&port);
-    auto countAnnouncements = [&] { return h.playedClips().count(QStringLiteral("SON_AM")); };
-    port.status.cts = true;
-    for (int i = 0; i < 5; ++i) {
-        h.tick();
-        ASSERT_TRUE(h.runUntilIdle());
-    }
-    EXPECT_EQ(countAnnouncements(), 1);
-    port.status.cts = false;
-    h.tick();
-    port.status.cts = true;
-    h.tick();
-    ASSERT_TRUE(h.runUntilIdle());
-    EXPECT_EQ(countAnnouncements(), 2) << "a new rising edge";
 }

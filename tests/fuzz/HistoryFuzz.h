@@ -56,7 +56,7 @@ template <typename Settings, typename Read> void readBothWays(Settings metric, R
     imperial.pressureOffset = -3;
     for (const Settings *settings : {&metric, &imperial}) {
         WeatherSnapshot s;
-        StationDisplay d;
+        SourceDisplay d;
         read(*settings, s, d);
         checkSnapshot(s);
     }

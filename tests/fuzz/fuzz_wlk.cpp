@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     auravox::Pro2Settings settings;
     settings.searchCurrentMonth = false;
     auravox::WeatherSnapshot s;
-    auravox::StationDisplay d;
+    auravox::SourceDisplay d;
     QString path = archive;
     const auravox::Pro2Outcome outcome = auravox::readPro2Archive(path, settings, s, d);
     if (outcome == auravox::Pro2Outcome::Missing || path != archive)
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const double april = auravox::DateTimeUtil::toDays(QDateTime(QDate(2016, 4, 1), QTime(0, 0)));
         if (!(s.readingTime >= april && s.readingTime < april + 31) || d.lastRecordTime != s.readingTime)
             __builtin_trap();
-        if (d.pressure.isEmpty() || d.rain.isEmpty() || d.windChill.isEmpty() || d.dewPoint.isEmpty())
+        if (d.pressure.text.isEmpty() || d.rain.text.isEmpty() || d.windChill.text.isEmpty() || d.dewPoint.isEmpty())
             __builtin_trap();
     }
     return 0;

@@ -160,7 +160,7 @@ TEST(AprsDecode, DefaultRawUnitsToMetricDisplay)
     EXPECT_NEAR(s.pressure, 990.0, 1e-9);
     EXPECT_NEAR(s.windChill, 26.6941, 1e-4);
     EXPECT_NEAR(s.dewPoint, 13.837, 1e-3);
-    const AprsDisplay &d = r.display;
+    const SourceDisplay &d = r.display;
     EXPECT_EQ(d.outdoorTemp.text, QStringLiteral("Outdoor T (\u00b0C) = 25.0"));
     EXPECT_EQ(d.pressure.text, QStringLiteral("Atm. P (mBar) = 990.0"));
     EXPECT_EQ(d.wind.text, QStringLiteral("Wind (km/h) = 6"));
@@ -170,7 +170,7 @@ TEST(AprsDecode, DefaultRawUnitsToMetricDisplay)
     EXPECT_EQ(d.rain.text, QStringLiteral("Rain/24h (mm) = 0.0"));
     EXPECT_EQ(d.humidity.text, QStringLiteral("Humidity (%) = 50"));
     EXPECT_EQ(d.dewPoint, QStringLiteral("Dew point (\u00b0C) = 13.8"));
-    for (const AprsCaption *c : {&d.outdoorTemp, &d.pressure, &d.wind, &d.gust, &d.windChill})
+    for (const SourceCaption *c : {&d.outdoorTemp, &d.pressure, &d.wind, &d.gust, &d.windChill})
         EXPECT_FALSE(c->red) << c->text.toStdString();
     EXPECT_EQ(r.pressureAdjustUnit, QStringLiteral("mBars"));
     EXPECT_EQ(r.summary, QStringLiteral(" TEMP 25C = QNH 990mBar = WS 6km/h = WCT 27C = HUM 50 "));
@@ -215,7 +215,7 @@ TEST(AprsDecode, MissingValuesGiveTheirNoValueForms)
               (std::vector<double>{-200, -1, 0, -200, -1, -1, 900, 7})); // the dew point is not updated
     EXPECT_EQ(s.windDirection, -1);
     EXPECT_EQ(r.display.dewPoint, QStringLiteral("T. ros\u00e9e (C) = --"));
-    for (const AprsCaption *c : {&r.display.outdoorTemp, &r.display.pressure, &r.display.wind, &r.display.gust,
+    for (const SourceCaption *c : {&r.display.outdoorTemp, &r.display.pressure, &r.display.wind, &r.display.gust,
                                  &r.display.direction, &r.display.windChill, &r.display.rain, &r.display.humidity}) {
         EXPECT_TRUE(c->text.endsWith(QLatin1String(" = --"))) << c->text.toStdString();
         EXPECT_FALSE(c->red) << c->text.toStdString(); // out of limits, but "--" is never red

@@ -38,12 +38,12 @@ struct Cycle
 {
     MetarReading r;
     WeatherSnapshot s;
-    const MetarDisplay &d() const { return r.display; }
+    const SourceDisplay &d() const { return r.display; }
     QString wx() const { return r.uiviewLines.value(1); }
     QDateTime reading() const { return DateTimeUtil::fromDays(s.readingTime); }
 };
 
-Cycle decode(const QString &text, const MetarSettings &settings = kDec7, const MetarDisplay &shown = {})
+Cycle decode(const QString &text, const MetarSettings &settings = kDec7, const SourceDisplay &shown = {})
 {
     Cycle c;
     c.r = decodeMetar(text, settings, c.s, shown);
@@ -137,16 +137,16 @@ TEST(MetarDecoding, ReferenceReportGivesEveryCaptionAndBothFiles)
 {
     const Cycle c = decode(QStringLiteral("EGLL 071020Z 18005KT\r\nLFPG 071030Z 24010KT 9999 FEW020 12/08 Q1013 NOSIG\r\n\r\n"));
     ASSERT_EQ(c.r.outcome, MetarOutcome::Decoded);
-    const MetarDisplay &d = c.d();
-    EXPECT_EQ(QStringList({d.airportCode, d.pressureAdjustUnit, d.outdoorTemp, d.pressure, d.wind, d.gust, d.direction,
-                           d.windChill, d.dewPoint, d.humidity, d.precipitation, d.dateTime}),
+    const SourceDisplay &d = c.d();
+    EXPECT_EQ(QStringList({d.airportCode, d.pressureAdjustUnit, d.outdoorTemp.text, d.pressure.text, d.wind.text, d.gust.text, d.direction.text,
+                           d.windChill.text, d.dewPoint, d.humidity.text, d.rain.text, d.dateTime.value_or(QStringLiteral("unset"))}),
               QStringList({QStringLiteral("Airport code = LFPG"), QStringLiteral("mBars"),
                            QStringLiteral("Outdoor T (%1C) = 12.0").arg(kDeg), QStringLiteral("Atm. P (mBar) = 1013.0"),
                            QStringLiteral("Wind (km/h) = 19"), QStringLiteral("Gust (km/h) = --"),
                            QStringLiteral("Direction (%1) = 240").arg(kDeg), QStringLiteral("Wind chill (%1C) = 10.0").arg(kDeg),
                            QStringLiteral("Dew point (%1C) = 8.0").arg(kDeg), QStringLiteral("Humidity (%) = 77"),
                            QStringLiteral("Precipitation = --"), QStringLiteral("7 Dec 2026  10:30:00")}));
-    EXPECT_FALSE(d.outdoorTempMarked || d.pressureMarked || d.windMarked || d.gustMarked || d.windChillMarked);
+    EXPECT_FALSE(d.outdoorTemp.red || d.pressure.red || d.wind.red || d.gust.red || d.windChill.red);
     EXPECT_EQ(c.s.dewPoint, 8);
     EXPECT_NEAR(c.s.windChill, 10.03, 0.01);
     EXPECT_EQ(c.s.outdoorHumidity, 77);
@@ -163,7 +163,7 @@ TEST(MetarDecoding, ImperialUnitsAndPressureAdjustment)
     settings.units.setKmh(false);
     settings.pressureOffset = 5; // 0.05 inHg
     const Cycle c = decode(QStringLiteral("LFPG 071030Z 24010KT 12/08 Q1013"), settings);
-    EXPECT_EQ(QStringList({c.d().pressureAdjustUnit, c.d().outdoorTemp, c.d().pressure, c.d().wind, c.d().windChill}),
+    EXPECT_EQ(QStringList({c.d().pressureAdjustUnit, c.d().outdoorTemp.text, c.d().pressure.text, c.d().wind.text, c.d().windChill.text}),
               QStringList({QStringLiteral("0.01*inHg"), QStringLiteral("Outdoor T (%1F) = 53.6").arg(kDeg),
                            QStringLiteral("Atm. P (inHg) = 29.96"), QStringLiteral("Wind (mph) = 12"),
                            QStringLiteral("Wind chill (%1F) = 50.1").arg(kDeg)}));
@@ -209,21 +209,21 @@ TEST(MetarDecoding, ReportTimeZonesAndMonthStart)
         {QDate(2026, 11, 15), "LFPG 311230Z", {}},
     };
     const QDateTime earlier(QDate(2026, 5, 4), QTime(3, 2));
-    MetarDisplay shown;
+    SourceDisplay shown;
     shown.dateTime = QStringLiteral("earlier");
     for (const auto &m : months) {
         Cycle k;
         k.s.readingTime = DateTimeUtil::toDays(earlier);
         k.r = decodeMetar(QString::fromLatin1(m.report), at(QDateTime(m.today, QTime(0, 20))), k.s, shown);
         EXPECT_EQ(k.reading(), m.expected.isValid() ? m.expected : earlier) << m.report;
-        EXPECT_EQ(k.d().dateTime.isEmpty(), !m.expected.isValid()) << m.report;
+        EXPECT_EQ(k.d().dateTime.value_or(QStringLiteral("unset")).isEmpty(), !m.expected.isValid()) << m.report;
         if (!m.expected.isValid()) {
             EXPECT_EQ(k.r.uiviewLines.at(0), QStringLiteral("May 04 2026 03:02")) << "the last time decoded";
         }
     }
     EXPECT_EQ(decode(QStringLiteral("LFPG 24010KT"), kDec7, shown).d().dateTime, QStringLiteral("earlier"))
         << "no time group at all: the date stays";
-    EXPECT_TRUE(decode(QStringLiteral("LFPG 071030Z"), at(QDateTime())).d().dateTime.isEmpty());
+    EXPECT_EQ(decode(QStringLiteral("LFPG 071030Z"), at(QDateTime())).d().dateTime, QString());
 }
 
 // Each group, as the exchange file (direction/mph, gust, F, rain, humidity,
@@ -261,18 +261,18 @@ TEST(MetarDecoding, GroupsInTheExchangeFileAndSnapshot)
         EXPECT_NEAR(c.s.windGust, k.gust, 1e-9) << k.groups;
         EXPECT_EQ(c.s.windDirection, k.direction) << k.groups;
         EXPECT_NEAR(c.s.pressure, k.pressure, 1e-9) << k.groups;
-        EXPECT_EQ(c.d().outdoorTemp.endsWith(QLatin1String("--")), k.temp == -200) << k.groups;
-        EXPECT_EQ(c.d().wind.endsWith(QLatin1String("--")), k.wind == -1) << k.groups;
-        EXPECT_EQ(c.d().windChill.endsWith(QLatin1String("--")), c.s.windChill == -200) << k.groups;
+        EXPECT_EQ(c.d().outdoorTemp.text.endsWith(QLatin1String("--")), k.temp == -200) << k.groups;
+        EXPECT_EQ(c.d().wind.text.endsWith(QLatin1String("--")), k.wind == -1) << k.groups;
+        EXPECT_EQ(c.d().windChill.text.endsWith(QLatin1String("--")), c.s.windChill == -200) << k.groups;
         EXPECT_TRUE(std::isfinite(c.s.dewPoint) && std::isfinite(c.s.windChill)) << k.groups;
     }
-    EXPECT_EQ(decode(QStringLiteral("LFPG 071030Z VRB03KT")).d().direction, QStringLiteral("Direction (%1) = variable").arg(kDeg));
+    EXPECT_EQ(decode(QStringLiteral("LFPG 071030Z VRB03KT")).d().direction.text, QStringLiteral("Direction (%1) = variable").arg(kDeg));
     // Without a temperature: no wind chill, humidity or TEMP in the summary;
     // a failed dew point leaves the snapshot's as it was.
     Cycle c;
     c.s.dewPoint = 3.5;
     c.r = decodeMetar(QStringLiteral("LFPG 071030Z 24020KT 12/XX Q1013"), kDec7, c.s, {});
-    EXPECT_EQ(QStringList({c.d().dewPoint, c.d().humidity}),
+    EXPECT_EQ(QStringList({c.d().dewPoint, c.d().humidity.text}),
               QStringList({QStringLiteral("Dew point (%1C) = --").arg(kDeg), QStringLiteral("Humidity (%) = --")}));
     EXPECT_EQ(c.s.dewPoint, 3.5);
     EXPECT_EQ(c.s.outdoorHumidity, -1);
@@ -280,7 +280,7 @@ TEST(MetarDecoding, GroupsInTheExchangeFileAndSnapshot)
     MetarSettings adjusted = kDec7;
     adjusted.pressureOffset = -3;
     c = decode(QStringLiteral("LFPG 071030Z Q1013"), adjusted);
-    EXPECT_EQ(c.d().pressure, QStringLiteral("Atm. P (mBar) = 1010.0"));
+    EXPECT_EQ(c.d().pressure.text, QStringLiteral("Atm. P (mBar) = 1010.0"));
     EXPECT_TRUE(c.wx().endsWith(QStringLiteral("b10130"))) << "the adjustment is the window's only";
 }
 
@@ -310,15 +310,15 @@ TEST(MetarDecoding, PhenomenaCaptionsAndRainField)
         {"DZ -SN", P::Snow | P::Light, "Snowing lightly", "r005"}, {"VCSH FG", P::Fog, "Fog", "r020"},
         {"RAB15 +RA", P::Rain | P::Heavy, "Raining heavily", "r060"}, {"XRA HZ", 0, "Precipitation = --", "r000"},
     };
-    MetarDisplay shown;
-    shown.precipitation = QStringLiteral("Raining heavily");
+    SourceDisplay shown;
+    shown.rain.text = QStringLiteral("Raining heavily");
     for (const auto &k : cases) {
         const Cycle c = decode(QStringLiteral("LFPG 071030Z 9999 %1 12/08").arg(QLatin1String(k.tokens)), kDec7, shown);
         EXPECT_EQ(c.s.precipitation, k.flags) << k.tokens;
-        EXPECT_EQ(c.d().precipitation, QLatin1String(k.caption)) << k.tokens;
+        EXPECT_EQ(c.d().rain.text, QLatin1String(k.caption)) << k.tokens;
         EXPECT_EQ(c.wx().mid(15, 12), QLatin1String(k.rain) + QStringLiteral("p...P...")) << k.tokens;
     }
-    shown.precipitation = QStringLiteral("Precipitation = --");
+    shown.rain.text = QStringLiteral("Precipitation = --");
     EXPECT_EQ(decode(QStringLiteral("LFPG 071030Z -DZ"), kDec7, shown).wx().mid(15, 4), QStringLiteral("r000"))
         << "an intensity alone after a cycle that showed none";
     EXPECT_EQ(decode(QStringLiteral("FG 071030Z")).s.precipitation, 0) << "the station code is no phenomenon";
@@ -327,20 +327,20 @@ TEST(MetarDecoding, PhenomenaCaptionsAndRainField)
 TEST(MetarDecoding, RedMarking)
 {
     Cycle c = decode(QStringLiteral("OEDR 071030Z 240107G108KT 61/10 Q0929"));
-    EXPECT_TRUE(c.d().outdoorTempMarked && c.d().pressureMarked && c.d().windChillMarked && c.d().gustMarked);
-    EXPECT_FALSE(c.d().windMarked) << "107 kt is 198.2 km/h";
+    EXPECT_TRUE(c.d().outdoorTemp.red && c.d().pressure.red && c.d().windChill.red && c.d().gust.red);
+    EXPECT_FALSE(c.d().wind.red) << "107 kt is 198.2 km/h";
     c = decode(QStringLiteral("OEDR 071030Z 240108KT 60/10 Q0930"));
-    EXPECT_TRUE(c.d().windMarked);
-    EXPECT_FALSE(c.d().outdoorTempMarked || c.d().pressureMarked || c.d().gustMarked);
-    EXPECT_TRUE(decode(QStringLiteral("LFPG 071030Z Q1051")).d().pressureMarked);
-    EXPECT_TRUE(decode(QStringLiteral("LFPG 071030Z 240-5KT")).d().windMarked) << "a negative speed";
+    EXPECT_TRUE(c.d().wind.red);
+    EXPECT_FALSE(c.d().outdoorTemp.red || c.d().pressure.red || c.d().gust.red);
+    EXPECT_TRUE(decode(QStringLiteral("LFPG 071030Z Q1051")).d().pressure.red);
+    EXPECT_TRUE(decode(QStringLiteral("LFPG 071030Z 240-5KT")).d().wind.red) << "a negative speed";
     c = decode(QStringLiteral("CYXX 071030Z 24040KT M45/M50"));
-    EXPECT_TRUE(c.d().windChillMarked && !c.d().outdoorTempMarked);
+    EXPECT_TRUE(c.d().windChill.red && !c.d().outdoorTemp.red);
     // Missing values are never red, and every cycle starts black.
-    MetarDisplay shown;
-    shown.outdoorTempMarked = shown.pressureMarked = shown.windMarked = shown.gustMarked = shown.windChillMarked = true;
+    SourceDisplay shown;
+    shown.outdoorTemp.red = shown.pressure.red = shown.wind.red = shown.gust.red = shown.windChill.red = true;
     c = decode(QStringLiteral("LFPG"), kDec7, shown);
-    EXPECT_FALSE(c.d().outdoorTempMarked || c.d().pressureMarked || c.d().windMarked || c.d().gustMarked || c.d().windChillMarked);
+    EXPECT_FALSE(c.d().outdoorTemp.red || c.d().pressure.red || c.d().wind.red || c.d().gust.red || c.d().windChill.red);
 }
 
 TEST(MetarDecoding, FiftyTokensAndEmptyOrMissingFiles)
@@ -352,12 +352,12 @@ TEST(MetarDecoding, FiftyTokensAndEmptyOrMissingFiles)
     EXPECT_EQ(c.r.outcome, MetarOutcome::Decoded) << "blank lines decode as an empty report";
     EXPECT_EQ(c.r.cwLines, QStringList{QStringLiteral(" ")});
 
-    MetarDisplay shown = metarCaptionsAfterFetch(UnitSettings{}, MetarDisplay{});
-    EXPECT_EQ(QStringList({shown.outdoorTemp, shown.humidity, shown.precipitation}),
+    SourceDisplay shown = metarCaptionsAfterFetch(UnitSettings{}, SourceDisplay{});
+    EXPECT_EQ(QStringList({shown.outdoorTemp.text, shown.humidity.text, shown.rain.text}),
               QStringList({QStringLiteral("Outdoor T (%1C) = ").arg(kDeg), QStringLiteral("Humidity (%) ="),
                            QStringLiteral("Precipitation =")}));
-    shown.outdoorTemp = QStringLiteral("Outdoor T (%1C) = 70.0").arg(kDeg);
-    shown.outdoorTempMarked = true;
+    shown.outdoorTemp.text = QStringLiteral("Outdoor T (%1C) = 70.0").arg(kDeg);
+    shown.outdoorTemp.red = true;
     WeatherSnapshot s;
     s.outdoorTemp = 70;
     s.readingTime = DateTimeUtil::toDays(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
@@ -366,11 +366,11 @@ TEST(MetarDecoding, FiftyTokensAndEmptyOrMissingFiles)
     MetarReading r = decodeMetar(QString(), settings, s, shown);
     EXPECT_EQ(r.outcome, MetarOutcome::EmptyFile);
     EXPECT_TRUE(r.uiviewLines.isEmpty() && r.cwLines.isEmpty());
-    EXPECT_EQ(r.display.outdoorTemp, shown.outdoorTemp);
+    EXPECT_EQ(r.display.outdoorTemp.text, shown.outdoorTemp.text);
     r = metarWithoutReport(settings, s, shown);
     EXPECT_EQ(r.outcome, MetarOutcome::NoReport);
-    EXPECT_EQ(r.display.outdoorTemp, shown.outdoorTemp);
-    EXPECT_FALSE(r.display.outdoorTempMarked);
+    EXPECT_EQ(r.display.outdoorTemp.text, shown.outdoorTemp.text);
+    EXPECT_FALSE(r.display.outdoorTemp.red);
     EXPECT_EQ(s.outdoorTemp, 70);
     EXPECT_EQ(s.pressureOffset, 4);
     EXPECT_EQ(r.uiviewBytes(), QByteArray("Dec 07 2026 09:00\r\n.../...g...t...r000p...P...h..b.....\r\n"));
@@ -495,20 +495,20 @@ TEST(MetarRealReports, AgreeWithTheWeatherServicesDecoding)
         auto has = [](const QString &caption) { return !caption.contains(QStringLiteral("--")); };
         time.add(row, r.reportUtc ? DateTimeUtil::toDays(*r.reportUtc) : none,
                  DateTimeUtil::toDays(QDateTime::fromString(row.time, Qt::ISODate).toUTC()));
-        temperature.add(row, has(r.display.outdoorTemp) ? s.outdoorTemp : none, std::round(number(row.temp)));
+        temperature.add(row, has(r.display.outdoorTemp.text) ? s.outdoorTemp : none, std::round(number(row.temp)));
         // Wind in knots, whatever the report's unit.
         mps += row.has("\\S+MPS");
         direction.add(row, s.windDirection == -1 ? none : s.windDirection,
                       row.dir == QLatin1String("VRB") ? 999 : number(row.dir));
-        speed.add(row, has(r.display.wind) ? std::round(s.windSpeed / 1.852) : none, number(row.speed));
-        gust.add(row, has(r.display.gust) ? std::round(s.windGust / 1.852) : none, number(row.gust));
+        speed.add(row, has(r.display.wind.text) ? std::round(s.windSpeed / 1.852) : none, number(row.speed));
+        gust.add(row, has(r.display.gust.text) ? std::round(s.windGust / 1.852) : none, number(row.gust));
         // Pressure in inHg (0.00 is the service's "none"). An A group must come
         // out to the hundredth. The service's conversion of a Q group rounds
         // some values down and others to the nearest (1005 hPa 29.68, 1027 hPa
         // 30.32), so there ours must lie within its hundredth: a third of a
         // hectopascal, finer than the group's own step.
         const double service = number(row.altimeter) == 0 ? none : number(row.altimeter);
-        double ours = has(r.display.pressure) ? std::round(s.pressure * 100) / 100 : none;
+        double ours = has(r.display.pressure.text) ? std::round(s.pressure * 100) / 100 : none;
         const qsizetype q = row.first("Q\\d{4}"), a = row.first("A\\d{4}");
         if (q > 0 && (a < 0 || q < a) && std::abs(s.pressure - service) < 0.01)
             ours = service;

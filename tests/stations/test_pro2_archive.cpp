@@ -96,7 +96,7 @@ std::vector<Rec> series(int n, int interval = 5, const std::function<void(int, R
 struct Reading
 {
     WeatherSnapshot s;
-    StationDisplay d;
+    SourceDisplay d;
     Pro2Outcome outcome = Pro2Outcome::Missing;
     QString path;
 };
@@ -190,15 +190,15 @@ TEST(Pro2Archive, ValuesAndCaptions)
     Reading r = f.read(archive(v));
     ASSERT_EQ(r.outcome, Pro2Outcome::Read);
     EXPECT_NEAR(r.s.pressure, 1013.07, 0.005);
-    EXPECT_EQ(r.d.pressure, QStringLiteral("Atm. P (mBar) = 1013.1"));
-    EXPECT_EQ(r.d.outdoorTemp, QStringLiteral("Outdoor T (\u00b0C) = 0.0"));
-    EXPECT_EQ(r.d.indoorTemp, QStringLiteral("Indoor T (\u00b0C) = 21.1"));
+    EXPECT_EQ(r.d.pressure.text, QStringLiteral("Atm. P (mBar) = 1013.1"));
+    EXPECT_EQ(r.d.outdoorTemp.text, QStringLiteral("Outdoor T (\u00b0C) = 0.0"));
+    EXPECT_EQ(r.d.indoorTemp.text, QStringLiteral("Indoor T (\u00b0C) = 21.1"));
     EXPECT_DOUBLE_EQ(r.s.outdoorHumidity, 45.5);
-    EXPECT_EQ(r.d.indoorHumidity, QStringLiteral("Indoor humidity (%) = 40"));
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = 8"));
-    EXPECT_EQ(r.d.gust, QStringLiteral("Gust (km/h) = 13"));
-    EXPECT_EQ(r.d.direction, QStringLiteral("Direction (\u00b0) = 90"));
-    EXPECT_FALSE(r.d.pressureMarked || r.d.outdoorTempMarked || r.d.windMarked || r.d.humidityMarked);
+    EXPECT_EQ(r.d.indoorHumidity.text, QStringLiteral("Indoor humidity (%) = 40"));
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = 8"));
+    EXPECT_EQ(r.d.gust.text, QStringLiteral("Gust (km/h) = 13"));
+    EXPECT_EQ(r.d.direction.text, QStringLiteral("Direction (\u00b0) = 90"));
+    EXPECT_FALSE(r.d.pressure.red || r.d.outdoorTemp.red || r.d.wind.red || r.d.humidity.red);
 
     Pro2Settings imperial = Folder::noSearch();
     imperial.units.setCelsius(false);
@@ -208,9 +208,9 @@ TEST(Pro2Archive, ValuesAndCaptions)
     v[0].outdoor = -10; // below 0 F
     r = f.read(archive(v), imperial);
     EXPECT_NEAR(r.s.outdoorTemp, -1.0, 1e-9);
-    EXPECT_EQ(r.d.outdoorTemp, QStringLiteral("Outdoor T (\u00b0F) = -1.0"));
-    EXPECT_EQ(r.d.pressure, QStringLiteral("Atm. P (inHg) = 29.97"));
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (mph) = 5"));
+    EXPECT_EQ(r.d.outdoorTemp.text, QStringLiteral("Outdoor T (\u00b0F) = -1.0"));
+    EXPECT_EQ(r.d.pressure.text, QStringLiteral("Atm. P (inHg) = 29.97"));
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (mph) = 5"));
 
     // The fields' "dash" values are implausible, and the values made from them
     // are not shown.
@@ -219,12 +219,12 @@ TEST(Pro2Archive, ValuesAndCaptions)
     v[0].wind = 0x7FFF;
     v[0].high = 0x7FFF;
     r = f.read(archive(v));
-    EXPECT_TRUE(r.d.pressureMarked);
-    EXPECT_TRUE(r.d.humidityMarked);
-    EXPECT_TRUE(r.d.windMarked);
-    EXPECT_FALSE(r.d.gustMarked) << "the gust is never marked";
+    EXPECT_TRUE(r.d.pressure.red);
+    EXPECT_TRUE(r.d.humidity.red);
+    EXPECT_TRUE(r.d.wind.red);
+    EXPECT_FALSE(r.d.gust.red) << "the gust is never marked";
     EXPECT_EQ(r.d.dewPoint, QStringLiteral("Dew point (\u00b0C) = --"));
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0C) = --"));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0C) = --"));
 }
 
 TEST(Pro2Archive, TemperatureWithoutValue)
@@ -239,11 +239,11 @@ TEST(Pro2Archive, TemperatureWithoutValue)
     ASSERT_EQ(r.outcome, Pro2Outcome::Read);
     EXPECT_EQ(r.s.outdoorTemp, station::kNotAvailable);
     EXPECT_EQ(r.s.indoorTemp, station::kNotAvailable);
-    EXPECT_EQ(r.d.outdoorTemp, QStringLiteral("Outdoor T (\u00b0C) = --"));
-    EXPECT_EQ(r.d.indoorTemp, QStringLiteral("Indoor T (\u00b0C) = --"));
-    EXPECT_FALSE(r.d.outdoorTempMarked || r.d.indoorTempMarked);
+    EXPECT_EQ(r.d.outdoorTemp.text, QStringLiteral("Outdoor T (\u00b0C) = --"));
+    EXPECT_EQ(r.d.indoorTemp.text, QStringLiteral("Indoor T (\u00b0C) = --"));
+    EXPECT_FALSE(r.d.outdoorTemp.red || r.d.indoorTemp.red);
     EXPECT_EQ(r.s.windChill, -200);
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0C) = --"));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0C) = --"));
     EXPECT_EQ(r.d.dewPoint, QStringLiteral("Dew point (\u00b0C) = --"));
     WeatherContext c;
     c.kind = SourceKind::Pro2;
@@ -263,7 +263,7 @@ TEST(Pro2Archive, DirectionSectors)
         const quint8 byte = static_cast<quint8>(sector);
         const Reading r = f.read(archive(series(1, 5, [byte](int, Rec &x) { x.direction = byte; })));
         EXPECT_EQ(r.s.windDirection, degrees) << sector;
-        EXPECT_EQ(r.d.direction, degrees < 0 ? QStringLiteral("Direction (\u00b0) = --")
+        EXPECT_EQ(r.d.direction.text, degrees < 0 ? QStringLiteral("Direction (\u00b0) = --")
                                              : QStringLiteral("Direction (\u00b0) = %1").arg(degrees));
     }
 }
@@ -274,7 +274,7 @@ TEST(Pro2Archive, RainOfTheLastDay)
     EXPECT_EQ(f.read(archive(series(1, 5, [](int, Rec &r) {
                   r.collector = 32;
                   r.clicks = 3;
-              }))).d.rain,
+              }))).d.rain.text,
               QStringLiteral("Rain/24h (mm) = 0.6"));
 
     // Five-minute records: the current one and the 286 weather records before
@@ -293,14 +293,14 @@ TEST(Pro2Archive, RainOfTheLastDay)
 
     Pro2Settings inches = Folder::noSearch();
     inches.units.setMillimetres(false);
-    EXPECT_EQ(f.read(archive(v), inches).d.rain, QStringLiteral("Rain/24h (inch) = 0.06"));
+    EXPECT_EQ(f.read(archive(v), inches).d.rain.text, QStringLiteral("Rain/24h (inch) = 0.06"));
 
     v.back().interval = 0; // no interval: the current record alone
     EXPECT_NEAR(f.read(archive(v)).s.rain24h, 0.254, 1e-9);
     v.back().collector = 64;
     r = f.read(archive(v));
     EXPECT_EQ(r.s.rain24h, -1);
-    EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = --"));
+    EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = --"));
 }
 
 TEST(Pro2Archive, TrendAgainstTheWeatherRecordAnHourBack)
@@ -312,20 +312,20 @@ TEST(Pro2Archive, TrendAgainstTheWeatherRecordAnHourBack)
     v[17].type = 2;
     Reading r = f.read(archive(v));
     EXPECT_EQ(r.s.pressureTrend, 1);
-    EXPECT_EQ(r.d.trend, QStringLiteral("Trend : rising"));
+    EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend : rising"));
     v.back().barometer = 29880;
-    EXPECT_EQ(f.read(archive(v)).d.trend, QStringLiteral("Trend : falling"));
+    EXPECT_EQ(f.read(archive(v)).d.trend.text, QStringLiteral("Trend : falling"));
     v.back().barometer = 29905; // 0.17 hPa, under the threshold
-    EXPECT_EQ(f.read(archive(v)).d.trend, QStringLiteral("Trend : steady"));
+    EXPECT_EQ(f.read(archive(v)).d.trend.text, QStringLiteral("Trend : steady"));
 
     // No record an hour back, or no interval: steady, caption untouched.
     Reading before;
-    before.d.trend = QStringLiteral("Trend = ");
+    before.d.trend.text = QStringLiteral("Trend = ");
     before.s.pressureTrend = 2;
     for (const auto &records : {series(12), series(30, 0)}) {
         r = Folder::readAt(f.write(archive(records)), Folder::noSearch(), before);
         EXPECT_EQ(r.s.pressureTrend, 0);
-        EXPECT_EQ(r.d.trend, QStringLiteral("Trend = "));
+        EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend = "));
     }
     // A red pressure leaves the trend as it was.
     v.back().barometer = 0;
@@ -345,7 +345,7 @@ TEST(Pro2Archive, WindChillCalmTestUsesTheGust)
     v[0].high = 80;
     const Reading r = f.read(archive(v));
     EXPECT_NEAR(r.s.windChill, 13.12 - 11.37 * std::pow(8.04672, 0.16), 1e-9) << "the mean wind in the formula";
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0C) = %1").arg(r.s.windChill, 0, 'f', 1));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0C) = %1").arg(r.s.windChill, 0, 'f', 1));
 }
 
 TEST(Pro2Archive, FollowsTheFileOfTheCurrentMonth)

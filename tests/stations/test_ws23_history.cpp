@@ -63,9 +63,9 @@ TEST(Ws23History, OneOrTwoRecordsHaveNoIntervalTrendOrRain)
         const Reading r = read(h.write(series(n, 10)));
         ASSERT_TRUE(r.ok);
         EXPECT_EQ(r.s.pressureTrend, 0);
-        EXPECT_EQ(r.d.trend, QStringLiteral("Trend : steady"));
+        EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend : steady"));
         EXPECT_EQ(r.s.rain24h, -1);
-        EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = --"));
+        EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = --"));
         EXPECT_DOUBLE_EQ(r.s.windGust, r.s.windSpeed);
     }
 }
@@ -80,7 +80,7 @@ TEST(Ws23History, TimeStampsDirectionsAndAPartialRecord)
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(DateTimeUtil::fromDays(r.d.lastRecordTime), QDateTime(QDate(1900, 1, 1), QTime(1, 0)));
     EXPECT_EQ(r.s.windDirection, 112) << "112.5 rounds half to even";
-    EXPECT_EQ(r.d.direction, QStringLiteral("Direction (\u00b0) = 112"));
+    EXPECT_EQ(r.d.direction.text, QStringLiteral("Direction (\u00b0) = 112"));
     EXPECT_FALSE(read(h.write({}, QByteArray(35, 'x'))).ok) << "no whole record: a file error";
     EXPECT_FALSE(read(h.dir.filePath(QStringLiteral("missing.dat"))).ok);
 }
@@ -98,18 +98,18 @@ TEST(Ws23History, TrendRainAndGustFromTheRightRecords)
     Reading r = read(h.write(v));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.s.pressureTrend, 1);
-    EXPECT_EQ(r.d.trend, QStringLiteral("Trend : rising"));
+    EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend : rising"));
     EXPECT_NEAR(r.s.rain24h, 3.5, 1e-6);
-    EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = 3.5"));
+    EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = 3.5"));
     EXPECT_NEAR(r.s.windGust, 8 * 3.6, 1e-4) << "the tenth record back (20 m/s) takes no part";
-    EXPECT_EQ(r.d.gust, QStringLiteral("Gust (km/h) = 29"));
+    EXPECT_EQ(r.d.gust.text, QStringLiteral("Gust (km/h) = 29"));
 
     // A rain counter that went back (reset): not available.
     auto reset = v;
     reset.back().rain = 1;
     r = read(h.write(reset));
     EXPECT_EQ(r.s.rain24h, -1);
-    EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = --"));
+    EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = --"));
 }
 
 TEST(Ws23History, WindChillAndDewPoint)
@@ -121,12 +121,12 @@ TEST(Ws23History, WindChillAndDewPoint)
     });
     Reading r = read(h.write(v));
     EXPECT_NEAR(r.s.windChill, -5.24, 0.005);
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0C) = -5.2"));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0C) = -5.2"));
 
     v.back().wind = 1.2f; // 4.32 km/h, under 5
     r = read(h.write(v));
     EXPECT_EQ(r.s.windChill, -200);
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0C) = --"));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0C) = --"));
 
     Ws23Settings imperial;
     imperial.units.setCelsius(false);
@@ -135,7 +135,7 @@ TEST(Ws23History, WindChillAndDewPoint)
     v.back().wind = static_cast<float>(20 / imperial.units.windFactor / 3.6); // 20 mph
     r = read(h.write(v), imperial);
     EXPECT_NEAR(r.s.windChill, 43.6, 0.05);
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0F) = 43.6"));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0F) = 43.6"));
 
     v.back().outdoor = 20;
     v.back().outHum = 50;
@@ -145,7 +145,7 @@ TEST(Ws23History, WindChillAndDewPoint)
     r = read(h.write(v));
     ASSERT_TRUE(r.ok) << "a negative humidity is no file error";
     EXPECT_EQ(r.d.dewPoint, QStringLiteral("Dew point (\u00b0C) = --"));
-    EXPECT_TRUE(r.d.humidityMarked);
+    EXPECT_TRUE(r.d.humidity.red);
 }
 
 TEST(Ws23History, NoWindReadingIsNotAvailable)
@@ -153,7 +153,7 @@ TEST(Ws23History, NoWindReadingIsNotAvailable)
     History h;
     auto v = series(12, 10, [](int i, Rec &r) { r.wind = i == 5 ? 3.0f : 51.0f; });
     Reading r = read(h.write(v));
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = --"));
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = --"));
     EXPECT_NEAR(r.s.windGust, 3 * 3.6, 1e-4) << "51.0 m/s takes no part in the gust";
     EXPECT_EQ(r.s.windChill, -200);
     WeatherContext c;
@@ -198,13 +198,13 @@ TEST(Ws23History, RealFileAgainstItsOwnExport)
     EXPECT_NEAR(r.s.outdoorTemp, num(3), 0.051);
     EXPECT_EQ(r.s.outdoorHumidity, num(4));
     EXPECT_NEAR(r.s.windSpeed, num(7), 0.1) << "the export cuts the km/h to one decimal";
-    EXPECT_FALSE(r.d.outdoorTempMarked);
+    EXPECT_FALSE(r.d.outdoorTemp.red);
 
     // The whole file: its last record has no outdoor sensor.
     const Reading whole = read(real);
     ASSERT_TRUE(whole.ok) << "the 28-byte trailer is a partial record";
-    EXPECT_TRUE(whole.d.outdoorTempMarked);
-    EXPECT_TRUE(whole.d.humidityMarked);
+    EXPECT_TRUE(whole.d.outdoorTemp.red);
+    EXPECT_TRUE(whole.d.humidity.red);
     WeatherContext c;
     c.kind = SourceKind::Ws23;
     c.snapshot = whole.s;
@@ -224,7 +224,7 @@ TEST(Ws23History, BadBytesNeverReachTheSnapshot)
     Reading r = read(h.write({}, src.readAll().right(36)));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.s.windDirection, -1);
-    EXPECT_EQ(r.d.direction, QStringLiteral("Direction (\u00b0) = --"));
+    EXPECT_EQ(r.d.direction.text, QStringLiteral("Direction (\u00b0) = --"));
 
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
@@ -242,13 +242,13 @@ TEST(Ws23History, BadBytesNeverReachTheSnapshot)
                          r.s.dewPoint, r.s.rain24h})
         EXPECT_TRUE(std::isfinite(value));
     EXPECT_EQ(r.s.pressure, station::kNotAvailable);
-    EXPECT_TRUE(r.d.pressureMarked);
-    EXPECT_EQ(r.d.pressure, QStringLiteral("Atm. P (mBar) = --"));
+    EXPECT_TRUE(r.d.pressure.red);
+    EXPECT_EQ(r.d.pressure.text, QStringLiteral("Atm. P (mBar) = --"));
     EXPECT_EQ(r.s.outdoorTemp, station::kNotAvailable);
-    EXPECT_TRUE(r.d.outdoorTempMarked);
-    EXPECT_TRUE(r.d.indoorTempMarked);
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = --"));
-    EXPECT_TRUE(r.d.windMarked);
+    EXPECT_TRUE(r.d.outdoorTemp.red);
+    EXPECT_TRUE(r.d.indoorTemp.red);
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = --"));
+    EXPECT_TRUE(r.d.wind.red);
     EXPECT_EQ(r.s.rain24h, -1) << "an infinite rain counter";
     EXPECT_EQ(r.s.windDirection, -1) << "sector 16 is no compass point";
 }

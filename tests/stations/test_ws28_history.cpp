@@ -62,7 +62,7 @@ std::vector<Rec> atDays(std::initializer_list<double> days, float rain)
 struct Reading
 {
     WeatherSnapshot s;
-    StationDisplay d;
+    SourceDisplay d;
     bool ok = false;
 };
 
@@ -95,9 +95,9 @@ TEST(Ws28History, OneOrTwoRecordsHaveNoIntervalTrendOrEarlierRain)
         const Reading r = read(h.write(v));
         ASSERT_TRUE(r.ok) << n;
         EXPECT_EQ(r.s.pressureTrend, 0) << n;
-        EXPECT_EQ(r.d.trend, QStringLiteral("Trend : steady"));
+        EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend : steady"));
         EXPECT_NEAR(r.s.rain24h, 0.5, 1e-6) << n << ": record 0 takes no part";
-        EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = 0.5"));
+        EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = 0.5"));
     }
 }
 
@@ -117,14 +117,14 @@ TEST(Ws28History, PressureChoiceSetsValueAndTrendReference)
     Reading r = read(path);
     ASSERT_TRUE(r.ok);
     EXPECT_DOUBLE_EQ(r.s.pressure, 991);
-    EXPECT_EQ(r.d.pressure, QStringLiteral("Atm. P (mBar) = 991.0"));
+    EXPECT_EQ(r.d.pressure.text, QStringLiteral("Atm. P (mBar) = 991.0"));
     EXPECT_EQ(r.s.pressureTrend, 1);
-    EXPECT_EQ(r.d.trend, QStringLiteral("Trend : rising"));
+    EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend : rising"));
 
     r = read(path, relative());
     EXPECT_DOUBLE_EQ(r.s.pressure, 1013);
     EXPECT_EQ(r.s.pressureTrend, 2);
-    EXPECT_EQ(r.d.trend, QStringLiteral("Trend : falling"));
+    EXPECT_EQ(r.d.trend.text, QStringLiteral("Trend : falling"));
 
     Ws28Settings adjusted = relative();
     adjusted.pressureOffset = -2;
@@ -143,13 +143,13 @@ TEST(Ws28History, RainSumsTheRecordsOfTheLastDay)
     Reading r = read(h.write(v));
     ASSERT_TRUE(r.ok);
     EXPECT_NEAR(r.s.rain24h, 14.4, 1e-4);
-    EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = 14.4"));
+    EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = 14.4"));
 
     Ws28Settings inches;
     inches.units.setMillimetres(false);
     r = read(h.write(v), inches);
     EXPECT_NEAR(r.s.rain24h, 14.4 * inches.units.rainFactor, 1e-5);
-    EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (%1) = %2").arg(inches.units.rainLabel).arg(r.s.rain24h, 0, 'f', 2));
+    EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (%1) = %2").arg(inches.units.rainLabel).arg(r.s.rain24h, 0, 'f', 2));
 
     // The last record is the only one under a day old, whatever the spacing.
     r = read(h.write(atDays({0, 1, 1.2, 2.25}, 3)));
@@ -165,7 +165,7 @@ TEST(Ws28History, RainSumsTheRecordsOfTheLastDay)
     v.back().rain = -20; // the sum goes negative
     r = read(h.write(v));
     EXPECT_EQ(r.s.rain24h, -1);
-    EXPECT_EQ(r.d.rain, QStringLiteral("Rain/24h (mm) = --"));
+    EXPECT_EQ(r.d.rain.text, QStringLiteral("Rain/24h (mm) = --"));
 }
 
 TEST(Ws28History, GustComesFromTheFileAndIsMarkedWithTheWind)
@@ -176,21 +176,21 @@ TEST(Ws28History, GustComesFromTheFileAndIsMarkedWithTheWind)
     v.back().gust = 50;
     Reading r = read(h.write(v));
     EXPECT_NEAR(r.s.windGust, 180, 1e-4);
-    EXPECT_EQ(r.d.gust, QStringLiteral("Gust (km/h) = 180"));
-    EXPECT_FALSE(r.d.gustMarked);
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = 11"));
+    EXPECT_EQ(r.d.gust.text, QStringLiteral("Gust (km/h) = 180"));
+    EXPECT_FALSE(r.d.gust.red);
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = 11"));
 
     v.back().gust = 70; // 252 km/h: out of the wind limits, but the wind is not
     r = read(h.write(v));
-    EXPECT_FALSE(r.d.gustMarked);
-    EXPECT_FALSE(r.d.windMarked);
+    EXPECT_FALSE(r.d.gust.red);
+    EXPECT_FALSE(r.d.wind.red);
 
     for (float wind : {60.0f, -1.0f}) {
         v.back().wind = wind;
         v.back().gust = 8;
         r = read(h.write(v));
-        EXPECT_TRUE(r.d.windMarked) << wind;
-        EXPECT_TRUE(r.d.gustMarked) << wind;
+        EXPECT_TRUE(r.d.wind.red) << wind;
+        EXPECT_TRUE(r.d.gust.red) << wind;
         EXPECT_EQ(r.s.windChill, -200) << wind;
         EXPECT_NEAR(r.s.windGust, 28.8, 1e-4) << "the gust keeps its own value";
     }
@@ -208,12 +208,12 @@ TEST(Ws28History, NoWindAndNoGustReadingsAreNotAvailable)
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.s.windSpeed, -1);
     EXPECT_EQ(r.s.windGust, -1);
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = --"));
-    EXPECT_EQ(r.d.gust, QStringLiteral("Gust (km/h) = --"));
-    EXPECT_FALSE(r.d.windMarked);
-    EXPECT_FALSE(r.d.gustMarked);
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = --"));
+    EXPECT_EQ(r.d.gust.text, QStringLiteral("Gust (km/h) = --"));
+    EXPECT_FALSE(r.d.wind.red);
+    EXPECT_FALSE(r.d.gust.red);
     EXPECT_EQ(r.s.windChill, -200);
-    EXPECT_EQ(r.d.windChill, QStringLiteral("Wind chill (\u00b0C) = --"));
+    EXPECT_EQ(r.d.windChill.text, QStringLiteral("Wind chill (\u00b0C) = --"));
     WeatherContext c;
     c.kind = SourceKind::Ws28;
     c.snapshot = r.s;
@@ -224,13 +224,13 @@ TEST(Ws28History, NoWindAndNoGustReadingsAreNotAvailable)
     // A real wind with no gust, and the other way round.
     v.back().wind = 20 / 3.6f;
     r = read(h.write(v));
-    EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = 20"));
-    EXPECT_EQ(r.d.gust, QStringLiteral("Gust (km/h) = --"));
+    EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = 20"));
+    EXPECT_EQ(r.d.gust.text, QStringLiteral("Gust (km/h) = --"));
     EXPECT_NE(r.s.windChill, -200);
     v.back().wind = 51;
     v.back().gust = 10;
     r = read(h.write(v));
-    EXPECT_EQ(r.d.gust, QStringLiteral("Gust (km/h) = 36"));
+    EXPECT_EQ(r.d.gust.text, QStringLiteral("Gust (km/h) = 36"));
 }
 
 TEST(Ws28History, HumiditiesAndDewPoint)
@@ -242,25 +242,25 @@ TEST(Ws28History, HumiditiesAndDewPoint)
         r.inHum = 44.6f;
     });
     Reading r = read(h.write(v));
-    EXPECT_EQ(r.d.indoorHumidity, QStringLiteral("Indoor humidity (%) = 45"));
-    EXPECT_EQ(r.d.humidity, QStringLiteral("Humidity (%) = 50"));
+    EXPECT_EQ(r.d.indoorHumidity.text, QStringLiteral("Indoor humidity (%) = 45"));
+    EXPECT_EQ(r.d.humidity.text, QStringLiteral("Humidity (%) = 50"));
     EXPECT_EQ(r.d.dewPoint, QStringLiteral("Dew point (\u00b0C) = 9.2"));
-    EXPECT_FALSE(r.d.humidityMarked);
+    EXPECT_FALSE(r.d.humidity.red);
 
     v.back().outHum = -5;
     r = read(h.write(v));
     ASSERT_TRUE(r.ok) << "a negative humidity is no file error";
-    EXPECT_TRUE(r.d.humidityMarked);
+    EXPECT_TRUE(r.d.humidity.red);
     EXPECT_EQ(r.d.dewPoint, QStringLiteral("Dew point (\u00b0C) = --"));
 
     v.back().outHum = kNaN;
     v.back().inHum = 101;
     r = read(h.write(v));
     ASSERT_TRUE(r.ok);
-    EXPECT_TRUE(r.d.humidityMarked);
-    EXPECT_TRUE(r.d.indoorHumidityMarked);
+    EXPECT_TRUE(r.d.humidity.red);
+    EXPECT_TRUE(r.d.indoorHumidity.red);
     EXPECT_EQ(r.s.outdoorHumidity, -1);
-    EXPECT_EQ(r.d.humidity, QStringLiteral("Humidity (%) = --"));
+    EXPECT_EQ(r.d.humidity.text, QStringLiteral("Humidity (%) = --"));
     EXPECT_EQ(r.d.dewPoint, QStringLiteral("Dew point (\u00b0C) = --"));
 }
 
@@ -286,17 +286,17 @@ TEST(Ws28History, NonNumbersNeverReachTheSnapshot)
                              r.s.dewPoint, r.s.rain24h, r.s.indoorHumidity, r.s.outdoorHumidity})
             EXPECT_TRUE(std::isfinite(value));
         EXPECT_EQ(r.s.pressure, station::kNotAvailable);
-        EXPECT_TRUE(r.d.pressureMarked);
-        EXPECT_EQ(r.d.pressure, QStringLiteral("Atm. P (mBar) = --"));
+        EXPECT_TRUE(r.d.pressure.red);
+        EXPECT_EQ(r.d.pressure.text, QStringLiteral("Atm. P (mBar) = --"));
         EXPECT_EQ(r.s.outdoorTemp, station::kNotAvailable);
-        EXPECT_TRUE(r.d.outdoorTempMarked);
-        EXPECT_TRUE(r.d.indoorTempMarked);
-        EXPECT_EQ(r.d.outdoorTemp, QStringLiteral("Outdoor T (\u00b0C) = --"));
-        EXPECT_TRUE(r.d.windMarked);
-        EXPECT_TRUE(r.d.gustMarked);
-        EXPECT_EQ(r.d.wind, QStringLiteral("Wind (km/h) = --"));
+        EXPECT_TRUE(r.d.outdoorTemp.red);
+        EXPECT_TRUE(r.d.indoorTemp.red);
+        EXPECT_EQ(r.d.outdoorTemp.text, QStringLiteral("Outdoor T (\u00b0C) = --"));
+        EXPECT_TRUE(r.d.wind.red);
+        EXPECT_TRUE(r.d.gust.red);
+        EXPECT_EQ(r.d.wind.text, QStringLiteral("Wind (km/h) = --"));
         EXPECT_EQ(r.s.rain24h, -1);
-        EXPECT_TRUE(r.d.indoorHumidityMarked);
+        EXPECT_TRUE(r.d.indoorHumidity.red);
     }
 }
 
@@ -309,7 +309,7 @@ TEST(Ws28History, RecordTimesDirectionsAndFileErrors)
     Reading r = read(h.write(v, QByteArray(30, 'x')));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.s.windDirection, 112) << "112.5 rounds half to even";
-    EXPECT_EQ(r.d.direction, QStringLiteral("Direction (\u00b0) = 112"));
+    EXPECT_EQ(r.d.direction.text, QStringLiteral("Direction (\u00b0) = 112"));
     EXPECT_EQ(DateTimeUtil::fromDays(r.d.lastRecordTime), QDateTime(QDate(2005, 4, 17), QTime(20, 40)));
     const double newest = r.s.readingTime;
 
@@ -317,7 +317,7 @@ TEST(Ws28History, RecordTimesDirectionsAndFileErrors)
     v[1].time = kStart - 1; // older than what was read before
     ASSERT_TRUE(readWs28History(h.write(v), {}, r.s, r.d));
     EXPECT_EQ(r.s.windDirection, -1);
-    EXPECT_EQ(r.d.direction, QStringLiteral("Direction (\u00b0) = --"));
+    EXPECT_EQ(r.d.direction.text, QStringLiteral("Direction (\u00b0) = --"));
     EXPECT_EQ(r.s.readingTime, newest) << "the reading time only moves forwards";
 
     EXPECT_FALSE(read(h.write({}, QByteArray(55, 'x'))).ok) << "no whole record: a file error";

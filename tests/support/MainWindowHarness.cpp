@@ -75,7 +75,7 @@ void MainWindowHarness::runTick()
     // Only the test ticks: the timer the tick armed would fire on real time.
     form().findChild<QTimer *>(QStringLiteral("TimerSeconde"))->stop();
     // The announcement the tick decided on starts now, as the event loop would start it.
-    QCoreApplication::sendPostedEvents(&form(), QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(&form().announcer(), QEvent::MetaCall);
 }
 
 void MainWindowHarness::pump()

@@ -45,19 +45,6 @@ namespace auravox {
 namespace {
 const QString kWaveFilter = QStringLiteral("Fichiers son *.wav|*.wav");
 
-QTimer *namedTimer(QObject *parent, const char *name, int intervalMs)
-{
-    auto *timer = new QTimer(parent);
-    timer->setObjectName(QLatin1String(name));
-    timer->setInterval(intervalMs);
-    return timer;
-}
-
-ClipCatalogue makeCatalogue(const QString &folder)
-{
-    return folder.isEmpty() ? ClipCatalogue() : ClipCatalogue(folder);
-}
-
 // A field changed only when its text does: no repaint and no work for the same text.
 void setTextIfChanged(QLineEdit *edit, const QString &text)
 {
@@ -68,12 +55,10 @@ void setTextIfChanged(QLineEdit *edit, const QString &text)
 
 TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     : QMainWindow(parent), m_clock(*deps.clock), m_prompts(*deps.prompts), m_programPath(deps.programPath),
-      m_useTray(deps.useTray), m_catalogue(makeCatalogue(deps.clipFolder)),
-      m_timerSeconde(namedTimer(this, "TimerSeconde", 500)),
-      m_timerSecurite(namedTimer(this, "TimerSecurite", AnnounceMachine::kWatchdogMs)),
-      m_timerFinWave(namedTimer(this, "TimerFinWave", 120000)),
-      m_player(*deps.waveOutput, m_catalogue, m_clock, m_prompts, *this, this),
-      m_machine(*this, m_player, m_clock, *m_timerSecurite)
+      m_useTray(deps.useTray),
+      m_engine(std::make_unique<Announcer>(
+          AnnouncerDeps{deps.clock, deps.waveOutput, deps.prompts, deps.clipFolder},
+          static_cast<AnnounceHost &>(*this), this))
 {
     // Noted before anything can write them.
     m_iniExistedAtStart = QFile::exists(kIniFile);
@@ -86,18 +71,10 @@ TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     resize(343, 456);
     move(4, 101);
-    m_waveOutput = deps.waveOutput;
     buildControls();
     buildMenus();
     buildTray();
-
-    // Each tick arms the next one for just after the next whole second, so the
-    // time field and the scheduled announcements come on the second.
-    m_timerSeconde->setSingleShot(true);
-    m_timerSeconde->setTimerType(Qt::PreciseTimer);
-    connect(m_timerSeconde, &QTimer::timeout, this, &TForm1::TimerSecondeTimer);
-    connect(m_timerSecurite, &QTimer::timeout, this, &TForm1::TimerSecuriteTimer);
-    connect(m_timerFinWave, &QTimer::timeout, this, &TForm1::TimerFinWaveTimer);
+    connect(m_engine.get(), &Announcer::terminateRequested, this, &TForm1::terminateRequested);
     FormCreate();
 }
 
@@ -111,7 +88,7 @@ void TForm1::FormCreate()
 {
     // The hour menu table: D00..D24 at 0..24, F00..F24 at 25..49.
     m_hourItems = m_startHours->actions() + m_endHours->actions();
-    m_timerSeconde->start();
+    m_engine->startTicking();
 }
 
 QAction *TForm1::hourMenuItem(int index) const
@@ -121,8 +98,7 @@ QAction *TForm1::hourMenuItem(int index) const
 
 void TForm1::setTransmitter(TransmitterPort *port)
 {
-    m_port = port ? port : &m_noPort;
-    m_machine.setTransmitter(m_port);
+    m_engine->setTransmitter(port);
 }
 
 void TForm1::setComWindow(TFormCOM *com)
@@ -187,28 +163,40 @@ void TForm1::setSoundCardOkEnabled(bool enabled)
     BitBtnOKCarteSon->setEnabled(enabled);
 }
 
+void TForm1::tickStarting()
+{
+    if (m_startupPending)
+        LoadConfiguration();
+    readVolumeBack();
+}
+
+void TForm1::showLineStates(bool dcdOn, const QString &ctsCaption, const QString &dsrCaption)
+{
+    showDcdState(dcdOn);
+    if (!ctsCaption.isEmpty())
+        LabelCTS->setText(ctsCaption);
+    if (!dsrCaption.isEmpty())
+        LabelDSR->setText(dsrCaption);
+}
+
+void TForm1::showLog(const QStringList &lines)
+{
+    MemoLog->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
 // ---- sound card and volume
 
 void TForm1::MenuCarteSonClick()
 {
-    BitBtnOKCarteSon->setEnabled(!m_machine.busy());
+    BitBtnOKCarteSon->setEnabled(!m_engine->busy());
     if (PanelCarteSon->isHidden())
         m_sizeWithoutCardPanel = size();
     PanelCarteSon->show();
     ComboBoxChoixOut->clear();
-    bool failed = false;
-    const int count = m_waveOutput->deviceCount();
-    for (int device = 0; device < count; ++device) {
-        bool ok = false;
-        const QString name = m_waveOutput->deviceName(device, &ok);
-        if (!ok) {
-            failed = true;
-            break;
-        }
-        ComboBoxChoixOut->addItem(name.left(32));
-    }
-    const int selected = m_player.selectedDevice();
-    if (failed) {
+    bool ok = true;
+    ComboBoxChoixOut->addItems(m_engine->deviceNames(&ok));
+    const int selected = player().selectedDevice();
+    if (!ok) {
         ComboBoxChoixOut->setCurrentIndex(-1);
         ComboBoxChoixOut->setEditText(QStringLiteral("Playback outputs error"));
     } else if (RadioButtonCarteMoi->isChecked() && selected >= 0 && selected < ComboBoxChoixOut->count()) {
@@ -226,7 +214,7 @@ void TForm1::BitBtnOKCarteSonClick()
         return;
     }
     // Applies from the next clip on.
-    m_player.setSelectedDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
+    player().setSelectedDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
                                                                 : ComboBoxChoixOut->currentIndex());
     // The slider's level goes with the choice: a device not set yet plays at full level.
     TrackBarVolumeChange();
@@ -246,7 +234,7 @@ void TForm1::BitBtnOKCarteSonClick()
 void TForm1::TrackBarVolumeChange()
 {
     m_sliderMoving = true;
-    m_waveOutput->setVolume(m_player.selectedDevice(), Volume::forPosition(TrackBarVolume->value(), m_balance));
+    m_engine->setVolume(TrackBarVolume->value(), m_balance);
     QCoreApplication::processEvents();
     m_sliderMoving = false;
 }
@@ -255,7 +243,7 @@ void TForm1::readVolumeBack()
 {
     if (m_sliderMoving)
         return;
-    const Volume::ReadBack r = Volume::readBack(m_waveOutput->volume(m_player.selectedDevice()), m_balance);
+    const Volume::ReadBack r = m_engine->volume(m_balance);
     m_balance = r.balance;
     TrackBarVolume->setValue(r.position); // a change writes the level back in the slider's steps
 }
@@ -289,7 +277,12 @@ void TForm1::showNoPort()
 
 void TForm1::showDcd(bool on)
 {
-    m_machine.lines().dcdOn = on;
+    m_engine->setDcd(on);
+    showDcdState(on);
+}
+
+void TForm1::showDcdState(bool on)
+{
     LabelDCD->setText(on ? QStringLiteral("DCD=On") : QStringLiteral("DCD=Off"));
     ImageZorbelOff->setVisible(on);
     ImageZorbel->setVisible(!on);
@@ -299,21 +292,17 @@ void TForm1::showDcd(bool on)
 
 void TForm1::Button1Click()
 {
-    m_machine.run();
+    m_engine->run();
 }
 
 void TForm1::TimerFinWaveTimer()
 {
-    m_machine.clipEnded();
+    m_engine->clipEndTimeout();
 }
 
 void TForm1::TimerSecuriteTimer()
 {
-    const bool wasBusy = m_machine.busy();
-    m_machine.watchdogReset();
-    // A stalled or failed announcement never leaves the transmitter keyed.
-    if (wasBusy && !m_machine.busy())
-        m_port->release(QStringLiteral("watchdog reset"));
+    m_engine->watchdogTimeout();
 }
 
 QString TForm1::timeText(const QDateTime &t)
@@ -335,62 +324,9 @@ void TForm1::showClockFields(const QDateTime &now)
     setTextIfChanged(EditDate, dateText(now));
 }
 
-void TForm1::armTick()
-{
-    // Measured on the wall clock at every tick, so a clock stepped by NTP or by
-    // hand puts the next tick on its new second. The timer itself runs on the
-    // monotonic clock.
-    const int intoSecond = m_clock.now().time().msec();
-    m_timerSeconde->start(1000 - intoSecond + kTickLagMs);
-}
-
-void TForm1::postAnnouncement(AnnounceOrigin origin)
-{
-    // The tick only decides. The announcement's waits (the pause, the 300 ms
-    // PTT lead, the recorder's start) then run from the event loop and not
-    // inside the tick's handler, where its timer could not fire again: the
-    // clock fields go on changing during them.
-    QMetaObject::invokeMethod(
-        this,
-        [this, origin] {
-            if (m_closing)
-                return;
-            m_machine.setStartOrigin(origin);
-            Button1Click();
-        },
-        Qt::QueuedConnection);
-}
-
 void TForm1::TimerSecondeTimer()
 {
-    // Armed first, so that nothing this tick runs can hold the next one.
-    armTick();
-    if (m_startupPending)
-        LoadConfiguration();
-    readVolumeBack();
-
-    // No processing of pending events here: an announcement step run from
-    // inside the tick would hold the clock for as long as its waits last.
-    const QDateTime now = m_clock.now();
-    showClockFields(now);
-    m_fields = ClockFields::from(now);
-    if (m_fields.minute == 0 && m_topOfHour)
-        m_topOfHour(m_fields);
-    // Every tick, whatever the schedule decides: lines that another program
-    // raised go down within a second.
-    if (!m_machine.busy())
-        m_port->guardIdleLines();
-
-    switch (m_scheduler.tick(m_fields, m_machine.busy(), now.toSecsSinceEpoch() / 60)) {
-    case Scheduler::TickAction::Announce:
-        postAnnouncement(AnnounceOrigin::Schedule);
-        break;
-    case Scheduler::TickAction::PollLines:
-        pollLines();
-        break;
-    case Scheduler::TickAction::Nothing:
-        break;
-    }
+    m_engine->tick();
 }
 
 bool TForm1::recordsWhilePlaying() const
@@ -418,26 +354,11 @@ QString TForm1::timeFieldText() const
     return EditTime->text();
 }
 
-void TForm1::pollLines()
-{
-    if (!m_port->isOpen() || m_machine.busy())
-        return;
-    const LinePollResult r =
-        auravox::pollLines(m_port->modemStatus(), m_port->startOnCts(), m_port->startOnDsr(), m_machine.lines());
-    showDcd(r.dcdOn);
-    if (r.ctsCaption)
-        LabelCTS->setText(*r.ctsCaption);
-    if (r.dsrCaption)
-        LabelDSR->setText(*r.dsrCaption);
-    if (r.startAnnouncement)
-        postAnnouncement(r.startLine);
-}
-
 void TForm1::UpDownPeriodeMouseDown()
 {
     const int position = UpDownPeriode->position();
     Edit1->setText(Scheduler::periodText(position));
-    m_scheduler.setPeriodPosition(position);
+    scheduler().setPeriodPosition(position);
 }
 
 void TForm1::D00Click(QAction *item)
@@ -446,7 +367,7 @@ void TForm1::D00Click(QAction *item)
     if (name.size() != 3 || !name.startsWith(QLatin1Char('D')))
         return;
     item->setChecked(true);
-    m_scheduler.setStartHour(name.mid(1).toInt());
+    scheduler().setStartHour(name.mid(1).toInt());
     MenuDebutPlageHoraire->setTitle(QStringLiteral("Starting hour (") + name.mid(1) + QStringLiteral("h)"));
 }
 
@@ -456,14 +377,15 @@ void TForm1::F00Click(QAction *item)
     if (name.size() != 3 || !name.startsWith(QLatin1Char('F')))
         return;
     item->setChecked(true);
-    m_scheduler.setEndHour(name.mid(1).toInt());
+    scheduler().setEndHour(name.mid(1).toInt());
     MenuFinPlageHoraire->setTitle(QStringLiteral("Ending hour (") + name.mid(1) + QStringLiteral("h)"));
 }
 
 void TForm1::MenuSimuErreurClick()
 {
-    const bool on = !m_machine.errorSimulation();
-    m_machine.setErrorSimulation(on);
+    AnnounceMachine &machine = m_engine->machine();
+    const bool on = !machine.errorSimulation();
+    machine.setErrorSimulation(on);
     showStatus(on ? QStringLiteral("err simu") : QStringLiteral("simu err reset"));
 }
 
@@ -517,16 +439,9 @@ void TForm1::ButtonParcourirFinClick()
 
 void TForm1::setVoiceFolder(const QString &folder)
 {
-    m_catalogue.setVoiceFolder(folder);
-    m_player.forgetRefusedVoiceFiles();
+    m_engine->setVoiceFolder(folder);
     EditVoix->setText(QDir::toNativeSeparators(folder));
     EditVoix->setToolTip(folder);
-    if (folder.isEmpty())
-        qCInfo(lcAudio) << "voice: the built-in clips";
-    else if (!QFileInfo(folder).isDir())
-        qCWarning(lcAudio).noquote() << "voice folder" << folder << "not found: the built-in clips are played";
-    else
-        qCInfo(lcAudio).noquote() << "voice folder" << folder << "stands in for the built-in clips it has";
 }
 
 void TForm1::ButtonParcourirVoixClick()
@@ -543,12 +458,12 @@ void TForm1::ButtonVoixInterneClick()
 
 void TForm1::ButtonPlayWaveClick()
 {
-    m_player.playWaveFile(QStringLiteral("kuckoo.wav"));
+    player().playWaveFile(QStringLiteral("kuckoo.wav"));
 }
 
 void TForm1::ButtonPlayWaveResClick()
 {
-    m_player.playWaveResource(QStringLiteral("son0"));
+    player().playWaveResource(QStringLiteral("son0"));
 }
 
 // ---- the shell: minimize, restore, start at login, menus
@@ -720,8 +635,7 @@ bool TForm1::sixteenPoints() const
 
 void TForm1::addLogEntry(const QString &text)
 {
-    m_log.add(m_clock.now(), text, kLogFile);
-    MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+    m_engine->addLogEntry(text);
 }
 
 // ---- close
@@ -745,8 +659,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::FormClose()
 {
-    m_timerSeconde->stop();
-    m_player.clearFlags();
+    m_engine->stop();
     runWindowAction(Window::RecordSourceGeometry);
     // Before the load the controls hold their initial states, not the user's
     // settings: saving them would wipe the file.
@@ -758,8 +671,7 @@ void TForm1::FormClose()
     // The transmitter is released before the port goes.
     if (m_com && m_com->control().isOpen())
         m_com->control().chooseNoPort(QStringLiteral("program closing"));
-    m_player.stopDevice();
-    m_player.freeUnlock();
+    m_engine->closeDevice();
     if (m_tray)
         m_tray->hide();
 }

@@ -1,11 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
-#include "engine/AnnounceMachine.h"
-#include "engine/ClipCatalogue.h"
-#include "engine/ClipPlayer.h"
-#include "engine/LogBook.h"
-#include "engine/Scheduler.h"
+#include "engine/Announcer.h"
 #include "engine/WeatherPhrases.h"
 #include "transmitter/ui/TFormCOM.h"
 
@@ -59,20 +55,21 @@ struct MainWindowDeps
 };
 
 // The main window: the clock, the announcement contents, "Play the message ",
-// the status field, the menus, the tray icon and the log, and the
-// announcement engine behind them.
-class TForm1 : public QMainWindow, public PortIndicators, private AnnounceHost, private PlayerEvents
+// the status field, the menus, the tray icon and the log. The announcement
+// engine behind them (Announcer) is its child: the window holds the settings
+// in its controls and shows what the engine tells it (AnnounceHost).
+class TForm1 : public QMainWindow, public PortIndicators, private AnnounceHost
 {
     Q_OBJECT
 public:
     static inline const QString kVersion = QStringLiteral(AURAVOX_VERSION);
     static inline const QString kIniFile = QStringLiteral("auravox.ini");
     static inline const QString kIniTempFile = QStringLiteral("auravox.~in");
-    static inline const QString kLogFile = QStringLiteral("auravox.log");
+    static inline const QString kLogFile = Announcer::kLogFile;
     static inline const QString kHelpFile = QStringLiteral("auravox_help.html");
     static constexpr unsigned kIniPermissions = 0400; // it can hold the APRS password
     // The tick fires this long after each whole second of the wall clock.
-    static constexpr int kTickLagMs = 5;
+    static constexpr int kTickLagMs = Announcer::kTickLagMs;
 
     explicit TForm1(const MainWindowDeps &deps, QWidget *parent = nullptr);
     ~TForm1() override;
@@ -117,7 +114,7 @@ public:
     // the built-in clips of the same names.
     void ButtonParcourirVoixClick();
     void ButtonVoixInterneClick();
-    QString voiceFolder() const { return m_catalogue.voiceFolder(); }
+    QString voiceFolder() const { return m_engine->voiceFolder(); }
     void setVoiceFolder(const QString &folder);
     // Reads the device volume back into the slider and the balance.
     void readVolumeBack();
@@ -143,12 +140,13 @@ public:
     // The hour menus: entry n is D(n) for n = 0..24, entry 25 + n is F(n).
     QAction *hourMenuItem(int index) const;
 
-    AnnounceMachine &announcer() { return m_machine; }
-    ClipPlayer &player() { return m_player; }
-    Scheduler &scheduler() { return m_scheduler; }
-    LogBook &log() { return m_log; }
+    // The announcement engine, and its parts.
+    Announcer &announcer() { return *m_engine; }
+    ClipPlayer &player() { return m_engine->player(); }
+    Scheduler &scheduler() { return m_engine->scheduler(); }
+    LogBook &log() { return m_engine->log(); }
     // The clock fields as the last tick set them.
-    ClockFields clockFields() const override { return m_fields; }
+    ClockFields clockFields() const { return m_engine->clockFields(); }
 
     // A log entry: date, time and text, written to "auravox.log".
     void addLogEntry(const QString &text);
@@ -162,8 +160,8 @@ public:
     void setTransmitter(TransmitterPort *port);
     void setComWindow(TFormCOM *com);
     void setConfigRegistry(ConfigRegistry *registry) { m_registry = registry; }
-    void setLinks(AnnounceLinks *links) { m_machine.setLinks(links); }
-    void setWeather(WeatherSpeech *weather) { m_machine.setWeather(weather); }
+    void setLinks(AnnounceLinks *links) { m_engine->setLinks(links); }
+    void setWeather(WeatherSpeech *weather) { m_engine->setWeather(weather); }
     // Serial port names found at start, into the hidden ListBoxPort.
     void setPortList(const QStringList &ports);
     // What other windows do for the main window's menus, buttons and start-up;
@@ -183,7 +181,10 @@ public:
     void setWindowAction(Window window, std::function<void()> action);
     // Runs on every tick whose minute is 0, after the clock fields are set
     // (the Monitor II hourly log line).
-    void setTopOfHourAction(std::function<void(const ClockFields &)> action) { m_topOfHour = std::move(action); }
+    void setTopOfHourAction(std::function<void(const ClockFields &)> action)
+    {
+        m_engine->setTopOfHourAction(std::move(action));
+    }
     // "Run recorder when playing" is checked.
     bool recordsWhilePlaying() const;
     // The recorder's status line StaticTextW.
@@ -237,11 +238,10 @@ private:
     QString statusText() const override { return statusFieldText(); }
     void setPlayEnabled(bool enabled) override;
     void setSoundCardOkEnabled(bool enabled) override;
-    // PlayerEvents
-    void showPlayerStatus(const QString &text) override { showStatus(text); }
-    void playerFailed() override { TimerSecuriteTimer(); }
-    void clipEnded() override { TimerFinWaveTimer(); }
-    void requestTerminate() override { emit terminateRequested(); }
+    void tickStarting() override;
+    void showClock(const QDateTime &now) override { showClockFields(now); }
+    void showLineStates(bool dcdOn, const QString &ctsCaption, const QString &dsrCaption) override;
+    void showLog(const QStringList &lines) override;
 
     void buildControls();
     void buildMenus();
@@ -249,11 +249,8 @@ private:
     void FormCreate();
     void FormClose();
     void showClockFields(const QDateTime &now);
-    // Arms TimerSeconde for just after the next whole second of the wall clock.
-    void armTick();
-    // Starts an announcement from the event loop, once the caller has returned.
-    void postAnnouncement(AnnounceOrigin origin);
-    void pollLines();
+    // The DCD caption and the two pictures that show it.
+    void showDcdState(bool on);
     void minimizeToTray(bool hideTaskbarButton);
     void restoreFromTray();
     void runWindowAction(Window window);
@@ -263,28 +260,18 @@ private:
     UserPrompts &m_prompts;
     QString m_programPath;
     bool m_useTray;
-    ClipCatalogue m_catalogue;
-    QTimer *m_timerSeconde = nullptr;
-    QTimer *m_timerSecurite = nullptr;
-    QTimer *m_timerFinWave = nullptr;
-    ClipPlayer m_player;
-    AnnounceMachine m_machine;
-    Scheduler m_scheduler;
-    ClockFields m_fields;
-    NoTransmitterPort m_noPort;
-    TransmitterPort *m_port = &m_noPort;
+    // A child of the window (its timers are found among the window's
+    // children), destroyed before the window's controls.
+    std::unique_ptr<Announcer> m_engine;
     TFormCOM *m_com = nullptr;
     ConfigRegistry *m_registry = nullptr;
-    LogBook m_log;
     QSystemTrayIcon *m_tray = nullptr;
     QHash<int, std::function<void()>> m_windowActions;
     QHash<int, QAction *> m_windowItems;
     std::function<bool()> m_anySourceWindowVisible;
-    std::function<void(const ClockFields &)> m_topOfHour;
 
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;
-    WaveOutput *m_waveOutput = nullptr;
     int m_balance = 0;
     bool m_sliderMoving = false;
     bool m_iniExistedAtStart = false;

@@ -129,7 +129,7 @@ void TForm1::declareConfig(ConfigRegistry &r)
         r.add(key(
             A, position, name,
             [this, prefix, start]() {
-                const int h = start ? m_scheduler.startHour() : m_scheduler.endHour();
+                const int h = start ? scheduler().startHour() : scheduler().endHour();
                 return h != (start ? 0 : 24) ? CS{prefix + QString::number(h)} : CS();
             },
             [this, start](const QString &v) {
@@ -191,7 +191,7 @@ void TForm1::declareConfig(ConfigRegistry &r)
         ConfigSection::Sound, 10, "OSOUND=",
         [this]() {
             return CS{QStringLiteral("OSOUND=") +
-                      QString::number(RadioButtonCarteWin->isChecked() ? -1 : m_player.selectedDevice())};
+                      QString::number(RadioButtonCarteWin->isChecked() ? -1 : player().selectedDevice())};
         },
         [this](const QString &v) {
             // Only a device number chooses a card: a garbled value keeps the
@@ -200,7 +200,7 @@ void TForm1::declareConfig(ConfigRegistry &r)
             if (!ConfigRegistry::parseInt(v, &n) || n < 0)
                 return;
             RadioButtonCarteMoi->setChecked(true);
-            m_player.setSelectedDevice(n);
+            player().setSelectedDevice(n);
         }));
 
     r.add(key(
@@ -257,7 +257,7 @@ void TForm1::declareConfig(ConfigRegistry &r)
 void TForm1::LoadConfiguration()
 {
     m_loadRunning = true;
-    m_timerSeconde->stop();
+    m_engine->stopTicking();
     placeByFrame(this); // TOP= and LEFT= place the frame of a shown window
     show();
     QCoreApplication::processEvents();
@@ -273,8 +273,8 @@ void TForm1::LoadConfiguration()
             m_registry->apply(lines);
         }
     }
-    if (m_logExistedAtStart && m_log.load(kLogFile))
-        MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+    if (m_logExistedAtStart && m_engine->loadLog())
+        showLog(log().lines());
     runWindowAction(Window::MonitorStartup);
     // The source starts only now, with every one of its keys applied.
     runWindowAction(Window::PendingSource);
@@ -285,7 +285,7 @@ void TForm1::LoadConfiguration()
     }
     if (!m_showSourceWindowAtStart)
         runWindowAction(Window::HideSources);
-    m_player.allocMem();
+    player().allocMem();
     UpDownPeriodeMouseDown();
     showClockFields(m_clock.now());
     // The file is the only record of the volume (a device's level is full until
@@ -301,7 +301,7 @@ void TForm1::LoadConfiguration()
     m_startupPending = false;
     m_loadingConfiguration = false;
     m_loadRunning = false;
-    armTick();
+    m_engine->armTick();
     emit loaded();
     if (m_closeAfterLoad)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

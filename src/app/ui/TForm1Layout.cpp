@@ -264,7 +264,7 @@ void TForm1::buildControls()
     MemoFileInit->setObjectName(QStringLiteral("MemoFileInit"));
     MemoLog = new QPlainTextEdit(central);
     MemoLog->setObjectName(QStringLiteral("MemoLog"));
-    MemoLog->setPlainText(m_log.lines().join(QLatin1Char('\n')));
+    showLog(log().lines());
     ListBoxPort = new QListWidget(central);
     ListBoxPort->setObjectName(QStringLiteral("ListBoxPort"));
 

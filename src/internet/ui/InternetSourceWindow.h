@@ -86,11 +86,9 @@ protected:
     QComboBox *ComboBoxPath = nullptr;
     QLabel *Label5 = nullptr;
     QSpinBox *SpinEditOffSetPression = nullptr;
-    QLabel *Label6 = nullptr;
     QComboBox *ComboBoxTU = nullptr;
     QPushButton *ButtonFav = nullptr;
     QToolButton *SpeedButtonMenuAide = nullptr;
-    QLabel *LabelTros = nullptr;
     QLabel *LabelDate = nullptr;
 
     bool m_busy = false;

@@ -333,21 +333,7 @@ void TFormMeteoAPRS::takeReading()
         return;
     }
     if (r.outcome == AprsOutcome::Decoded) {
-        const struct
-        {
-            WeatherItem item;
-            const AprsCaption &caption;
-        } shown[] = {
-            {WeatherItem::OutdoorTemp, r.display.outdoorTemp}, {WeatherItem::Pressure, r.display.pressure},
-            {WeatherItem::WindSpeed, r.display.wind},          {WeatherItem::WindGust, r.display.gust},
-            {WeatherItem::WindDirection, r.display.direction}, {WeatherItem::WindChill, r.display.windChill},
-            {WeatherItem::Rain24h, r.display.rain},            {WeatherItem::OutdoorHumidity, r.display.humidity},
-        };
-        for (const auto &c : shown) {
-            itemBox(c.item)->setText(c.caption.text);
-            markPlausible(itemBox(c.item), !c.caption.red);
-        }
-        LabelTros->setText(r.display.dewPoint);
+        showDisplay(r.display);
         if (r.switchToLocalTime)
             ComboBoxTU->setCurrentIndex(1);
     }

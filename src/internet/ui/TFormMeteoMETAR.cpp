@@ -121,7 +121,7 @@ void TFormMeteoMETAR::EnterAction()
         return;
     }
     setErrorLine(QString());
-    showDisplay(metarCaptionsAfterFetch(*context().units, m_shown));
+    showReading(metarCaptionsAfterFetch(*context().units, m_shown));
     Editdatemeteo->clear();
     setReportPath(kCacheFile);
     AddToHistory(entry);
@@ -169,7 +169,7 @@ void TFormMeteoMETAR::takeReading()
             return;
         }
     }
-    showDisplay(reading.display);
+    showReading(reading.display);
     writeExchangeFile(QStringLiteral("metar_uiview.txt"), reading.uiviewBytes(),
                       QStringLiteral("Can't create metar_uiview.txt"));
     if (!context().publicFolder.isEmpty())
@@ -180,33 +180,10 @@ void TFormMeteoMETAR::takeReading()
     armTimer();
 }
 
-void TFormMeteoMETAR::showDisplay(const MetarDisplay &d)
+void TFormMeteoMETAR::showReading(const SourceDisplay &d)
 {
     m_shown = d;
-    auto put = [this](WeatherItem item, const QString &text, bool marked) {
-        QCheckBox *box = itemBox(item);
-        if (!box || text.isEmpty())
-            return;
-        box->setText(text);
-        // A caption that shows "--" keeps its colour.
-        if (!text.contains(QLatin1String("--")))
-            markPlausible(box, !marked);
-    };
-    put(WeatherItem::OutdoorTemp, d.outdoorTemp, d.outdoorTempMarked);
-    put(WeatherItem::Pressure, d.pressure, d.pressureMarked);
-    put(WeatherItem::WindSpeed, d.wind, d.windMarked);
-    put(WeatherItem::WindGust, d.gust, d.gustMarked);
-    put(WeatherItem::WindDirection, d.direction, false);
-    put(WeatherItem::WindChill, d.windChill, d.windChillMarked);
-    put(WeatherItem::Rain24h, d.precipitation, false);
-    put(WeatherItem::OutdoorHumidity, d.humidity, false);
-    if (!d.airportCode.isEmpty())
-        LabelICAO->setText(d.airportCode);
-    if (!d.pressureAdjustUnit.isEmpty())
-        Label6->setText(d.pressureAdjustUnit);
-    Editdatemeteo->setText(d.dateTime);
-    if (!d.dewPoint.isEmpty())
-        LabelTros->setText(d.dewPoint);
+    showDisplay(metarDisplayShown(d));
 }
 
 } // namespace auravox

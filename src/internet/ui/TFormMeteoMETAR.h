@@ -28,12 +28,12 @@ public:
     void setServiceMarkers(const MetarServiceMarkers &markers) { m_markers = markers; }
 
 private:
-    void showDisplay(const MetarDisplay &d);
+    // Shows a cycle's captions and keeps them for the next cycle.
+    void showReading(const SourceDisplay &d);
 
-    QLabel *LabelICAO = nullptr;
     QLabel *LabelNomICAO = nullptr;
     MetarServiceMarkers m_markers;
-    MetarDisplay m_shown;
+    SourceDisplay m_shown;
 };
 
 } // namespace auravox

@@ -145,8 +145,10 @@ void HistorySourceWindow::takeReading()
 
     QString path = dataPath();
     if (!path.isEmpty() && OutsideFile::probe(path) != OutsideFile::Status::Missing) {
-        StationDisplay d;
+        SourceDisplay d;
         const Outcome outcome = readFile(path, settings, d);
+        if (d.lastRecordTime > 0)
+            d.dateTime = recordTimeText(d.lastRecordTime);
         showDisplay(d);
         if (path != dataPath()) {
             setDataPath(path);
@@ -162,37 +164,6 @@ void HistorySourceWindow::takeReading()
     }
     // The timer runs on whatever happened, so a file that comes back is read again.
     TimerMeteo->start();
-}
-
-void HistorySourceWindow::showDisplay(const StationDisplay &d)
-{
-    // A caption the reading did not reach keeps its text and colour.
-    auto put = [this](WeatherItem item, const QString &text, bool marked, bool markable = true) {
-        QCheckBox *box = itemBox(item);
-        if (!box || text.isEmpty())
-            return;
-        box->setText(text);
-        if (markable)
-            markPlausible(box, !marked);
-    };
-    put(WeatherItem::IndoorTemp, d.indoorTemp, d.indoorTempMarked);
-    put(WeatherItem::OutdoorTemp, d.outdoorTemp, d.outdoorTempMarked);
-    put(WeatherItem::Pressure, d.pressure, d.pressureMarked);
-    put(WeatherItem::PressureTrend, d.trend, false, false);
-    put(WeatherItem::WindSpeed, d.wind, d.windMarked);
-    put(WeatherItem::WindGust, d.gust, d.gustMarked);
-    put(WeatherItem::WindDirection, d.direction, false, false);
-    put(WeatherItem::OutdoorHumidity, d.humidity, d.humidityMarked);
-    put(WeatherItem::Rain24h, d.rain, false, false);
-    put(WeatherItem::WindChill, d.windChill, d.windChillMarked);
-    if (!d.indoorHumidity.isEmpty()) {
-        LabelHumInt->setText(d.indoorHumidity);
-        markPlausible(LabelHumInt, !d.indoorHumidityMarked);
-    }
-    if (!d.dewPoint.isEmpty())
-        LabelTros->setText(d.dewPoint);
-    if (d.lastRecordTime > 0)
-        Editdatemeteo->setText(recordTimeText(d.lastRecordTime));
 }
 
 void HistorySourceWindow::ButtonParcourirClick()

@@ -51,7 +51,7 @@ public:
 protected:
     enum class Outcome { Missing, Read, FileError };
     // Reads the file; may change `path` (the Vantage Pro2 month files).
-    virtual Outcome readFile(QString &path, const StationSettings &settings, StationDisplay &display) = 0;
+    virtual Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) = 0;
     // Whether a reading that succeeds clears the error line (the Vantage Pro2
     // reader's rule; the La Crosse windows keep "File error" until Browse).
     virtual bool successClearsError() const { return false; }
@@ -71,19 +71,14 @@ protected:
 
     void addToPressureRow(QWidget *widget);
 
-    QLabel *LabelTros = nullptr;
-    QLabel *LabelHumInt = nullptr;
     QGroupBox *GroupBoxPression = nullptr;
     QLabel *Label5 = nullptr;
     QSpinBox *SpinEditOffSetPression = nullptr;
-    QLabel *Label6 = nullptr;
     QLabel *Label8 = nullptr;
     QSpinBox *SpinEditSeuiltendance = nullptr;
     QLabel *Label9 = nullptr;
 
 private:
-    void showDisplay(const StationDisplay &d);
-
     Layout m_layout;
     QHBoxLayout *m_pressureRow = nullptr;
 };

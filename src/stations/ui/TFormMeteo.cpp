@@ -2,7 +2,6 @@
 
 #include "common/ConfigRegistry.h"
 #include "common/Log.h"
-#include "common/Rounding.h"
 #include "stations/MonitorStation.h"
 #include "weather/StationReading.h"
 
@@ -21,15 +20,7 @@
 namespace auravox {
 
 namespace {
-constexpr double kEmptySlot = -10.0;
 const QString kNoCom = QStringLiteral("No COM");
-
-int roundedForLog(double v)
-{
-    if (!(v > -1e6 && v < 1e6))
-        return 0;
-    return static_cast<int>(roundHalfEven(v));
-}
 } // namespace
 
 TFormMeteo::TFormMeteo(const MonitorWindowDeps &deps, const SourceWindowContext &context, QWidget *parent)
@@ -73,8 +64,6 @@ TFormMeteo::TFormMeteo(const MonitorWindowDeps &deps, const SourceWindowContext 
             [this](QListWidgetItem *item) { ListBoxPortClick(item->text()); });
     connect(SpinEditRafraichir, &QSpinBox::valueChanged, this, [this](int minutes) { m_period = minutes; });
 
-    m_windHistory.fill(kEmptySlot);
-    m_windIndex = 0;
     // The port held at creation; none until the configuration names one.
     if (m_port != 0 && m_deps.station && m_deps.station->OpenCommPort(m_port, kBaud) == 1) {
         m_ready = true;
@@ -136,20 +125,20 @@ void TFormMeteo::takeReading()
     m_reading = true;
     MonitorStation &st = *m_deps.station;
     const UnitSettings &u = *context().units;
-    using PL = PlausibilityLimits;
-    const QString tl = u.temperatureLabel;
     WeatherSnapshot &s = snapshot();
+    auto show = [this](WeatherItem item, const MonitorCaption &caption) {
+        QCheckBox *box = itemBox(item);
+        markPlausible(box, caption.plausible);
+        box->setText(caption.text);
+    };
 
     LabelVersion->setText(QStringLiteral("Driver version: ") + QString::number(st.GetDllVersion(), 'f', 3));
     SpinEditRafraichir->setValue(m_period);
     setStatus(QStringLiteral("Reading Weather Monitor ... (6)"));
     QCoreApplication::processEvents();
 
-    auto toDisplay = [&u](double fahrenheit) {
-        return u.temperatureFactor == 1 ? (fahrenheit - 32) * 5 / 9 : fahrenheit;
-    };
-    const double indoor = toDisplay(st.GetInsideTemp());
-    if (!(indoor >= u.temperature(-70))) {
+    const std::optional<MonitorCaption> indoor = m_values.indoorTemp(u, st.GetInsideTemp(), s);
+    if (!indoor) {
         // No station on the line: not ready, but the timer goes on looking for it.
         m_ready = false;
         setStatus(QStringLiteral("Weather Monitor error"));
@@ -158,52 +147,25 @@ void TFormMeteo::takeReading()
         return;
     }
     m_ready = true;
-    s.indoorTemp = indoor;
-    QCheckBox *box = itemBox(WeatherItem::IndoorTemp);
-    markPlausible(box, !station::temperatureOutside(u, indoor, PL::indoorTempMin, PL::indoorTempMax));
-    box->setText(QStringLiteral("Indoor T (\u00b0%1)= %2").arg(tl, station::fixed(indoor, 1)));
+    show(WeatherItem::IndoorTemp, *indoor);
 
     countdown(5);
-    s.outdoorTemp = toDisplay(st.GetOutsideTemp());
-    box = itemBox(WeatherItem::OutdoorTemp);
-    markPlausible(box, !station::temperatureOutside(u, s.outdoorTemp, PL::outdoorTempMin, PL::outdoorTempMax));
-    box->setText(QStringLiteral("Outdoor T (\u00b0%1) = %2").arg(tl, station::fixed(s.outdoorTemp, 1)));
+    show(WeatherItem::OutdoorTemp, m_values.outdoorTemp(u, st.GetOutsideTemp(), s));
 
     countdown(4);
-    s.pressure = st.GetBarometer();
-    if (u.pressureFactor == 1)
-        s.pressure /= 0.02953;
-    box = itemBox(WeatherItem::Pressure);
-    markPlausible(box, !station::pressureOutside(u, s.pressure));
-    box->setText(QStringLiteral("Atm. P (%1) = %2")
-                     .arg(u.pressureLabel, station::fixed(s.pressure, u.pressureFactor == 1 ? 1 : 2)));
+    show(WeatherItem::Pressure, m_values.pressure(u, st.GetBarometer(), s));
 
     countdown(3);
-    s.pressureTrend = st.GetBarometerTrend();
-    static const char *const kTrend[] = {"trend : steady", "trend : rising", "trend : falling"};
-    if (s.pressureTrend >= 0 && s.pressureTrend <= 2)
-        itemBox(WeatherItem::PressureTrend)->setText(QLatin1String(kTrend[s.pressureTrend]));
+    if (const std::optional<QString> trend = m_values.pressureTrend(st.GetBarometerTrend(), s))
+        itemBox(WeatherItem::PressureTrend)->setText(*trend);
 
     countdown(2);
-    s.windSpeed = st.GetWindSpeed();
-    if (u.windFactor == 1)
-        s.windSpeed *= 1.609344;
-    box = itemBox(WeatherItem::WindSpeed);
-    if (station::windOutside(u, s.windSpeed)) {
-        markPlausible(box, false); // and kept out of the gust
-    } else {
-        m_windIndex = m_windIndex >= 10 ? 1 : m_windIndex + 1;
-        m_windHistory[static_cast<size_t>(m_windIndex - 1)] = s.windSpeed;
-        markPlausible(box, true);
-    }
-    box->setText(QStringLiteral("Wind (%1) = %2").arg(u.windLabel, station::fixed(s.windSpeed, 0)));
-    s.windGust = std::max(0.0, *std::max_element(m_windHistory.begin(), m_windHistory.end()));
-    itemBox(WeatherItem::WindGust)
-        ->setText(QStringLiteral("Gust (%1) = %2").arg(u.windLabel, station::fixed(s.windGust, 0)));
+    const MonitorWind wind = m_values.wind(u, st.GetWindSpeed(), s);
+    show(WeatherItem::WindSpeed, wind.wind);
+    itemBox(WeatherItem::WindGust)->setText(wind.gust);
 
     countdown(1);
-    s.windDirection = st.GetWindDirection() & 0x8FFF;
-    itemBox(WeatherItem::WindDirection)->setText(QStringLiteral("Direction (\u00b0) = %1").arg(s.windDirection));
+    itemBox(WeatherItem::WindDirection)->setText(m_values.direction(st.GetWindDirection(), s));
 
     QString done = QStringLiteral("Reading Weather Monitor completed ");
     const QString time = m_deps.timeField ? m_deps.timeField() : QString();
@@ -313,14 +275,7 @@ void TFormMeteo::topOfHour(const ClockFields &f)
     if (f.minute != 0 || !(m_deps.isChosenSource && m_deps.isChosenSource()) || !CheckBoxlog->isChecked() ||
         !m_ready || stamp == m_lastLogged)
         return;
-    const WeatherSnapshot &s = snapshot();
-    const QString line = QStringLiteral("M\u00e9t\u00e9o MonII") + QStringLiteral(" Tint=") +
-                         QString::number(roundedForLog(s.indoorTemp)) + QStringLiteral(" Text=") +
-                         QString::number(roundedForLog(s.outdoorTemp)) + QStringLiteral(" Patm=") +
-                         QString::number(roundedForLog(s.pressure)) + QStringLiteral(" Vent=") +
-                         QString::number(roundedForLog(s.windSpeed)) + QStringLiteral(" Rafale=") +
-                         QString::number(roundedForLog(s.windGust)) + QStringLiteral(" Direction=") +
-                         QString::number(s.windDirection);
+    const QString line = MonitorReading::logLine(snapshot());
     if (m_deps.log)
         m_deps.log(line);
     m_lastLogged = stamp;

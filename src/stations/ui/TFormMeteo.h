@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/DateTime.h"
+#include "stations/MonitorReading.h"
 #include "weather/ui/WeatherSourceWindow.h"
 
 #include <QStringList>
@@ -79,8 +80,8 @@ private:
     bool m_reading = false;
     bool m_silentFill = false;
     int m_period = 1;
-    std::array<double, 10> m_windHistory{};
-    int m_windIndex = 0;
+    // The conversions of a reading, and the gust history across readings.
+    MonitorReading m_values;
     int m_lastLogged = -1;
     QString m_loggedError; // the status error last logged, until a reading completes
 

@@ -39,7 +39,7 @@ TFormMeteoPro2::TFormMeteoPro2(const SourceWindowContext &context, QWidget *pare
 }
 
 HistorySourceWindow::Outcome TFormMeteoPro2::readFile(QString &path, const StationSettings &settings,
-                                                     StationDisplay &display)
+                                                     SourceDisplay &display)
 {
     Pro2Settings pro2;
     static_cast<StationSettings &>(pro2) = settings;

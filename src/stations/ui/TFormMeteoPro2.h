@@ -15,7 +15,7 @@ public:
     QCheckBox *currentMonthBox() const { return CheckBoxFichier; }
 
 protected:
-    Outcome readFile(QString &path, const StationSettings &settings, StationDisplay &display) override;
+    Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) override;
     bool successClearsError() const override { return true; }
     QStringList browseCaptions() const override;
     QString recordTimeText(double days) const override;

@@ -29,7 +29,7 @@ TFormMeteoW23::TFormMeteoW23(const SourceWindowContext &context, QWidget *parent
 }
 
 HistorySourceWindow::Outcome TFormMeteoW23::readFile(QString &path, const StationSettings &settings,
-                                                    StationDisplay &display)
+                                                    SourceDisplay &display)
 {
     return readWs23History(path, settings, snapshot(), display) ? Outcome::Read : Outcome::FileError;
 }

@@ -12,7 +12,7 @@ public:
     explicit TFormMeteoW23(const SourceWindowContext &context, QWidget *parent = nullptr);
 
 protected:
-    Outcome readFile(QString &path, const StationSettings &settings, StationDisplay &display) override;
+    Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) override;
     QStringList browseCaptions() const override;
     bool browseResetsWindChill() const override { return true; }
 };

@@ -44,7 +44,7 @@ TFormMeteoW28::TFormMeteoW28(const SourceWindowContext &context, QWidget *parent
 }
 
 HistorySourceWindow::Outcome TFormMeteoW28::readFile(QString &path, const StationSettings &settings,
-                                                    StationDisplay &display)
+                                                    SourceDisplay &display)
 {
     Ws28Settings ws28;
     static_cast<StationSettings &>(ws28) = settings;

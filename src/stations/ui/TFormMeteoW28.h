@@ -18,7 +18,7 @@ public:
     QRadioButton *relativeButton() const { return RadioButtonPREL; }
 
 protected:
-    Outcome readFile(QString &path, const StationSettings &settings, StationDisplay &display) override;
+    Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) override;
     QStringList browseCaptions() const override;
     void declareOwnKeys(ConfigRegistry &registry, int section) override;
 

@@ -244,6 +244,38 @@ void WeatherSourceWindow::markPlausible(QWidget *caption, bool plausible)
     caption->setPalette(p);
 }
 
+void WeatherSourceWindow::showDisplay(const SourceDisplay &d)
+{
+    auto put = [](QWidget *caption, const SourceCaption &c, auto setText) {
+        if (!caption || c.text.isEmpty())
+            return;
+        setText(c.text);
+        if (c.coloured)
+            markPlausible(caption, !c.red);
+    };
+    const std::pair<WeatherItem, const SourceCaption *> items[] = {
+        {WeatherItem::IndoorTemp, &d.indoorTemp},   {WeatherItem::OutdoorTemp, &d.outdoorTemp},
+        {WeatherItem::Pressure, &d.pressure},       {WeatherItem::PressureTrend, &d.trend},
+        {WeatherItem::WindSpeed, &d.wind},          {WeatherItem::WindGust, &d.gust},
+        {WeatherItem::WindDirection, &d.direction}, {WeatherItem::OutdoorHumidity, &d.humidity},
+        {WeatherItem::Rain24h, &d.rain},            {WeatherItem::WindChill, &d.windChill},
+    };
+    for (const auto &[item, caption] : items) {
+        QCheckBox *box = itemBox(item);
+        put(box, *caption, [box](const QString &text) { box->setText(text); });
+    }
+    put(LabelHumInt, d.indoorHumidity, [this](const QString &text) { LabelHumInt->setText(text); });
+    auto label = [](QLabel *l, const QString &text) {
+        if (l && !text.isEmpty())
+            l->setText(text);
+    };
+    label(LabelTros, d.dewPoint);
+    label(LabelICAO, d.airportCode);
+    label(Label6, d.pressureAdjustUnit);
+    if (d.dateTime)
+        Editdatemeteo->setText(*d.dateTime);
+}
+
 void WeatherSourceWindow::declareConfig(ConfigRegistry &registry, int section)
 {
     declareItemKeys(registry, section);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "weather/SourceDisplay.h"
 #include "weather/UnitSettings.h"
 #include "weather/Weather.h"
 
@@ -113,6 +114,9 @@ public:
 
     // Shows a caption red (out of limits) or black.
     static void markPlausible(QWidget *caption, bool plausible);
+    // Shows a reading's captions: the value boxes, the labels the window has
+    // and the date field. What the reading left empty keeps its text and colour.
+    void showDisplay(const SourceDisplay &d);
 
     // The item keys ("W23_TEMPEXT=Y"), at the start of this window's section
     // (positions 10 to 100, in the item order).
@@ -137,6 +141,11 @@ protected:
     QPushButton *ButtonParcourir = nullptr;
     QLineEdit *Editdatemeteo = nullptr;
     QLabel *StaticTextErreur = nullptr;
+    // Labels some windows have (null in the others).
+    QLabel *LabelTros = nullptr;   // the dew point
+    QLabel *LabelHumInt = nullptr; // the indoor humidity
+    QLabel *Label6 = nullptr;      // the unit of the pressure adjustment
+    QLabel *LabelICAO = nullptr;   // the METAR airport
 
 private:
     SourceKind m_kind;
