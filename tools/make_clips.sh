@@ -91,9 +91,6 @@ ceiling=-1.0         # highest true peak, dBTP
 shape=(highpass 180 highpass 180 equalizer 2500 1.2q +9)
 squeeze=(compand 0.005,0.08 6:-70,-70,-40,-30,-20,-16,0,-10 -2 -30 0.005)
 
-for tool in "$engine" sox soxi ffmpeg; do
-    command -v "$tool" >/dev/null || { echo "make_clips: $tool not found (tools/setup_tools.sh)" >&2; exit 1; }
-done
 [[ -f "$table" ]] || { echo "make_clips: no word table at $table" >&2; exit 1; }
 if [[ -z "$say" ]]; then
     say="$(dirname "$table")/say.tsv"
@@ -159,6 +156,12 @@ if [[ -n "$say" ]]; then
     done < "$say"
     echo "make_clips: spoken forms from $say"
 fi
+
+# The tables are read first: a mistake in them is told even where the
+# synthesis tools are missing.
+for tool in "$engine" sox soxi ffmpeg; do
+    command -v "$tool" >/dev/null || { echo "make_clips: $tool not found (tools/setup_tools.sh)" >&2; exit 1; }
+done
 
 declare -A cuts=()
 # ----------------------------------------------------------------- festival
