@@ -3,7 +3,7 @@
 # voice folder from any festival or flite voice.
 #
 # Usage:
-#   tools/make_clips.sh [--voice ENGINE:VOICE] [--table FILE] [CLIPS_DIR]
+#   tools/make_clips.sh [--voice ENGINE:VOICE] [--table FILE] [--say FILE] [CLIPS_DIR]
 #
 #   CLIPS_DIR defaults to resources/clips next to this script's parent.
 #   --voice   flite:rms (the built-in voice, the default); flite:NAME for any
@@ -15,6 +15,11 @@
 #             resources/clips/words.tsv.  Header "name<TAB>words", then one
 #             "NAME<TAB>words spoken" line per clip.  Translate the words to
 #             make a folder in another language with a voice of that language.
+#   --say     how some clips are spoken when the voice should be led to a
+#             clearer reading than the words alone give; default say.tsv
+#             beside the word table, when it exists.  Header "name<TAB>say",
+#             then "NAME<TAB>text" lines; the text may hold commas (a short
+#             phrase break).  Clips not listed speak their words.
 #
 #   For every line CLIPS_DIR/NAME.wav is (re)written, and SON_KUCKOO.wav (the
 #   cuckoo call, synthesised); for the built-in folder resources/kuckoo.wav too.
@@ -46,10 +51,12 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/.." && pwd)"
 voice="flite:rms"
 table=""
+say=""
 while (( $# )); do
     case "$1" in
         --voice) voice="${2:?--voice needs ENGINE:VOICE}"; shift 2 ;;
         --table) table="${2:?--table needs a file}"; shift 2 ;;
+        --say) say="${2:?--say needs a file}"; shift 2 ;;
         -h|--help) sed -n '2,/^$/s/^# \{0,1\}//p' "$0"; exit 0 ;;
         -*) echo "make_clips: unknown option $1" >&2; exit 1 ;;
         *) break ;;
@@ -84,10 +91,12 @@ ceiling=-1.0         # highest true peak, dBTP
 shape=(highpass 180 highpass 180 equalizer 2500 1.2q +9)
 squeeze=(compand 0.005,0.08 6:-70,-70,-40,-30,-20,-16,0,-10 -2 -30 0.005)
 
-for tool in "$engine" sox soxi ffmpeg; do
-    command -v "$tool" >/dev/null || { echo "make_clips: $tool not found (tools/setup_tools.sh)" >&2; exit 1; }
-done
 [[ -f "$table" ]] || { echo "make_clips: no word table at $table" >&2; exit 1; }
+if [[ -z "$say" ]]; then
+    say="$(dirname "$table")/say.tsv"
+    [[ -f "$say" ]] || say=""
+fi
+[[ -z "$say" || -f "$say" ]] || { echo "make_clips: no spoken forms at $say" >&2; exit 1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/make_clips.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -118,6 +127,41 @@ while IFS=$'\t' read -r name text rest || [[ -n "$name" ]]; do
     words[$name]="$text"
 done < "$table"
 echo "make_clips: ${#names[@]} spoken clips in $table"
+
+# ------------------------------------------------------------- spoken forms
+# spoken[NAME] is what the voice is given to say: the words, or the clip's
+# line in the spoken forms.
+declare -A spoken=()
+for name in "${names[@]}"; do spoken[$name]="${words[$name]}"; done
+if [[ -n "$say" ]]; then
+    lineno=0
+    sayre='^[^[:space:]"\\]+( [^[:space:]"\\]+)*$'
+    while IFS=$'\t' read -r name text rest || [[ -n "$name" ]]; do
+        lineno=$((lineno + 1))
+        if (( lineno == 1 )); then
+            [[ "$name" == "name" && "$text" == "say" ]] ||
+                { echo "make_clips: $say: bad header" >&2; exit 1; }
+            continue
+        fi
+        [[ -z "$name" ]] && continue
+        [[ -n "${words[$name]+x}" ]] ||
+            { echo "make_clips: $say:$lineno: $name is not in $table" >&2; exit 1; }
+        [[ "$text" =~ $sayre && -z "${rest:-}" ]] ||
+            { echo "make_clips: $say:$lineno: words must be separated by single spaces, no quotes" >&2; exit 1; }
+        [[ "${text: -4}" == " and" ]] && a=1 || a=0
+        [[ "${words[$name]: -4}" == " and" ]] && b=1 || b=0
+        (( a == b )) ||
+            { echo "make_clips: $say:$lineno: ends in \" and\" exactly when the words do" >&2; exit 1; }
+        spoken[$name]="$text"
+    done < "$say"
+    echo "make_clips: spoken forms from $say"
+fi
+
+# The tables are read first: a mistake in them is told even where the
+# synthesis tools are missing.
+for tool in "$engine" sox soxi ffmpeg; do
+    command -v "$tool" >/dev/null || { echo "make_clips: $tool not found (tools/setup_tools.sh)" >&2; exit 1; }
+done
 
 declare -A cuts=()
 # ----------------------------------------------------------------- festival
@@ -154,7 +198,7 @@ EOF
     (utt.save.wave u file 'riff)))
 EOF
         for name in "${names[@]}"; do
-            text="${words[$name]}"
+            text="${spoken[$name]}"
             if [[ "$text" == *" and" ]]; then
                 echo "(clip \"$name\" \"$text $carrier\" \"$work/raw/$name.wav\" t)"
             else
@@ -175,10 +219,10 @@ fi
 if [[ "$engine" == flite ]]; then
     echo "make_clips: synthesising with flite $vname ..."
     for name in "${names[@]}"; do
-        text="${words[$name]}"
+        text="${spoken[$name]}"
         [[ "$text" == *" and" ]] && text="$text $carrier"
         segs=$(flite -voice "$vname" -psdur -t "$text" -o "$work/raw/$name.wav")
-        if [[ "${words[$name]}" == *" and" ]]; then
+        if [[ "${spoken[$name]}" == *" and" ]]; then
             cuts[$name]=$(tr ' ' '\n' <<<"$segs" | sed '/^$/d' | awk -F: '{ p[NR] = $1; t[NR] = $2 }
                 END { n = NR; if (p[n] == "pau") n--; if (p[n - 2] != "f") exit 1; print t[n - 3] }') ||
                 { echo "make_clips: $name: no \"$carrier\" at the end of '$segs'" >&2; exit 1; }

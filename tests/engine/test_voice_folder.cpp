@@ -12,6 +12,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -193,5 +196,50 @@ TEST(BuiltInVoice, EveryClipIsCanonicalPcmMono16kAndFitsOneBuffer)
         EXPECT_EQ(clip.format.bitsPerSample, 16);
         EXPECT_GT(clip.samples.size(), 3200) << "at least a tenth of a second";
         EXPECT_LE(clip.samples.size(), ClipPlayer::kBufferSize);
+    }
+}
+
+namespace {
+
+// NAME -> text of a two-column table of resources/clips, its header checked.
+QHash<QString, QString> readClipTable(const QString &file, const QString &column)
+{
+    QHash<QString, QString> rows;
+    QFile in(QStringLiteral(AURAVOX_SOURCE_DIR "/resources/clips/") + file);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        ADD_FAILURE() << file.toStdString() << ": " << in.errorString().toStdString();
+        return rows;
+    }
+    const QStringList lines = QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.value(0), QStringLiteral("name\t") + column) << file.toStdString();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines.at(i).split(QLatin1Char('\t'));
+        EXPECT_EQ(cells.size(), 2) << file.toStdString() << ":" << i + 1;
+        EXPECT_FALSE(rows.contains(cells.at(0))) << file.toStdString() << ": twice " << cells.at(0).toStdString();
+        rows.insert(cells.at(0), cells.value(1));
+    }
+    return rows;
+}
+
+} // namespace
+
+// The clips that the voice is told to say otherwise than their words (a
+// comma for a short break) still say exactly their words, and are clips of
+// the catalogue.
+TEST(BuiltInVoice, SpokenFormsSayTheCatalogueWordsOfCatalogueClips)
+{
+    const ClipCatalogue catalogue;
+    const QHash<QString, QString> words = readClipTable(QStringLiteral("words.tsv"), QStringLiteral("words"));
+    const QHash<QString, QString> spoken = readClipTable(QStringLiteral("say.tsv"), QStringLiteral("say"));
+    ASSERT_FALSE(spoken.isEmpty());
+    static const QRegularExpression punctuation(QStringLiteral("[,.;:!?]"));
+    for (auto it = spoken.cbegin(); it != spoken.cend(); ++it) {
+        SCOPED_TRACE(it.key().toStdString());
+        EXPECT_TRUE(catalogue.names().contains(it.key()));
+        ASSERT_TRUE(words.contains(it.key()));
+        QString said = it.value();
+        said.replace(punctuation, QString());
+        EXPECT_EQ(said.simplified().toLower(), words.value(it.key()).toLower());
+        EXPECT_NE(it.value(), words.value(it.key())) << "a line that changes nothing";
     }
 }
