@@ -1,6 +1,7 @@
 // One function shows every source's reading: what a reading leaves empty keeps
 // its text and colour, and a window shows only the labels it has.
 
+#include "common/Clock.h"
 #include "internet/MetarDecoder.h"
 #include "support/FakeSourceWindow.h"
 
@@ -25,7 +26,8 @@ TEST(SourceDisplay, TheBaseWindowShowsWhatTheReadingFilledAndKeepsTheRest)
 {
     UnitSettings units;
     PlausibilityLimits limits;
-    SourceWindowContext context;
+    ManualClock clock(QDateTime(QDate(2026, 3, 1), QTime(10, 5)));
+    SourceWindowContext context(clock);
     context.units = &units;
     context.limits = &limits;
     FakeSourceWindow w(SourceKind::Ws23, context);
