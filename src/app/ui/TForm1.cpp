@@ -57,7 +57,7 @@ TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     : QMainWindow(parent), m_clock(*deps.clock), m_prompts(*deps.prompts), m_programPath(deps.programPath),
       m_useTray(deps.useTray),
       m_engine(std::make_unique<Announcer>(
-          AnnouncerDeps{deps.clock, deps.waveOutput, deps.prompts, deps.clipFolder},
+          static_cast<const AnnouncerDeps &>(deps),
           static_cast<AnnounceHost &>(*this), this))
 {
     // Noted before anything can write them.

@@ -39,15 +39,11 @@ class UpDown;
 class UserPrompts;
 class WaveOutput;
 
-// What the main window is built on: the clock, the sound output and the
-// dialogs. The program passes the real ones; tests pass doubles.
-struct MainWindowDeps
+// What the main window is built on: what its engine is built on (the clock,
+// the sound output, the dialogs, the clips), and what only the window uses.
+// The program passes the real ones; tests pass doubles.
+struct MainWindowDeps : AnnouncerDeps
 {
-    Clock *clock = nullptr;
-    WaveOutput *waveOutput = nullptr;
-    UserPrompts *prompts = nullptr;
-    // Folder of NAME.wav clips; empty for the clips built into the program.
-    QString clipFolder;
     // The program's full path, for the start-at-login entry.
     QString programPath;
     // Whether to put an icon in the notification area when the desktop has one.
