@@ -18,17 +18,6 @@ namespace {
 
 const QDateTime kMidnight(QDate(2026, 6, 10), QTime(0, 0));
 
-void setPeriod(MainWindowHarness &h, int position)
-{
-    auto *updown = h.form().findChild<QWidget *>(QStringLiteral("UpDownPeriode"));
-    auto *up = updown->findChild<QToolButton *>(QStringLiteral("up"));
-    auto *down = updown->findChild<QToolButton *>(QStringLiteral("down"));
-    for (int i = 0; i < 6; ++i)
-        QTest::mouseClick(down, Qt::LeftButton);
-    for (int i = 0; i < position; ++i)
-        QTest::mouseClick(up, Qt::LeftButton);
-}
-
 void chooseHour(MainWindowHarness &h, const char *item)
 {
     auto *action = h.form().findChild<QAction *>(QLatin1String(item));
@@ -58,11 +47,11 @@ TEST(Schedule, PeriodArrowsShowThePeriod)
     MainWindowHarness h(kMidnight);
     auto *edit1 = h.find<QLineEdit>("Edit1");
     EXPECT_EQ(edit1->text(), QStringLiteral("0"));
-    setPeriod(h, 3);
+    h.setPeriod(3);
     EXPECT_EQ(edit1->text(), QStringLiteral("15"));
-    setPeriod(h, 6);
+    h.setPeriod(6);
     EXPECT_EQ(edit1->text(), QStringLiteral("60"));
-    setPeriod(h, 9);
+    h.setPeriod(9);
     EXPECT_EQ(edit1->text(), QStringLiteral("60")) << "the arrows stop at the last period";
 }
 
@@ -91,7 +80,7 @@ TEST(Schedule, HourMenusCheckOneItemAndNameTheHour)
 TEST(Schedule, AQuarterHourDayHasOneAnnouncementAtEachQuarter)
 {
     MainWindowHarness h(kMidnight.addSecs(-1));
-    setPeriod(h, 3);
+    h.setPeriod(3);
     const QList<QTime> starts = playDay(h);
     ASSERT_EQ(starts.size(), 96);
     for (int i = 0; i < starts.size(); ++i) {
@@ -103,7 +92,7 @@ TEST(Schedule, AQuarterHourDayHasOneAnnouncementAtEachQuarter)
 TEST(Schedule, RangeOverMidnightAndAnEmptyRange)
 {
     MainWindowHarness h(kMidnight.addSecs(60));
-    setPeriod(h, 6);
+    h.setPeriod(6);
     chooseHour(h, "D22");
     chooseHour(h, "F06");
     QList<int> hours;

@@ -56,18 +56,6 @@ bool announce(MainWindowHarness &h)
     return h.runUntilIdle();
 }
 
-// The period arrows, as the user clicks them (position 1 is 5 minutes).
-void setPeriod(MainWindowHarness &h, int position)
-{
-    auto *updown = h.form().findChild<QWidget *>(QStringLiteral("UpDownPeriode"));
-    auto *up = updown->findChild<QToolButton *>(QStringLiteral("up"));
-    auto *down = updown->findChild<QToolButton *>(QStringLiteral("down"));
-    for (int i = 0; i < 6; ++i)
-        QTest::mouseClick(down, Qt::LeftButton);
-    for (int i = 0; i < position; ++i)
-        QTest::mouseClick(up, Qt::LeftButton);
-}
-
 // The announcement and PTT lines of the log (other parts log too).
 QStringList announceAndPtt(const LogCapture &log)
 {
@@ -253,7 +241,7 @@ TEST(SerialPort, LinesAnotherProgramRaisesGoDownAtTheNextTickWhateverTheSchedule
 
     // A tick in a minute whose announcement has run (the schedule does nothing
     // more and polls no lines) still guards them.
-    setPeriod(h, 1);
+    h.setPeriod(1);
     h.tickAt(QDateTime(QDate(2026, 3, 1), QTime(10, 10, 0)));
     ASSERT_TRUE(h.runUntilIdle());
     ASSERT_EQ(log.matching({"auravox.announce: announcement started by the schedule"}).size(), 1);

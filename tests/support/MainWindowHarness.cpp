@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,18 @@ void MainWindowHarness::choosePort(const QString &name)
     const QList<QListWidgetItem *> items = list->findItems(name, Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1) << name.toStdString();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
+}
+
+void MainWindowHarness::setPeriod(int position)
+{
+    auto *updown = form().findChild<QWidget *>(QStringLiteral("UpDownPeriode"));
+    ASSERT_NE(updown, nullptr);
+    auto *up = updown->findChild<QToolButton *>(QStringLiteral("up"));
+    auto *down = updown->findChild<QToolButton *>(QStringLiteral("down"));
+    for (int i = 0; i < 6; ++i)
+        QTest::mouseClick(down, Qt::LeftButton);
+    for (int i = 0; i < position; ++i)
+        QTest::mouseClick(up, Qt::LeftButton);
 }
 
 } // namespace auravox::test

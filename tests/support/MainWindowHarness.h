@@ -38,6 +38,9 @@ public:
     TFormCOM &com() { return m_windows->formCOM(); }
     // Opens the COM window and clicks `name` ("COM2") in its port list, as a user does.
     void choosePort(const QString &name);
+    // Sets the period with the arrows, as a user clicks them: all the way down,
+    // then `position` steps up (position 1 is 5 minutes).
+    void setPeriod(int position);
     AppWindows &windows() { return *m_windows; }
     FakeSerialLines &serial() { return m_serial; }
     FakeMonitorStation &station() { return m_station; }
