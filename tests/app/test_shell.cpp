@@ -26,6 +26,17 @@ using namespace auravox::test;
 namespace {
 const QDateTime kStart(QDate(2026, 3, 1), QTime(10, 5, 30));
 
+// The real program's environment: its own working folder and desktop
+// settings under `home`, no screen.
+QProcessEnvironment programEnvironment(const QTemporaryDir &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("AURAVOX_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    return env;
+}
+
 } // namespace
 
 TEST(Log, KeepsItsTitleAndTheNewest2160Lines)
@@ -112,11 +123,7 @@ TEST(Shell, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
 {
     QTemporaryDir home;
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("AURAVOX_HOME"), home.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    program.setProcessEnvironment(env);
+    program.setProcessEnvironment(programEnvironment(home));
     program.setProcessChannelMode(QProcess::SeparateChannels);
     program.setReadChannel(QProcess::StandardError);
     program.start(QStringLiteral(AURAVOX_PROGRAM), {});
@@ -146,11 +153,7 @@ TEST(Shell, ASigtermBeforeTheFirstTickLeavesTheConfigurationByteForByte)
         f.write(ini);
     }
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("AURAVOX_HOME"), home.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    program.setProcessEnvironment(env);
+    program.setProcessEnvironment(programEnvironment(home));
     program.setProcessChannelMode(QProcess::SeparateChannels);
     // The program is born with SIGTERM blocked, so the signal sent below is
     // held until the program installs its handler (which unblocks it): it

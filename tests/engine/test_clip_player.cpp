@@ -6,6 +6,7 @@
 #include "engine/ClipPlayer.h"
 #include "support/FakeWaveOutput.h"
 #include "support/QtPrinters.h"
+#include "support/RecordingEvents.h"
 #include "support/ScriptedPrompts.h"
 #include "support/WavBuilder.h"
 
@@ -22,18 +23,6 @@ using namespace auravox;
 using namespace auravox::test;
 
 namespace {
-
-struct RecordingEvents final : PlayerEvents
-{
-    QStringList statuses;
-    int failures = 0;
-    int ends = 0;
-    int terminates = 0;
-    void showPlayerStatus(const QString &text) override { statuses << text; }
-    void playerFailed() override { ++failures; }
-    void clipEnded() override { ++ends; }
-    void requestTerminate() override { ++terminates; }
-};
 
 class ClipPlayerTest : public ::testing::Test
 {

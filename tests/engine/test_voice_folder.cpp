@@ -7,6 +7,7 @@
 #include "engine/ClipPlayer.h"
 #include "support/FakeWaveOutput.h"
 #include "support/QtPrinters.h"
+#include "support/RecordingEvents.h"
 #include "support/ScriptedPrompts.h"
 #include "support/WavBuilder.h"
 
@@ -23,17 +24,6 @@ using namespace auravox;
 using namespace auravox::test;
 
 namespace {
-
-struct Events final : PlayerEvents
-{
-    QStringList statuses;
-    int failures = 0;
-    int ends = 0;
-    void showPlayerStatus(const QString &text) override { statuses << text; }
-    void playerFailed() override { ++failures; }
-    void clipEnded() override { ++ends; }
-    void requestTerminate() override {}
-};
 
 class VoiceFolderTest : public ::testing::Test
 {
@@ -76,7 +66,7 @@ protected:
     ManualClock clock{QDateTime(QDate(2026, 3, 1), QTime(10, 5))};
     FakeWaveOutput wave;
     ScriptedPrompts prompts;
-    Events events;
+    RecordingEvents events;
     std::unique_ptr<ClipCatalogue> catalogue;
     std::unique_ptr<ClipPlayer> player;
 };
