@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -153,6 +154,8 @@ void ClipPlayer::start(LoadedClip &clip, ClipOrigin origin)
         return;
     }
 
+    ++m_clipSerial;
+    m_openedAt = m_clock.now();
     m_readPosition = 0;
     m_written = 0;
     m_done = 0;
@@ -220,6 +223,29 @@ void ClipPlayer::unprepare(int header)
 void ClipPlayer::onWaveOpen()
 {
     m_opened = true;
+    // The device takes its first frame now.
+    m_openedAt = m_clock.now();
+}
+
+qint64 ClipPlayer::clipLengthMs() const
+{
+    const qint64 frames = m_samples.size() / std::max<qsizetype>(m_format.blockAlign, 1);
+    const qint64 rate = std::max<qint64>(m_format.samplesPerSecond, 1);
+    return (frames * 1000 + rate - 1) / rate;
+}
+
+bool ClipPlayer::holdUntilHeard()
+{
+    // The program's clock may be set back or forward meanwhile: the wait is
+    // never longer than the clip.
+    const qint64 length = clipLengthMs();
+    const qint64 left = std::clamp<qint64>(length - m_openedAt.msecsTo(m_clock.now()), 0, length);
+    if (left == 0)
+        return true;
+    const quint64 clip = m_clipSerial;
+    m_clock.waitPumping(static_cast<int>(left));
+    // The clip may have been given up during the wait (a failure, the close).
+    return clip == m_clipSerial && m_playing;
 }
 
 void ClipPlayer::onWaveDone(int headerId)
@@ -251,7 +277,12 @@ void ClipPlayer::onWaveDone(int headerId)
         return;
     }
 
-    // Every buffer written for this clip has come back: the clip has been heard.
+    // Every buffer written for this clip has come back. A device may say so
+    // before it has played them (a pipe or a sound server behind it holds
+    // audio it does not report): the clip has been heard only once its length
+    // has passed since the device opened for it.
+    if (!holdUntilHeard())
+        return;
     stopDevice();
     m_clock.waitPumping(50);
     clearFlags();

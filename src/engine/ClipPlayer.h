@@ -4,6 +4,7 @@
 #include "platform/WaveOutput.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -36,7 +37,10 @@ public:
 // whole "data" chunk held in memory through two alternating 88,200-byte
 // buffers. The play calls return at once; the end of the clip is reported
 // later, from the event loop, by exactly one PlayerEvents::clipEnded(), or a
-// failure by an "Err" text and PlayerEvents::playerFailed().
+// failure by an "Err" text and PlayerEvents::playerFailed(). A clip ends once
+// every buffer is back and, on the program's clock, its length has passed
+// since the device opened for it, whatever the device said before; then the
+// device is closed and, 50 ms later, the clip's end is told.
 class ClipPlayer : public QObject
 {
     Q_OBJECT
@@ -101,6 +105,11 @@ private:
     qsizetype fillBuffer(int header);
     bool queue(int header);
     void unprepare(int header);
+    // The clip's length on the device, in whole milliseconds rounded up.
+    qint64 clipLengthMs() const;
+    // Waits on the program's clock until the clip's length has passed since
+    // the device opened for it; false when the clip was given up meanwhile.
+    bool holdUntilHeard();
 
     WaveOutput &m_output;
     const ClipCatalogue &m_catalogue;
@@ -123,6 +132,8 @@ private:
     qsizetype m_readPosition = 0;
     int m_written = 0;
     int m_done = 0;
+    QDateTime m_openedAt;     // when the device took the clip's first frame
+    quint64 m_clipSerial = 0; // one more for every clip started
 };
 
 } // namespace auravox

@@ -24,10 +24,12 @@ struct PcmFormat
 // player's handlers always run from the event loop, as window messages would.
 //
 // A buffer is "done" once the device has taken all of its bytes; the last queued
-// buffer is done only once the device has drained it (it has been heard). A
-// device that can't be opened, fails or stalls while playing reports failed()
-// instead, and nothing more of that clip; so a clip always ends one way or the
-// other. No call ever waits on the device itself.
+// buffer is done only once the device has drained it (it has been heard), and
+// never before the clip's length has passed since its first frame went to the
+// device, whatever the device reports about itself. A device that can't be
+// opened, fails or stalls while playing reports failed() instead, and nothing
+// more of that clip; so a clip always ends one way or the other. No call ever
+// waits on the device itself.
 class WaveOutput : public QObject
 {
     Q_OBJECT

@@ -4,6 +4,7 @@
 
 #include "engine/Announcer.h"
 #include "transmitter/Transmitter.h"
+#include "support/FakeAnnounceHost.h"
 #include "support/FakeSerialLines.h"
 #include "support/FakeWaveOutput.h"
 #include "support/Lists.h"
@@ -23,34 +24,6 @@ using namespace auravox::test;
 namespace {
 
 const QDateTime kSundayMorning(QDate(2026, 3, 1), QTime(10, 5));
-
-// The main window's part, as plain values.
-struct FakeHost final : AnnounceHost
-{
-    MessageChoices messageChoices() const override { return choices; }
-    bool startupPending() const override { return pending; }
-    void showStatus(const QString &text) override { status = text; }
-    QString statusText() const override { return status; }
-    void setPlayEnabled(bool enabled) override { playEnabled = enabled; }
-    void setSoundCardOkEnabled(bool enabled) override { soundCardOkEnabled = enabled; }
-    void tickStarting() override { ++ticks; }
-    void showClock(const QDateTime &now) override { clockShown = now; }
-    void showLineStates(bool dcdOn, const QString &cts, const QString &dsr) override
-    {
-        lineStates << QStringLiteral("DCD=%1 %2 %3").arg(dcdOn ? "On" : "Off", cts, dsr).trimmed();
-    }
-    void showLog(const QStringList &lines) override { logShown = lines; }
-
-    MessageChoices choices;
-    bool pending = false;
-    QString status;
-    bool playEnabled = true;
-    bool soundCardOkEnabled = false;
-    int ticks = 0;
-    QDateTime clockShown;
-    QStringList lineStates;
-    QStringList logShown;
-};
 
 // What the engine tells its observers, one line each.
 struct Journal final : AnnounceObserver

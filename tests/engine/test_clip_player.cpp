@@ -272,7 +272,95 @@ TEST_F(ClipPlayerTest, TheEndComesOnlyWhenEveryWrittenBufferIsBack)
     EXPECT_EQ(events.ends, 1);
     EXPECT_FALSE(player->isPlaying());
     EXPECT_FALSE(wave.isOpen());
-    EXPECT_EQ(clock.waitedMs(), 50) << "a short pause after each clip";
+    // 88,205 frames at 16,000 a second: 5,512.8 ms, counted from the device's opening.
+    EXPECT_EQ(clock.waitedMs(), 5513 + 50) << "the rest of the clip's length, then a short pause";
+}
+
+// A device that gives a clip back before it can have played it (a pipe or a
+// sound server behind it holds audio it does not report): the clip ends only
+// once its length has passed on the program's clock since the device opened,
+// and then the device is closed and the 50 ms follow.
+TEST_F(ClipPlayerTest, AClipEndsNoSoonerThanItsLengthAfterTheDeviceOpened)
+{
+    WavBuilder w;
+    w.data = WavBuilder::samples(32000, 7); // one second
+    const QString path = file("second.wav", w.build());
+    QStringList waits;
+    clock.setWaitHandler([&](int ms) {
+        waits << QStringLiteral("%1 ms, device %2").arg(ms).arg(wave.isOpen() ? "open" : "closed");
+        clock.advanceMs(ms);
+    });
+    struct Case
+    {
+        qint64 heardAfterMs; // when the device gives the buffer back
+        QStringList waits;
+    };
+    const Case cases[] = {
+        {0, {"1000 ms, device open", "50 ms, device closed"}},
+        {400, {"600 ms, device open", "50 ms, device closed"}},
+        {1000, {"50 ms, device closed"}},
+        {1700, {"50 ms, device closed"}}, // a device slower than the clip: no more waiting
+    };
+    wave.autoComplete = false;
+    for (const Case &c : cases) {
+        waits.clear();
+        const int ends = events.ends;
+        player->playWaveFile(path);
+        QCoreApplication::processEvents(); // the device has opened
+        clock.advanceMs(c.heardAfterMs);
+        ASSERT_TRUE(wave.completeNext());
+        ASSERT_TRUE(playToEnd());
+        EXPECT_EQ(waits, c.waits) << "given back after " << c.heardAfterMs << " ms";
+        EXPECT_EQ(events.ends, ends + 1);
+    }
+
+    // The wall clock set back an hour while the clip plays: the clip still
+    // waits no longer than its length.
+    waits.clear();
+    player->playWaveFile(path);
+    QCoreApplication::processEvents();
+    clock.advanceSeconds(-3600);
+    ASSERT_TRUE(wave.completeNext());
+    ASSERT_TRUE(playToEnd());
+    EXPECT_EQ(waits, QStringList({"1000 ms, device open", "50 ms, device closed"}));
+}
+
+// While the clip's length runs out the device may still fail, or the program
+// close: the clip then does not end as well.
+TEST_F(ClipPlayerTest, AClipGivenUpWhileItsLengthRunsOutDoesNotEnd)
+{
+    WavBuilder w;
+    w.data = WavBuilder::samples(32000, 8);
+    const QString path = file("second.wav", w.build());
+    wave.autoComplete = false;
+
+    clock.setWaitHandler([&](int ms) {
+        clock.advanceMs(ms);
+        if (ms == 1000) {
+            wave.failCurrent(WaveOutput::Fault::Play);
+            QCoreApplication::processEvents();
+        }
+    });
+    player->playWaveFile(path);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(wave.completeNext());
+    ASSERT_TRUE(playToEnd());
+    EXPECT_EQ(lastStatus(), QStringLiteral("Err: Sound card stopped"));
+    EXPECT_EQ(events.failures, 1);
+    EXPECT_EQ(events.ends, 0);
+    EXPECT_FALSE(wave.isOpen());
+
+    clock.setWaitHandler([&](int ms) {
+        clock.advanceMs(ms);
+        if (ms == 1000)
+            player->clearFlags(); // the program closes
+    });
+    player->playWaveFile(path);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(wave.completeNext());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(events.ends, 0);
+    EXPECT_EQ(events.failures, 1);
 }
 
 TEST_F(ClipPlayerTest, AClipAskedForWhileOnePlaysIsRefusedWithABeep)

@@ -331,6 +331,7 @@ private:
             if (drop) {
                 snd_pcm_drop(m_pcm);
                 snd_pcm_prepare(m_pcm);
+                m_heardBy = {};
                 continue;
             }
             if (failed) {
@@ -412,6 +413,9 @@ private:
             snd_pcm_close(pcm);
             return nullptr;
         }
+        // The rate the device plays at, which times what it has been given.
+        snd_pcm_hw_params_get_rate(hw, &rate, nullptr);
+        m_rate = std::max(rate, 1u);
         // Start as soon as one period is there, so short clips need no drain to begin.
         snd_pcm_uframes_t period = kChunkFrames;
         snd_pcm_hw_params_get_period_size(hw, &period, nullptr);
@@ -499,6 +503,7 @@ private:
                                                            static_cast<snd_pcm_uframes_t>(frames - written));
                 if (n > 0) {
                     written += n;
+                    taken(n);
                     touch();
                     continue;
                 }
@@ -517,9 +522,33 @@ private:
         return Outcome::Written;
     }
 
+    // The device took `frames` more: they play for their length from now, or
+    // from the end of what it already had, whichever is later. Taken after the
+    // write returned, so never earlier than the frames really went out.
+    void taken(snd_pcm_sframes_t frames)
+    {
+        const auto length = std::chrono::nanoseconds((static_cast<qint64>(frames) * 1000000000 + m_rate - 1) / m_rate);
+        m_heardBy = std::max(m_heardBy, SteadyClock::now()) + length;
+    }
+
+    // A later buffer of the same clip is queued: the one written is not the last.
+    bool moreQueued(quint64 generation)
+    {
+        std::lock_guard lock(m_mutex);
+        return !m_queue.empty() && m_queue.front().generation == generation;
+    }
+
     // Lets the device play what it holds, so the end of a clip is when it has
-    // been heard. Polls the remaining delay rather than blocking in a drain, so
-    // a reset or a close can still stop it at once.
+    // been heard. Waits without blocking in a drain, so a reset or a close can
+    // still stop it at once, and a buffer queued meanwhile is written at once.
+    //
+    // What the device reports is not enough: a plugin that hands the audio on
+    // (into a pipe, to a process or a server) holds up to a second of it where
+    // ALSA does not see it, and ALSA's file plugin keeps the last buffer's worth
+    // until it is stopped. So, once the device reports nothing left to play, it
+    // is stopped (which hands on what a plugin still holds) and the writer
+    // waits on the monotonic clock until everything it wrote has had its
+    // length since it was taken.
     Outcome playOut(quint64 generation)
     {
         if (snd_pcm_state(m_pcm) == SND_PCM_STATE_PREPARED)
@@ -528,6 +557,8 @@ private:
         for (;;) {
             if (interrupted(generation))
                 return Outcome::Interrupted;
+            if (moreQueued(generation))
+                return Outcome::Written;
             if (snd_pcm_state(m_pcm) != SND_PCM_STATE_RUNNING)
                 break;
             snd_pcm_sframes_t delay = 0;
@@ -537,12 +568,29 @@ private:
                 lastDelay = delay;
                 touch();
             }
-            const int ms = static_cast<int>(delay * 1000 / std::max<quint32>(m_in.samplesPerSecond, 1)) + 1;
+            const int ms = static_cast<int>(delay * 1000 / m_rate) + 1;
             pollWakeOnly(std::min(ms, 200));
         }
-        // The ring is empty now: stop it cleanly so the next buffer starts afresh.
+        // The ring is empty now: stop it cleanly so the next buffer starts
+        // afresh; a file plugin writes out what it kept here, and may wait
+        // for its pipe to take it.
         snd_pcm_drop(m_pcm);
         snd_pcm_prepare(m_pcm);
+        touch();
+        // Nothing the device reports is left: the wait is on our own clock,
+        // bounded by the clip's length, so it counts as progress.
+        for (;;) {
+            if (interrupted(generation))
+                return Outcome::Interrupted;
+            if (moreQueued(generation))
+                return Outcome::Written;
+            const auto left = m_heardBy - SteadyClock::now();
+            if (left <= SteadyClock::duration::zero())
+                break;
+            touch();
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+            pollWakeOnly(static_cast<int>(std::min<qint64>(ms, 200)));
+        }
         return Outcome::Written;
     }
 
@@ -552,6 +600,8 @@ private:
     std::shared_ptr<Writer> m_previous; // writer thread only
     const std::shared_ptr<Sink> m_sink;
     snd_pcm_t *m_pcm = nullptr;         // writer thread only
+    unsigned m_rate = 1;                // writer thread only
+    SteadyClock::time_point m_heardBy;  // writer thread only: when all taken so far has been heard
     EventFd m_wake;
     std::vector<char> m_out;
 

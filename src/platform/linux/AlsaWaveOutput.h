@@ -26,7 +26,10 @@ namespace auravox {
 // Nothing here waits on the device. One writer thread per open device opens
 // the PCM, writes the queued buffers, lets the last one play out and closes
 // the PCM again. A buffer is done once ALSA has taken all of it; the last
-// queued buffer only once the device has played it out. A device that makes no
+// queued buffer only once the device has played it out and, whatever the
+// device reports, not before everything written has had its length on the
+// monotonic clock since the device took it (a plugin that writes into a pipe
+// or hands the audio to a server hides what it holds). A device that makes no
 // progress for the stall limit (4 s, or $AURAVOX_SOUND_STALL_MS) while it
 // opens or plays fails the clip (failed()). A writer is closed on its own
 // thread; one that has not closed within the stall limit is left behind
