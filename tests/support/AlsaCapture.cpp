@@ -38,8 +38,19 @@ AlsaCapture::AlsaCapture()
                                 "    slave.pcm \"null\"\n"
                                 "    file $PATH\n"
                                 "    format \"raw\"\n"
+                                "}\n"
+                                "pcm_type.auravox_realtime {\n"
+                                "    lib \"%2\"\n"
+                                "}\n"
+                                "pcm.auravox_realtime {\n"
+                                "    @args [ DATA LOG ]\n"
+                                "    @args.DATA { type string }\n"
+                                "    @args.LOG { type string }\n"
+                                "    type auravox_realtime\n"
+                                "    data $DATA\n"
+                                "    log $LOG\n"
                                 "}\n")
-                     .arg(m_rawPath)
+                     .arg(m_rawPath, QStringLiteral(AURAVOX_REALTIME_PCM))
                      .toLocal8Bit());
     }
     qputenv("HOME", m_dir.path().toLocal8Bit());
@@ -82,6 +93,11 @@ QByteArray AlsaCapture::rightChannel(const QByteArray &stereo16)
 QString AlsaCapture::filePcm(const QString &path)
 {
     return QStringLiteral("auravox_file:PATH=\"%1\"").arg(path);
+}
+
+QString AlsaCapture::realTimePcm(const QString &dataPath, const QString &logPath)
+{
+    return QStringLiteral("auravox_realtime:DATA=\"%1\",LOG=\"%2\"").arg(dataPath, logPath);
 }
 
 bool AlsaCapture::settle(AlsaWaveOutput &out)

@@ -42,6 +42,9 @@ public:
     // A PCM that writes its raw stereo samples to `path` through the same file
     // plugin; a "| command" path pipes them into the command.
     static QString filePcm(const QString &path);
+    // A PCM that plays in real time and reports its delay (tests/alsa's
+    // plugin): its samples go to `dataPath`, when it played them to `logPath`.
+    static QString realTimePcm(const QString &dataPath, const QString &logPath);
     // Lets the event loop run until every device `out` closed has really
     // closed (its writer thread ended), so that what it wrote is all in the
     // capture. False if that did not happen (a hang guard, not a timing check).

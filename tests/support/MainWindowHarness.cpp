@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace auravox::test {
 
 MainWindowHarness::MainWindowHarness(const QDateTime &start, bool load, WaveOutput *output, const QString &folder,
@@ -109,6 +111,18 @@ QStringList MainWindowHarness::identify(const QList<FakeWaveOutput::Session> &se
     for (const FakeWaveOutput::Session &s : sessions)
         names << bySamples.value(s.data, QStringLiteral("file:%1").arg(s.data.size()));
     return names;
+}
+
+qint64 MainWindowHarness::clipLengthsMs(qsizetype from) const
+{
+    qint64 total = 0;
+    for (qsizetype i = from; i < m_wave.sessions().size(); ++i) {
+        const FakeWaveOutput::Session &s = m_wave.sessions().at(i);
+        const qint64 frames = s.data.size() / std::max<qint64>(s.format.blockAlign, 1);
+        const qint64 rate = std::max<qint64>(s.format.samplesPerSecond, 1);
+        total += (frames * 1000 + rate - 1) / rate;
+    }
+    return total;
 }
 
 QStringList MainWindowHarness::playedClips() const

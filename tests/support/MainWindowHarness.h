@@ -77,6 +77,10 @@ public:
     // Names of the files or clips of each open session: a built-in clip name or
     // "file:<size>" for other data.
     static QStringList identify(const QList<FakeWaveOutput::Session> &sessions, const ClipCatalogue &catalogue);
+    // The lengths of the clips played from session `from` on, each in whole
+    // milliseconds rounded up: a clip lasts that long on the manual clock
+    // (the recording output gives its buffers back at once).
+    qint64 clipLengthsMs(qsizetype from = 0) const;
 
     void clickButton1();
     // Clicks Button1 and lets the announcement run to its end: the clips it played.
