@@ -120,9 +120,11 @@ TEST(Announcement, PauseWaitsEvenWithoutAHeaderFile)
     h.find<QSpinBox>("SpinEditPause")->setValue(15);
     setBox(h, "CheckBoxEntete", true); // checked, but no header file chosen
     const qint64 before = h.clock().waitedMs();
+    const qsizetype sessions = h.wave().sessions().size();
     h.announce();
-    // 15 s pause, 50 ms after each of the 9 clips, 1 s before renewing the sibling link.
-    EXPECT_EQ(h.clock().waitedMs() - before, 15000 + 9 * 50 + 1000);
+    // 15 s pause, each of the 9 clips for its length and 50 ms after it, 1 s
+    // before renewing the sibling link.
+    EXPECT_EQ(h.clock().waitedMs() - before, 15000 + h.clipLengthsMs(sessions) + 9 * 50 + 1000);
 }
 
 TEST(Announcement, HeaderAndGoodbyeFramesTheMessage)

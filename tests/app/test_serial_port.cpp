@@ -115,18 +115,20 @@ TEST(SerialPort, BothBoxesOffKeepTheDelayAndStillClearBothLines)
     uncheck(h, "CheckBoxRTS");
     h.serial().calls.clear();
     const qint64 before = h.clock().waitedMs();
+    const qsizetype sessions = h.wave().sessions().size();
     ASSERT_TRUE(announce(h));
     EXPECT_EQ(h.serial().calls, QStringList({"DTR-", "RTS-"}));
-    EXPECT_EQ(h.clock().waitedMs() - before, 300 + 9 * 50 + 1000);
+    EXPECT_EQ(h.clock().waitedMs() - before, 300 + h.clipLengthsMs(sessions) + 9 * 50 + 1000);
 }
 
 TEST(SerialPort, NoPortNoKeyingAndNoDelay)
 {
     MainWindowHarness h(kMorning);
     const qint64 before = h.clock().waitedMs();
+    const qsizetype sessions = h.wave().sessions().size();
     ASSERT_TRUE(announce(h));
     EXPECT_TRUE(h.serial().calls.isEmpty());
-    EXPECT_EQ(h.clock().waitedMs() - before, 9 * 50 + 1000);
+    EXPECT_EQ(h.clock().waitedMs() - before, h.clipLengthsMs(sessions) + 9 * 50 + 1000);
 }
 
 TEST(SerialPort, APortInUseGivesComPortErrorAndNoPort)
