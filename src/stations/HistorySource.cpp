@@ -17,8 +17,7 @@ namespace auravox {
 HistorySource::HistorySource(SourceKind kind, const QString &name, const QString &configPrefix, int trendMax,
                              const SourceContext &context, QObject *parent)
     : WeatherSource(kind, name, configPrefix, context, parent), m_trendMax(trendMax)
-{
-}
+{}
 
 void HistorySource::setPressureOffset(int offset)
 {
@@ -174,7 +173,9 @@ void Ws28Source::declareOwnKeys(ConfigRegistry &registry, int section)
     pabs.section = section;
     pabs.position = 220;
     pabs.key = QStringLiteral("W28_PABS=");
-    pabs.save = [this] { return QStringList{m_absolute ? QStringLiteral("W28_PABS=Y") : QStringLiteral("W28_PABS=N")}; };
+    pabs.save = [this] {
+        return QStringList{m_absolute ? QStringLiteral("W28_PABS=Y") : QStringLiteral("W28_PABS=N")};
+    };
     pabs.load = [this](const QString &, const QString &value) { setAbsolutePressure(value == QLatin1String("Y")); };
     registry.add(pabs);
     declarePressureOffsetKey(registry, section);
@@ -202,9 +203,12 @@ HistorySource::Outcome Pro2Source::readFile(QString &path, const StationSettings
     pro2.searchCurrentMonth = m_searchCurrentMonth;
     pro2.today = context().clock.now().date();
     switch (readPro2Archive(path, pro2, snapshot(), display)) {
-    case Pro2Outcome::Missing: return Outcome::Missing;
-    case Pro2Outcome::Read: return Outcome::Read;
-    case Pro2Outcome::FileError: break;
+    case Pro2Outcome::Missing:
+        return Outcome::Missing;
+    case Pro2Outcome::Read:
+        return Outcome::Read;
+    case Pro2Outcome::FileError:
+        break;
     }
     return Outcome::FileError;
 }

@@ -8,8 +8,7 @@
 namespace auravox {
 
 SourceChoice::SourceChoice(QObject *parent) : QObject(parent)
-{
-}
+{}
 
 void SourceChoice::setSource(SourceKind kind, WeatherSource *source)
 {
