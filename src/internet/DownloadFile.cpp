@@ -264,7 +264,7 @@ void Download::replyFinished()
         return fail(m_stopReason);
     const int status = m_result.httpStatus;
     if (error == QNetworkReply::NoError && isSuccess(status)) {
-        if (!m_file->commit())
+        if (!m_deferCommit && !m_file->commit())
             return fail(QStringLiteral("can't write %1: %2").arg(m_destination, m_file->errorString()));
         m_result.ok = true;
         m_result.bytes = m_written;
@@ -292,19 +292,34 @@ void Download::finish()
 {
     m_done = true;
     m_timeLimit.stop();
-    m_file.reset();
+    if (!(m_deferCommit && m_result.ok))
+        m_file.reset();
     emit finished(m_result);
+}
+
+DownloadResult Download::commit()
+{
+    if (m_file && m_result.ok && !m_file->commit()) {
+        const QString why = QStringLiteral("can't write %1: %2").arg(m_destination, m_file->errorString());
+        m_result = DownloadResult{false, why, m_result.httpStatus, 0};
+        qCWarning(lcDownload).noquote() << "download of" << m_url << "failed:" << why;
+    }
+    m_file.reset();
+    return m_result;
 }
 
 DownloadResult DownloadFile(const QString &url, const QString &destination)
 {
     Download download(url, destination);
+    // A call made inside another's wait may end after it: each call's page
+    // replaces the destination only as the call returns.
+    download.setDeferredCommit(true);
     QEventLoop loop;
     QObject::connect(&download, &Download::finished, &loop, &QEventLoop::quit);
     download.start();
     if (!download.isFinished())
         loop.exec();
-    return download.result();
+    return download.commit();
 }
 
 } // namespace auravox

@@ -90,6 +90,10 @@ public:
 
     void start();
     bool isFinished() const { return m_done; }
+    // With true (before start()), a complete page replaces the destination
+    // only at commit(), which returns the final result.
+    void setDeferredCommit(bool on) { m_deferCommit = on; }
+    DownloadResult commit();
     const DownloadResult &result() const { return m_result; }
 
 signals:
@@ -117,6 +121,7 @@ private:
     int m_redirects = 0;
     bool m_started = false;
     bool m_done = false;
+    bool m_deferCommit = false;
     DownloadResult m_result;
 };
 
