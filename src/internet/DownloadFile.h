@@ -3,9 +3,15 @@
 #include <QList>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
+#include <QSaveFile>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace auravox {
 
@@ -68,6 +74,56 @@ struct DownloadLimits
 
 DownloadLimits downloadLimits();
 void setDownloadLimits(const DownloadLimits &limits);
+
+// One download that runs on the event loop, under the same rules and limits
+// as DownloadFile (which waits for one of these): finished() comes once, with
+// the result, and the caller's event loop runs on meanwhile. A call that
+// fails before any transfer (a bad address, no destination) finishes inside
+// start(). Deleting it before its end aborts the transfer and leaves the
+// destination as it was.
+class Download : public QObject
+{
+    Q_OBJECT
+public:
+    Download(const QString &url, const QString &destination, QObject *parent = nullptr);
+    ~Download() override;
+
+    void start();
+    bool isFinished() const { return m_done; }
+    // With true (before start()), a complete page replaces the destination
+    // only at commit(), which returns the final result.
+    void setDeferredCommit(bool on) { m_deferCommit = on; }
+    DownloadResult commit();
+    const DownloadResult &result() const { return m_result; }
+
+signals:
+    void finished(const DownloadResult &result);
+
+private:
+    static int statusOf(QNetworkReply *reply);
+    void request();
+    void stop(const QString &why);
+    void tooLarge();
+    void take();
+    void replyFinished();
+    void fail(const QString &why);
+    void finish();
+
+    QString m_url;
+    QString m_destination;
+    DownloadLimits m_limits;
+    std::unique_ptr<QSaveFile> m_file;
+    QTimer m_timeLimit;
+    QNetworkReply *m_reply = nullptr;
+    QUrl m_current;
+    QString m_stopReason;
+    qint64 m_written = 0;
+    int m_redirects = 0;
+    bool m_started = false;
+    bool m_done = false;
+    bool m_deferCommit = false;
+    DownloadResult m_result;
+};
 
 // The process-wide cookie jar of the downloads. The APRS login browser keeps
 // its profile's cookie store in step with it (the store's cookieAdded/cookieRemoved

@@ -25,6 +25,7 @@ struct SourceDisplay
     QString dewPoint;             // LabelTros
     QString airportCode;          // LabelICAO: "Airport code = LFPG"
     QString pressureAdjustUnit;   // Label6: "mBars" or "0.01*inHg"
+    QString trendUnit;            // Label9: "0.1*mB/h" or "0.01*inHg"
     std::optional<QString> dateTime; // Editdatemeteo; nullopt leaves it as it is
     double lastRecordTime = 0; // history files: days since 1899-12-30; 0 before the first record was read
 };

@@ -3,6 +3,7 @@
 #include "app/ui/StationWeb.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
+#include "platform/UserPrompts.h"
 #include "platform/linux/MonitorStationFactory.h"
 
 #include <QCheckBox>
@@ -62,6 +63,10 @@ AppWindows::AppWindows(const AppDeps &deps)
             m_formChoixMeteo->hide();
     };
     m_sourceContext.prompts = deps.main.prompts;
+    m_sourceContext.beep = [prompts = deps.main.prompts] {
+        if (prompts)
+            prompts->beep();
+    };
     m_sourceContext.publicFolder = deps.publicFolder;
     m_sourceContext.loadingConfiguration = [this] { return m_form1->loadingConfiguration(); };
     m_sourceContext.afterLoad = [this](std::function<void()> action) {
@@ -92,12 +97,15 @@ AppWindows::AppWindows(const AppDeps &deps)
     monitor.isChosenSource = [this] { return m_formChoixMeteo->checkedSource() == SourceKind::MonitorII; };
     monitor.startsMinimized = startsMinimized;
     m_formMeteo = std::make_unique<TFormMeteo>(monitor, m_sourceContext);
-    m_formChoixMeteo = std::make_unique<TFormChoixMeteo>();
+    m_formChoixMeteo = std::make_unique<TFormChoixMeteo>(m_sourceChoice);
     m_formChoixMeteo->setMainWindow(m_form1.get(), startsMinimized);
-    m_formMeteoW23 = std::make_unique<TFormMeteoW23>(m_sourceContext);
-    m_formMeteoW28 = std::make_unique<TFormMeteoW28>(m_sourceContext);
+    m_ws23 = std::make_unique<Ws23Source>(m_sourceContext);
+    m_ws28 = std::make_unique<Ws28Source>(m_sourceContext);
+    m_pro2 = std::make_unique<Pro2Source>(m_sourceContext);
+    m_formMeteoW23 = std::make_unique<TFormMeteoW23>(*m_ws23, m_sourceContext);
+    m_formMeteoW28 = std::make_unique<TFormMeteoW28>(*m_ws28, m_sourceContext);
     m_formMeteoAPRS = std::make_unique<TFormMeteoAPRS>(m_sourceContext);
-    m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(m_sourceContext);
+    m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(*m_pro2, m_sourceContext);
     m_formMyUnits = std::make_unique<TFormMyUnits>(m_units);
     m_formFavAPRS = std::make_unique<TFormFav>(QStringLiteral("APRS Favourites"), QStringLiteral("APRS_FAV"),
                                                *m_formMeteoAPRS);
@@ -145,8 +153,8 @@ AppWindows::AppWindows(const AppDeps &deps)
     SourceWeatherSpeech::Source weather;
     weather.context = [this] { return weatherContext(); };
     weather.errorLine = [this](SourceKind kind) {
-        const WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(kind);
-        return w ? w->errorLine() : QString();
+        const WeatherSource *s = m_sourceChoice.source(kind);
+        return s ? s->errorLine() : QString();
     };
     weather.staleness = [this] { return m_form1->staleness(); };
     weather.nowDays = [clock = deps.main.clock] { return DateTimeUtil::toDays(clock->now()); };
@@ -209,6 +217,7 @@ void AppWindows::Links::renewSiblingLink()
 void AppWindows::addSourceWindow(WeatherSourceWindow *window, int configSection)
 {
     m_formChoixMeteo->setSourceWindow(window->kind(), window);
+    m_sourceChoice.setSource(window->kind(), &window->source());
     window->declareConfig(m_config, configSection);
 }
 
@@ -255,10 +264,10 @@ void AppWindows::recordSourceGeometry()
 WeatherContext AppWindows::weatherContext() const
 {
     WeatherContext c;
-    c.kind = m_formChoixMeteo->activeSource();
-    if (const WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(c.kind)) {
-        c.snapshot = w->snapshot();
-        c.selection = w->selection();
+    c.kind = m_sourceChoice.activeSource();
+    if (const WeatherSource *s = m_sourceChoice.source(c.kind)) {
+        c.snapshot = s->snapshot();
+        c.selection = s->selection();
     }
     c.units = m_units;
     c.limits = m_limits;
@@ -286,6 +295,12 @@ AppWindows::~AppWindows()
     m_formMyUnits.reset();
     m_formChoixMeteo.reset();
     m_formMeteo.reset(); // closes the station's port
+    m_sourceChoice.setSource(SourceKind::MonitorII, nullptr);
+    m_sourceChoice.setSource(SourceKind::Aprs, nullptr);
+    m_sourceChoice.setSource(SourceKind::Metar, nullptr);
+    m_pro2.reset();
+    m_ws28.reset();
+    m_ws23.reset();
     m_formInfo.reset();
     m_sibling->disconnectLink();
     m_sibling.reset();

@@ -11,6 +11,7 @@
 #include "peers/linux/SiblingLink.h"
 #include "peers/linux/UnixRecorderSocket.h"
 #include "peers/ui/TFormRecord.h"
+#include "stations/HistorySource.h"
 #include "stations/MonitorStation.h"
 #include "stations/ui/TFormChoixMeteo.h"
 #include "stations/ui/TFormMeteo.h"
@@ -19,6 +20,7 @@
 #include "stations/ui/TFormMeteoW28.h"
 #include "transmitter/SerialPortControl.h"
 #include "transmitter/ui/TFormCOM.h"
+#include "weather/SourceChoice.h"
 #include "weather/UnitSettings.h"
 #include "weather/ui/WeatherSourceWindow.h"
 #include "web/StationWebServer.h"
@@ -75,6 +77,10 @@ public:
     TFormFav &formFavMETAR() { return *m_formFavMETAR; }
     // What every source window needs from the program.
     const SourceWindowContext &sourceContext() const { return m_sourceContext; }
+    // Which source the announcement speaks, and each source (its settings,
+    // item selection, reading and error line).
+    SourceChoice &sourceChoice() { return m_sourceChoice; }
+    WeatherSource *source(SourceKind kind) const { return m_sourceChoice.source(kind); }
     // Joins a source window: the choice window uses it and its item keys go
     // into the configuration at the place of its section.
     void addSourceWindow(WeatherSourceWindow *window, int configSection);
@@ -114,6 +120,10 @@ private:
     UnitSettings m_units;
     PlausibilityLimits m_limits;
     SourceWindowContext m_sourceContext;
+    SourceChoice m_sourceChoice;
+    std::unique_ptr<Ws23Source> m_ws23;
+    std::unique_ptr<Ws28Source> m_ws28;
+    std::unique_ptr<Pro2Source> m_pro2;
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
     std::unique_ptr<SiblingResponder> m_sibling;
     bool m_siblingWanted = true;

@@ -241,6 +241,7 @@ void TFormMeteoAPRS::EnterAction()
         FetchAprs(entry, kCacheFile);
         QApplication::restoreOverrideCursor();
         if (errorNumber() == AprsError::None) {
+            source().setStatus(QString());
             setErrorLine(QString());
             resetCaptions();
             setReportPath(kCacheFile);
@@ -252,10 +253,16 @@ void TFormMeteoAPRS::EnterAction()
     }
     if (errorNumber() != AprsError::None) {
         showErrorNumber();
-        if (errorNumber() == AprsError::NoRawLine && entry.contains(kServiceHost))
+        if (errorNumber() == AprsError::NoRawLine && entry.contains(kServiceHost)) {
+            // What a station without a screen can say of it: only the desktop
+            // program has the login browser.
+            source().setStatus(QStringLiteral("%1 needs a login: log in with the login browser of the desktop "
+                                              "program (Login button), then refresh")
+                                   .arg(kServiceHost));
             tell(QStringLiteral("Please verify the address. If you are not logged in to %1, log in with the "
                                 "Login button, then click Refresh.")
                      .arg(kServiceHost));
+        }
     } else {
         setErrorLine(QString());
     }

@@ -1,7 +1,5 @@
 #include "stations/ui/HistorySourceWindow.h"
 
-#include "common/ConfigRegistry.h"
-#include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"
 
 #include <QCheckBox>
@@ -11,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <climits>
@@ -35,8 +32,9 @@ QLabel *namedLabel(const QString &text, const char *name, QWidget *parent)
 
 } // namespace
 
-HistorySourceWindow::HistorySourceWindow(const Layout &layout, const SourceWindowContext &context, QWidget *parent)
-    : WeatherSourceWindow(layout.kind, layout.title, layout.prefix, true, context, parent), m_layout(layout)
+HistorySourceWindow::HistorySourceWindow(HistorySource &source, const Layout &layout,
+                                         const SourceWindowContext &context, QWidget *parent)
+    : WeatherSourceWindow(source, true, context, parent), m_history(source), m_layout(layout)
 {
     LabelHistoryFile->setText(layout.fileLabel);
     for (int i = 0; i < layout.captions.size() && i < kWeatherItemCount; ++i) {
@@ -63,13 +61,13 @@ HistorySourceWindow::HistorySourceWindow(const Layout &layout, const SourceWindo
     SpinEditOffSetPression = new QSpinBox(pressureParent);
     SpinEditOffSetPression->setObjectName(QStringLiteral("SpinEditOffSetPression"));
     SpinEditOffSetPression->setRange(INT_MIN + 1, INT_MAX); // no limits
-    SpinEditOffSetPression->setValue(0);
+    SpinEditOffSetPression->setValue(source.pressureOffset());
     Label6 = namedLabel(layout.offsetUnitLabel, "Label6", pressureParent);
     Label8 = namedLabel(QStringLiteral("Trend threshold"), "Label8", pressureParent);
     SpinEditSeuiltendance = new QSpinBox(pressureParent);
     SpinEditSeuiltendance->setObjectName(QStringLiteral("SpinEditSeuiltendance"));
-    SpinEditSeuiltendance->setRange(1, layout.trendMax);
-    SpinEditSeuiltendance->setValue(4);
+    SpinEditSeuiltendance->setRange(1, source.trendMax());
+    SpinEditSeuiltendance->setValue(source.trendThreshold());
     Label9 = namedLabel(QStringLiteral("0.1*mB/h"), "Label9", pressureParent);
     grid->addWidget(Label5, 0, 0);
     grid->addWidget(SpinEditOffSetPression, 0, 1);
@@ -88,10 +86,15 @@ HistorySourceWindow::HistorySourceWindow(const Layout &layout, const SourceWindo
     // Under the value boxes, above the refresh row.
     static_cast<QVBoxLayout *>(this->layout())->insertLayout(3, extra);
 
-    // Every reader's threshold is the one shared value.
-    connect(SpinEditSeuiltendance, &QSpinBox::valueChanged, this, [this](int value) {
-        if (this->context().limits)
-            this->context().limits->trendThreshold = value * 0.1;
+    connect(SpinEditOffSetPression, &QSpinBox::valueChanged, &source, &HistorySource::setPressureOffset);
+    connect(SpinEditSeuiltendance, &QSpinBox::valueChanged, &source, &HistorySource::setTrendThreshold);
+    connect(&source, &WeatherSource::settingsChanged, this, [this] {
+        SpinEditOffSetPression->setValue(m_history.pressureOffset());
+        SpinEditSeuiltendance->setValue(m_history.trendThreshold());
+    });
+    connect(&source, &WeatherSource::displayed, this, [this](const SourceDisplay &d) {
+        if (!d.trendUnit.isEmpty())
+            Label9->setText(d.trendUnit);
     });
     connect(ButtonParcourir, &QPushButton::clicked, this, &HistorySourceWindow::ButtonParcourirClick);
 }
@@ -126,46 +129,6 @@ void HistorySourceWindow::addToPressureRow(QWidget *widget)
     m_pressureRow->addWidget(widget);
 }
 
-void HistorySourceWindow::takeReading()
-{
-    TimerMeteo->stop();
-    const UnitSettings &u = *context().units;
-    if (u.pressureFactor != 1) {
-        Label6->setText(QStringLiteral("0.01*inHg"));
-        Label9->setText(QStringLiteral("0.01*inHg"));
-    } else {
-        Label6->setText(QStringLiteral("mBars"));
-        Label9->setText(QStringLiteral("0.1*mB/h"));
-    }
-    StationSettings settings;
-    settings.units = u;
-    if (context().limits)
-        settings.limits = *context().limits;
-    settings.pressureOffset = SpinEditOffSetPression->value();
-
-    QString path = dataPath();
-    if (!path.isEmpty() && OutsideFile::probe(path) != OutsideFile::Status::Missing) {
-        SourceDisplay d;
-        const Outcome outcome = readFile(path, settings, d);
-        if (d.lastRecordTime > 0)
-            d.dateTime = recordTimeText(d.lastRecordTime);
-        showDisplay(d);
-        if (path != dataPath()) {
-            setDataPath(path);
-            EditDat->selectAll();
-        }
-        if (outcome == Outcome::FileError) {
-            if (context().prompts)
-                context().prompts->beep();
-            setErrorLine(QStringLiteral("File error"));
-        } else if (outcome == Outcome::Read && successClearsError()) {
-            setErrorLine(QString());
-        }
-    }
-    // The timer runs on whatever happened, so a file that comes back is read again.
-    TimerMeteo->start();
-}
-
 void HistorySourceWindow::ButtonParcourirClick()
 {
     if (!context().prompts)
@@ -187,65 +150,8 @@ void HistorySourceWindow::ButtonParcourirClick()
             box->setText(captions.at(i));
     }
     Editdatemeteo->clear();
-    if (OutsideFile::probe(chosen) != OutsideFile::Status::Missing) {
-        setDataPath(chosen);
+    if (m_history.chooseFile(chosen))
         EditDat->selectAll();
-        setErrorLine(QString());
-        ButtonRafraichirClick();
-    } else {
-        setDataPath(QString());
-        context().prompts->beep();
-        setErrorLine(QStringLiteral("File error"));
-    }
-}
-
-void HistorySourceWindow::declareIntKey(ConfigRegistry &registry, int section, int position, const QString &key,
-                                        QSpinBox *spin)
-{
-    ConfigKey k;
-    k.section = section;
-    k.position = position;
-    k.key = key;
-    k.save = [key, spin] { return QStringList{key + QString::number(spin->value())}; };
-    k.load = [spin](const QString &, const QString &value) {
-        int v = 0;
-        if (ConfigRegistry::parseInt(value, &v))
-            spin->setValue(v); // brought into the spin edit's range
-    };
-    registry.add(k);
-}
-
-void HistorySourceWindow::declareConfig(ConfigRegistry &registry, int section)
-{
-    declareItemKeys(registry, section);
-    const QString &p = m_layout.prefix;
-    declareIntKey(registry, section, 200, p + QStringLiteral("METPERI="), SpinEditRafraichir);
-
-    ConfigKey dat;
-    dat.section = section;
-    dat.position = 210;
-    dat.key = p + QStringLiteral("DAT=");
-    dat.save = [this, key = dat.key] {
-        return dataPath().isEmpty() ? QStringList() : QStringList{key + dataPath()};
-    };
-    dat.load = [this](const QString &, const QString &value) {
-        if (value.isEmpty())
-            return;
-        if (OutsideFile::probe(value) != OutsideFile::Status::Missing) {
-            setDataPath(value);
-        } else {
-            setDataPath(QString());
-            setErrorLine(QStringLiteral("File error"));
-        }
-    };
-    registry.add(dat);
-    declareOwnKeys(registry, section);
-}
-
-void HistorySourceWindow::declareOwnKeys(ConfigRegistry &registry, int section)
-{
-    declareIntKey(registry, section, 230, m_layout.prefix + QStringLiteral("POFFSET="), SpinEditOffSetPression);
-    declareIntKey(registry, section, 240, m_layout.prefix + QStringLiteral("SEUILTEN="), SpinEditSeuiltendance);
 }
 
 } // namespace auravox

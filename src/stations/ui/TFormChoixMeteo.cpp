@@ -1,12 +1,10 @@
 #include "stations/ui/TFormChoixMeteo.h"
 
-#include "common/ConfigRegistry.h"
 #include "common/Rounding.h"
 #include "weather/ui/WeatherSourceWindow.h"
 
 #include <QGroupBox>
 #include <QRadioButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace auravox {
@@ -28,12 +26,10 @@ constexpr Choice kChoices[] = {
     {SourceKind::Aprs, "RadioButtonAPRS", "APRS data (UI-VIEW format)"},
     {SourceKind::Metar, "RadioButtonMETAR", "METAR data (Aviation)"},
 };
-constexpr SourceKind kAllSources[] = {SourceKind::MonitorII, SourceKind::Ws23, SourceKind::Ws28,
-                                      SourceKind::Aprs,      SourceKind::Pro2, SourceKind::Metar};
 } // namespace
 
-TFormChoixMeteo::TFormChoixMeteo(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowCloseButtonHint | Qt::WindowTitleHint)
+TFormChoixMeteo::TFormChoixMeteo(SourceChoice &choice, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowCloseButtonHint | Qt::WindowTitleHint), m_choice(choice)
 {
     setObjectName(QStringLiteral("FormChoixMeteo"));
     setWindowTitle(QStringLiteral("Weather station choice"));
@@ -47,15 +43,36 @@ TFormChoixMeteo::TFormChoixMeteo(QWidget *parent)
         column->addWidget(button);
         m_buttons[static_cast<size_t>(c.kind)] = button;
         const SourceKind kind = c.kind;
-        // A program change (the configuration load) runs the same action as a click.
         connect(button, &QRadioButton::toggled, this, [this, kind](bool on) {
             if (on)
-                choose(kind);
+                m_choice.setChosen(kind);
         });
     }
-    m_buttons[0]->setChecked(true);
+    radioButton(choice.chosen())->setChecked(true);
+    // A change of the choice (the configuration load, the station page) shows here.
+    connect(&choice, &SourceChoice::chosenChanged, this,
+            [this](SourceKind kind) { radioButton(kind)->setChecked(true); });
+    // The source's window takes the reading and shows.
+    choice.setSelectAction([this](SourceKind kind) {
+        if (WeatherSourceWindow *w = sourceWindow(kind))
+            w->selectSource(!(m_startsMinimized && m_startsMinimized()));
+        else if (WeatherSource *s = m_choice.source(kind))
+            s->select();
+    });
+    choice.setRefreshAction([this](SourceKind kind) {
+        if (WeatherSourceWindow *w = sourceWindow(kind))
+            w->ButtonRafraichirClick();
+        else if (WeatherSource *s = m_choice.source(kind))
+            s->refresh();
+    });
     root->addWidget(group);
     adjustSize();
+}
+
+TFormChoixMeteo::~TFormChoixMeteo()
+{
+    m_choice.setSelectAction({});
+    m_choice.setRefreshAction({});
 }
 
 void TFormChoixMeteo::setSourceWindow(SourceKind kind, WeatherSourceWindow *window)
@@ -74,52 +91,6 @@ void TFormChoixMeteo::setMainWindow(QWidget *main, std::function<bool()> startsM
     m_startsMinimized = std::move(startsMinimized);
 }
 
-SourceKind TFormChoixMeteo::checkedSource() const
-{
-    for (const Choice &c : kChoices) {
-        if (m_buttons[static_cast<size_t>(c.kind)]->isChecked())
-            return c.kind;
-    }
-    return SourceKind::None;
-}
-
-SourceKind TFormChoixMeteo::activeSource() const
-{
-    for (SourceKind kind : kAllSources) {
-        const WeatherSourceWindow *w = sourceWindow(kind);
-        if (radioButton(kind)->isChecked() && w && w->isReady())
-            return kind;
-    }
-    return SourceKind::None;
-}
-
-void TFormChoixMeteo::choose(SourceKind kind)
-{
-    // Only the chosen source's timer runs.
-    for (SourceKind other : kAllSources) {
-        if (other != kind && sourceWindow(other))
-            sourceWindow(other)->timer()->stop();
-    }
-    WeatherSourceWindow *w = sourceWindow(kind);
-    if (kind == SourceKind::None || !w)
-        return;
-    const bool showWindow = !(m_startsMinimized && m_startsMinimized());
-    w->selectSource(showWindow);
-}
-
-void TFormChoixMeteo::refreshActiveSource()
-{
-    // The first checked one in this order, as the units window looks.
-    for (SourceKind kind : {SourceKind::MonitorII, SourceKind::Ws28, SourceKind::Ws23, SourceKind::Aprs,
-                            SourceKind::Pro2, SourceKind::Metar}) {
-        if (radioButton(kind)->isChecked()) {
-            if (WeatherSourceWindow *w = sourceWindow(kind))
-                w->ButtonRafraichirClick();
-            return;
-        }
-    }
-}
-
 void TFormChoixMeteo::showEvent(QShowEvent *event)
 {
     if (m_main) {
@@ -131,37 +102,6 @@ void TFormChoixMeteo::showEvent(QShowEvent *event)
         move(left, top);
     }
     QWidget::showEvent(event);
-}
-
-void TFormChoixMeteo::declareConfig(ConfigRegistry &registry)
-{
-    ConfigKey k;
-    k.section = ConfigSection::WeatherSource;
-    k.position = 10;
-    k.key = QStringLiteral("METEO=");
-    k.save = [this]() -> QStringList {
-        const SourceKind kind = checkedSource();
-        if (kind == SourceKind::None)
-            return {};
-        return {QStringLiteral("METEO=") + sourceConfigValue(kind)};
-    };
-    k.load = [this](const QString &, const QString &value) {
-        if (value == QLatin1String("MON")) {
-            radioButton(SourceKind::MonitorII)->setChecked(true);
-            return;
-        }
-        if (sourceFromConfigValue(value) != SourceKind::None)
-            m_pendingSource = value;
-    };
-    registry.add(k);
-}
-
-void TFormChoixMeteo::applyPendingSource()
-{
-    const SourceKind kind = sourceFromConfigValue(m_pendingSource);
-    m_pendingSource.clear();
-    if (kind != SourceKind::None && kind != SourceKind::MonitorII)
-        radioButton(kind)->setChecked(true);
 }
 
 } // namespace auravox

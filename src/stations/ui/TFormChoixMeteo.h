@@ -1,6 +1,6 @@
 #pragma once
 
-#include "weather/Weather.h"
+#include "weather/SourceChoice.h"
 
 #include <QWidget>
 
@@ -12,47 +12,50 @@ class QRadioButton;
 
 namespace auravox {
 
-class ConfigRegistry;
 class WeatherSourceWindow;
 
-// "Weather station choice": which one source the announcement speaks.
+// "Weather station choice": shows and sets which one source the announcement
+// speaks (the source choice).
 class TFormChoixMeteo : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TFormChoixMeteo(QWidget *parent = nullptr);
+    explicit TFormChoixMeteo(SourceChoice &choice, QWidget *parent = nullptr);
+    ~TFormChoixMeteo() override;
 
-    // The source windows, as they are built; a kind without a window is chosen
-    // but reads nothing.
+    SourceChoice &choice() { return m_choice; }
+
+    // The source windows, as they are built: choosing a source lets its window
+    // take the reading and show.
     void setSourceWindow(SourceKind kind, WeatherSourceWindow *window);
     WeatherSourceWindow *sourceWindow(SourceKind kind) const;
     // The main window, to centre on, and its "Minimize when starting" box.
     void setMainWindow(QWidget *main, std::function<bool()> startsMinimized);
 
-    SourceKind checkedSource() const;
+    SourceKind checkedSource() const { return m_choice.chosen(); }
     // The ready source the announcement uses (None when the checked one is not ready).
-    SourceKind activeSource() const;
+    SourceKind activeSource() const { return m_choice.activeSource(); }
     QRadioButton *radioButton(SourceKind kind) const { return m_buttons[static_cast<size_t>(kind)]; }
 
     // The click action of each radio button.
-    void choose(SourceKind kind);
+    void choose(SourceKind kind) { m_choice.choose(kind); }
     // Reads the checked source again (the units window does so on a change).
-    void refreshActiveSource();
+    void refreshActiveSource() { m_choice.refreshChosen(); }
 
-    // "METEO=": "MON" applies at once; the others wait for the end of the load.
-    void declareConfig(ConfigRegistry &registry);
+    // "METEO=": the choice's key.
+    void declareConfig(ConfigRegistry &registry) { m_choice.declareConfig(registry); }
     // Applies a source remembered from the file, after the whole file was read.
-    void applyPendingSource();
+    void applyPendingSource() { m_choice.applyPendingSource(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    SourceChoice &m_choice;
     std::array<QRadioButton *, 7> m_buttons{};
     std::array<WeatherSourceWindow *, 7> m_windows{};
     QWidget *m_main = nullptr;
     std::function<bool()> m_startsMinimized;
-    QString m_pendingSource;
 };
 
 } // namespace auravox

@@ -4,22 +4,18 @@
 
 namespace auravox {
 
-// "Vantage Pro2 weather station": the WeatherLink monthly archive reader's
+// "Vantage Pro2 weather station": the WeatherLink monthly archive source's
 // window, which can follow the file of the current month.
 class TFormMeteoPro2 final : public HistorySourceWindow
 {
     Q_OBJECT
 public:
-    explicit TFormMeteoPro2(const SourceWindowContext &context, QWidget *parent = nullptr);
+    TFormMeteoPro2(Pro2Source &source, const SourceWindowContext &context, QWidget *parent = nullptr);
 
     QCheckBox *currentMonthBox() const { return CheckBoxFichier; }
 
 protected:
-    Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) override;
-    bool successClearsError() const override { return true; }
     QStringList browseCaptions() const override;
-    QString recordTimeText(double days) const override;
-    void declareOwnKeys(ConfigRegistry &registry, int section) override;
 
 private:
     QCheckBox *CheckBoxFichier = nullptr;

@@ -1,6 +1,5 @@
 #include "stations/ui/TFormMeteoW23.h"
 
-#include "stations/Ws23History.h"
 
 namespace auravox {
 
@@ -8,13 +7,9 @@ namespace {
 HistorySourceWindow::Layout ws23Layout()
 {
     HistorySourceWindow::Layout l;
-    l.kind = SourceKind::Ws23;
-    l.title = QStringLiteral("Lacrosse WS-2310 / 2315 / 2355+");
-    l.prefix = QStringLiteral("W23_");
     l.fileLabel = QStringLiteral("history.dat file :");
     l.dialogFilter = QStringLiteral("Fichiers history.dat|*.dat");
     l.defaultSuffix = QStringLiteral("dat");
-    l.trendMax = 9;
     l.adjustLabel = QStringLiteral("Pressure adjust");
     l.offsetUnitLabel = QStringLiteral("mBar");
     l.captions = HistorySourceWindow::creationCaptions(QStringLiteral("Outdoor T (\u00b0C) ="), QStringLiteral("atm. P (mBar) ="));
@@ -22,16 +17,10 @@ HistorySourceWindow::Layout ws23Layout()
 }
 } // namespace
 
-TFormMeteoW23::TFormMeteoW23(const SourceWindowContext &context, QWidget *parent)
-    : HistorySourceWindow(ws23Layout(), context, parent)
+TFormMeteoW23::TFormMeteoW23(Ws23Source &source, const SourceWindowContext &context, QWidget *parent)
+    : HistorySourceWindow(source, ws23Layout(), context, parent)
 {
     setObjectName(QStringLiteral("FormMeteoW23"));
-}
-
-HistorySourceWindow::Outcome TFormMeteoW23::readFile(QString &path, const StationSettings &settings,
-                                                    SourceDisplay &display)
-{
-    return readWs23History(path, settings, snapshot(), display) ? Outcome::Read : Outcome::FileError;
 }
 
 QStringList TFormMeteoW23::browseCaptions() const

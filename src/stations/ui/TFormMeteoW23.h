@@ -4,15 +4,14 @@
 
 namespace auravox {
 
-// "Lacrosse WS-2310 / 2315 / 2355+": the WS-23xx "history.dat" reader's window.
+// "Lacrosse WS-2310 / 2315 / 2355+": the WS-23xx "history.dat" source's window.
 class TFormMeteoW23 final : public HistorySourceWindow
 {
     Q_OBJECT
 public:
-    explicit TFormMeteoW23(const SourceWindowContext &context, QWidget *parent = nullptr);
+    TFormMeteoW23(Ws23Source &source, const SourceWindowContext &context, QWidget *parent = nullptr);
 
 protected:
-    Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) override;
     QStringList browseCaptions() const override;
     bool browseResetsWindChill() const override { return true; }
 };

@@ -6,23 +6,24 @@ class QRadioButton;
 
 namespace auravox {
 
-// "Lacrosse WS-2800 / 3610+": the WS-28xx "history.dat" reader's window, with
+// "Lacrosse WS-2800 / 3610+": the WS-28xx "history.dat" source's window, with
 // the choice of the absolute or the relative pressure.
 class TFormMeteoW28 final : public HistorySourceWindow
 {
     Q_OBJECT
 public:
-    explicit TFormMeteoW28(const SourceWindowContext &context, QWidget *parent = nullptr);
+    TFormMeteoW28(Ws28Source &source, const SourceWindowContext &context, QWidget *parent = nullptr);
 
     QRadioButton *absoluteButton() const { return RadioButtonPABS; }
     QRadioButton *relativeButton() const { return RadioButtonPREL; }
 
 protected:
-    Outcome readFile(QString &path, const StationSettings &settings, SourceDisplay &display) override;
     QStringList browseCaptions() const override;
-    void declareOwnKeys(ConfigRegistry &registry, int section) override;
 
 private:
+    void pressureClick();
+
+    Ws28Source &m_ws28;
     QRadioButton *RadioButtonPABS = nullptr;
     QRadioButton *RadioButtonPREL = nullptr;
 };

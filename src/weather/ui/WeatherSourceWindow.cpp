@@ -1,8 +1,6 @@
 #include "weather/ui/WeatherSourceWindow.h"
 
 #include "common/ConfigRegistry.h"
-#include "common/DateTime.h"
-#include "common/Log.h"
 #include "common/ui/WindowPlacement.h"
 
 #include <QCheckBox>
@@ -11,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -41,17 +38,38 @@ constexpr ItemInfo kItems[] = {
 };
 } // namespace
 
+WeatherSourceWindow::WeatherSourceWindow(WeatherSource &source, bool fileOrInternet,
+                                         const SourceWindowContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_source(&source), m_context(context)
+{
+    setWindowTitle(source.name());
+    build(fileOrInternet);
+}
+
 WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, const QString &configPrefix,
                                          bool fileOrInternet, const SourceWindowContext &context, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_kind(kind), m_prefix(configPrefix), m_context(context)
+    : QWidget(parent, Qt::Window), m_ownSource(std::make_unique<WindowReadSource>(kind, title, configPrefix, context)),
+      m_source(m_ownSource.get()), m_context(context)
 {
     setWindowTitle(title);
-    auto *root = new QVBoxLayout(this);
+    m_ownSource->setReader([this] { takeReading(); });
+    m_ownSource->setReadyRule([this] { return isReady(); });
+    build(fileOrInternet);
+}
 
-    TimerMeteo = new QTimer(this);
-    TimerMeteo->setObjectName(QStringLiteral("TimerMeteo"));
-    TimerMeteo->setInterval(kDefaultTimerMs);
-    connect(TimerMeteo, &QTimer::timeout, this, &WeatherSourceWindow::TimerMeteoTimer);
+WeatherSourceWindow::~WeatherSourceWindow()
+{
+    // The source outlives no window that reads it.
+    if (m_ownSource) {
+        m_ownSource->setReader({});
+        m_ownSource->setReadyRule({});
+    }
+}
+
+void WeatherSourceWindow::build(bool fileOrInternet)
+{
+    auto *root = new QVBoxLayout(this);
+    TimerMeteo = m_source->timer();
 
     if (fileOrInternet) {
         auto *fileRow = new QHBoxLayout;
@@ -78,6 +96,7 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
 
     auto *grid = new QGridLayout;
     int row = 0;
+    const SourceKind kind = m_source->kind();
     for (const ItemInfo &info : kItems) {
         if (!sourceHasItem(kind, info.item))
             continue;
@@ -96,8 +115,8 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
     refreshRow->addWidget(new QLabel(QStringLiteral("every"), this));
     SpinEditRafraichir = new QSpinBox(this);
     SpinEditRafraichir->setObjectName(QStringLiteral("SpinEditRafraichir"));
-    SpinEditRafraichir->setRange(1, 60);
-    SpinEditRafraichir->setValue(1);
+    SpinEditRafraichir->setRange(WeatherSource::kMinPeriodMinutes, WeatherSource::kMaxPeriodMinutes);
+    SpinEditRafraichir->setValue(m_source->refreshMinutes());
     refreshRow->addWidget(SpinEditRafraichir);
     refreshRow->addWidget(new QLabel(QStringLiteral("minute(s)"), this));
     ButtonRafraichir = new QPushButton(QStringLiteral("Refresh"), this);
@@ -107,9 +126,6 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
     refreshRow->addWidget(ButtonRafraichir);
     root->addLayout(refreshRow);
     connect(ButtonRafraichir, &QPushButton::clicked, this, [this] { ButtonRafraichirClick(); });
-    // A new period applies at once, not only at the next Refresh.
-    connect(SpinEditRafraichir, &QSpinBox::valueChanged, this,
-            [this](int minutes) { TimerMeteo->setInterval(minutes * 60000); });
 
     StaticTextErreur = new QLabel(this);
     StaticTextErreur->setObjectName(QStringLiteral("StaticTextErreur"));
@@ -117,97 +133,74 @@ WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, 
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     StaticTextErreur->setPalette(red);
     root->addWidget(StaticTextErreur);
+    bindSource();
+}
+
+void WeatherSourceWindow::bindSource()
+{
+    WeatherSource *s = m_source;
+    // A new period applies at once, not only at the next Refresh.
+    connect(SpinEditRafraichir, &QSpinBox::valueChanged, s, &WeatherSource::setRefreshMinutes);
+    for (int i = 0; i < kWeatherItemCount; ++i) {
+        if (QCheckBox *box = m_items[static_cast<size_t>(i)]) {
+            const auto item = static_cast<WeatherItem>(i);
+            connect(box, &QCheckBox::toggled, s, [s, item](bool on) { s->setItemSelected(item, on); });
+        }
+    }
+    if (EditDat) {
+        EditDat->setText(s->dataPath());
+        connect(EditDat, &QLineEdit::textChanged, s, &WeatherSource::setDataPath);
+    }
+    connect(s, &WeatherSource::selectionChanged, this, [this] {
+        const AnnounceSelection sel = m_source->selection();
+        for (int i = 0; i < kWeatherItemCount; ++i) {
+            if (QCheckBox *box = m_items[static_cast<size_t>(i)])
+                box->setChecked(sel.items[static_cast<size_t>(i)]);
+        }
+    });
+    connect(s, &WeatherSource::settingsChanged, this, [this] {
+        SpinEditRafraichir->setValue(m_source->refreshMinutes());
+        if (EditDat && EditDat->text() != m_source->dataPath()) {
+            EditDat->setText(m_source->dataPath());
+            EditDat->selectAll();
+        }
+    });
+    connect(s, &WeatherSource::errorLineShown, StaticTextErreur, &QLabel::setText);
+    connect(s, &WeatherSource::displayed, this, &WeatherSourceWindow::showDisplay);
 }
 
 bool WeatherSourceWindow::isReady() const
 {
-    return !dataPath().isEmpty();
+    // A window that reads its source itself keeps the first rule: a file or address.
+    return m_ownSource ? !dataPath().isEmpty() : m_source->isReady();
+}
+
+void WeatherSourceWindow::takeReading()
+{
+    if (!m_ownSource)
+        m_source->takeReading();
 }
 
 void WeatherSourceWindow::selectSource(bool showWindow)
 {
-    takeReading();
+    m_source->select();
     if (showWindow)
         show();
 }
 
 void WeatherSourceWindow::ButtonRafraichirClick()
 {
-    TimerMeteo->setInterval(SpinEditRafraichir->value() * 60000);
-    takeReading();
+    m_source->refresh();
 }
 
 void WeatherSourceWindow::TimerMeteoTimer()
 {
-    // No second reading can start from the event loop while this one runs;
-    // each reader starts the timer again by its own rules.
-    TimerMeteo->stop();
-    takeReading();
-}
-
-QString WeatherSourceWindow::dateTimeText(double days)
-{
-    if (!(days > 0 && days < 2958466)) // no time, or past the year 9999
-        return QString();
-    QDateTime t = DateTimeUtil::fromDays(days);
-    // To the nearest second: a station's times are often a hair under it.
-    const int ms = t.time().msecsSinceStartOfDay();
-    t = QDateTime(t.date(), QTime(0, 0)).addMSecs((ms + 500) / 1000 * 1000);
-    const QLocale locale = QLocale::system();
-    const QString date = locale.toString(t.date(), QLocale::ShortFormat);
-    // Midnight shows as the date alone, as the system's date-time text does.
-    if (t.time() == QTime(0, 0))
-        return date;
-    return date + QLatin1Char(' ') + locale.toString(t.time(), QStringLiteral("HH:mm:ss"));
-}
-
-QString WeatherSourceWindow::errorLine() const
-{
-    return m_error;
-}
-
-void WeatherSourceWindow::setErrorLine(const QString &text)
-{
-    if (text != m_error) {
-        const QString source = windowTitle().trimmed();
-        if (text.isEmpty())
-            qCInfo(lcSource).noquote() << source << "error cleared (was" << m_error + QLatin1Char(')');
-        else
-            qCWarning(lcSource).noquote() << source << "error:" << text;
-        m_error = text;
-    }
-    StaticTextErreur->setText(text);
-}
-
-void WeatherSourceWindow::showProgress(const QString &text)
-{
-    StaticTextErreur->setText(text.isEmpty() ? m_error : text);
+    m_source->timerTick();
 }
 
 QString WeatherSourceWindow::shownErrorLine() const
 {
     return StaticTextErreur->text();
-}
-
-QString WeatherSourceWindow::dataPath() const
-{
-    return EditDat ? EditDat->text() : QString();
-}
-
-void WeatherSourceWindow::setDataPath(const QString &path)
-{
-    if (EditDat)
-        EditDat->setText(path);
-}
-
-AnnounceSelection WeatherSourceWindow::selection() const
-{
-    AnnounceSelection s;
-    for (int i = 0; i < kWeatherItemCount; ++i) {
-        if (m_items[static_cast<size_t>(i)])
-            s.items[static_cast<size_t>(i)] = m_items[static_cast<size_t>(i)]->isChecked();
-    }
-    return s;
 }
 
 QString WeatherSourceWindow::unitCaption(WeatherItem item) const
@@ -278,30 +271,7 @@ void WeatherSourceWindow::showDisplay(const SourceDisplay &d)
 
 void WeatherSourceWindow::declareConfig(ConfigRegistry &registry, int section)
 {
-    declareItemKeys(registry, section);
-}
-
-void WeatherSourceWindow::declareItemKeys(ConfigRegistry &registry, int section)
-{
-    int position = 10;
-    for (const ItemInfo &info : kItems) {
-        QCheckBox *box = m_items[static_cast<size_t>(info.item)];
-        const int here = position;
-        position += 10;
-        if (!box)
-            continue;
-        ConfigKey k;
-        k.section = section;
-        k.position = here;
-        k.key = m_prefix + QLatin1String(info.key);
-        const QString line = k.key + QLatin1Char('Y');
-        k.save = [box, line]() { return box->isChecked() ? QStringList{line} : QStringList(); };
-        k.load = [box](const QString &, const QString &value) {
-            if (value == QLatin1String("Y"))
-                box->setChecked(true);
-        };
-        registry.add(k);
-    }
+    m_source->declareConfig(registry, section);
 }
 
 void WeatherSourceWindow::setVisible(bool visible)

@@ -3,6 +3,7 @@
 #include "weather/SourceDisplay.h"
 #include "weather/UnitSettings.h"
 #include "weather/Weather.h"
+#include "weather/WeatherSource.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -24,16 +26,12 @@ class Clock;
 class ConfigRegistry;
 class UserPrompts;
 
-// What every source window shares with the rest of the program.
-struct SourceWindowContext
+// What every source window shares with the rest of the program: what the
+// sources share, and the windows' own needs.
+struct SourceWindowContext : SourceContext
 {
-    explicit SourceWindowContext(Clock &programClock) : clock(programClock) {}
+    explicit SourceWindowContext(Clock &programClock) : SourceContext(programClock) {}
 
-    // The program clock: the date of the Vantage Pro2 current-month search,
-    // the local date and time of the Internet reports.
-    Clock &clock;
-    UnitSettings *units = nullptr;
-    PlausibilityLimits *limits = nullptr;
     // The one saved geometry of all source windows.
     std::function<QRect()> sharedGeometry;
     std::function<void(const QRect &)> setSharedGeometry;
@@ -41,38 +39,38 @@ struct SourceWindowContext
     std::function<void()> hideChoiceWindow;
     // Beeps and file dialogs.
     UserPrompts *prompts = nullptr;
-    // Where the Internet sources also leave their summary files; empty for none.
-    QString publicFolder;
-    // The configuration file is being applied.
-    std::function<bool()> loadingConfiguration;
-    // Runs an action from the event loop once the configuration load is over
-    // and the clock ticks again.
-    std::function<void(std::function<void()>)> afterLoad;
     // The main window's help item.
     std::function<void()> showHelp;
 };
 
-// The common part of the six weather source windows: the refresh timer and
-// period, the Refresh button, the item check boxes (which also show the
-// values), the error line, the shared geometry and the red marking. Each
-// source reads its station in takeReading().
+// The common part of the six weather source windows: they show their source
+// (its captions, its error line) and edit its settings (the refresh period,
+// the item check boxes, the file or address); the Refresh button, the shared
+// geometry and the red marking.
 class WeatherSourceWindow : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kDefaultTimerMs = 60000;
+    static constexpr int kDefaultTimerMs = WeatherSource::kDefaultPeriodMinutes * 60000;
 
+    // A window over its source.
+    WeatherSourceWindow(WeatherSource &source, bool fileOrInternet, const SourceWindowContext &context,
+                        QWidget *parent = nullptr);
+    // A window that still takes its source's readings itself (takeReading()),
+    // over a source of its own.
     WeatherSourceWindow(SourceKind kind, const QString &title, const QString &configPrefix, bool fileOrInternet,
                         const SourceWindowContext &context, QWidget *parent = nullptr);
+    ~WeatherSourceWindow() override;
 
-    SourceKind kind() const { return m_kind; }
+    WeatherSource &source() { return *m_source; }
+    const WeatherSource &source() const { return *m_source; }
+    SourceKind kind() const { return m_source->kind(); }
 
-    // Whether the announcement may use this source: a file or address is set
-    // (the Monitor II window has its own rule).
+    // Whether the announcement may use this source (the source's rule; a
+    // window that reads its source itself may have its own).
     virtual bool isReady() const;
-    // Reads the source now, fills the snapshot and the captions, and starts
-    // the refresh timer again when the source says so.
-    virtual void takeReading() = 0;
+    // Reads the source now (a window over its source lets the source do it).
+    virtual void takeReading();
     // What choosing this source in the choice window does: a reading now, and
     // the window shown unless the program starts minimized.
     virtual void selectSource(bool showWindow);
@@ -83,28 +81,21 @@ public:
     void TimerMeteoTimer();
 
     // A reading's date and time in the system's format (days since 1899-12-30).
-    static QString dateTimeText(double days);
+    static QString dateTimeText(double days) { return WeatherSource::dateTimeText(days); }
 
-    // The source's error: a non-empty error line makes the source not ready,
-    // and the announcement leaves its weather out. Appearing, changing and
-    // clearing are logged.
-    QString errorLine() const;
-    void setErrorLine(const QString &text);
-    // A progress text shown on the error line while a download runs
-    // ("Downloading ..."): it changes nothing of the source's error, so the
-    // last reading stays in use (still subject to the staleness gate) until
-    // the download's outcome replaces it. An empty text shows the error again.
-    void showProgress(const QString &text);
-    // What the error line shows: the progress text, else the error.
+    // The source's error line and progress text (see WeatherSource).
+    QString errorLine() const { return m_source->errorLine(); }
+    void setErrorLine(const QString &text) { m_source->setErrorLine(text); }
+    void showProgress(const QString &text) { m_source->showProgress(text); }
     QString shownErrorLine() const;
-    QString dataPath() const;
-    void setDataPath(const QString &path);
+    QString dataPath() const { return m_source->dataPath(); }
+    void setDataPath(const QString &path) { m_source->setDataPath(path); }
 
-    WeatherSnapshot &snapshot() { return m_snapshot; }
-    const WeatherSnapshot &snapshot() const { return m_snapshot; }
-    AnnounceSelection selection() const;
+    WeatherSnapshot &snapshot() { return m_source->snapshot(); }
+    const WeatherSnapshot &snapshot() const { return m_source->snapshot(); }
+    AnnounceSelection selection() const { return m_source->selection(); }
     QCheckBox *itemBox(WeatherItem item) const { return m_items[static_cast<size_t>(item)]; }
-    QTimer *timer() const { return TimerMeteo; }
+    QTimer *timer() const { return m_source->timer(); }
 
     // The item's caption in the user's units, before its value ("Wind (mph) =").
     QString unitCaption(WeatherItem item) const;
@@ -120,8 +111,8 @@ public:
 
     // The item keys ("W23_TEMPEXT=Y"), at the start of this window's section
     // (positions 10 to 100, in the item order).
-    void declareItemKeys(ConfigRegistry &registry, int section);
-    // Every key of this window: the items, then the window's own keys.
+    void declareItemKeys(ConfigRegistry &registry, int section) { m_source->declareItemKeys(registry, section); }
+    // Every key of this window's source: by default the source's own declaration.
     virtual void declareConfig(ConfigRegistry &registry, int section);
 
     // Showing places the window at the shared geometry first.
@@ -148,11 +139,12 @@ protected:
     QLabel *LabelICAO = nullptr;   // the METAR airport
 
 private:
-    SourceKind m_kind;
-    QString m_prefix;
-    QString m_error;
+    void build(bool fileOrInternet);
+    void bindSource();
+
+    std::unique_ptr<WindowReadSource> m_ownSource; // a window that reads its source itself
+    WeatherSource *m_source = nullptr;
     SourceWindowContext m_context;
-    WeatherSnapshot m_snapshot;
     std::array<QCheckBox *, kWeatherItemCount> m_items{};
 };
 
