@@ -15,8 +15,8 @@ constexpr qsizetype kMaxMethod = 16;
 // The characters of a method or a header's name (RFC 9110 "token").
 bool tokenChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+           || std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
 bool allToken(const QByteArray &s)
@@ -119,9 +119,9 @@ HttpRequestReader::Result HttpRequestReader::readHead()
             return fail(400, QStringLiteral("a line of the request does not end in CR LF"));
         if (i == 0) {
             const QList<QByteArray> parts = line.split(' ');
-            if (parts.size() != 3 || !allToken(parts[0]) || parts[1].isEmpty() ||
-                !std::all_of(parts[1].begin(), parts[1].end(), [](char c) { return c > 0x20 && c < 0x7f; }) ||
-                !parts[2].startsWith("HTTP/"))
+            if (parts.size() != 3 || !allToken(parts[0]) || parts[1].isEmpty()
+                || !std::all_of(parts[1].begin(), parts[1].end(), [](char c) { return c > 0x20 && c < 0x7f; })
+                || !parts[2].startsWith("HTTP/"))
                 return fail(400, QStringLiteral("not an HTTP request"));
             if (parts[2] != "HTTP/1.1" && parts[2] != "HTTP/1.0")
                 return fail(505, QStringLiteral("use HTTP/1.1"));
@@ -204,10 +204,12 @@ HttpRequestReader::Result HttpRequestReader::readChunks()
     QByteArray &body = m_request.body;
     for (QByteArray line;;) {
         switch (m_body) {
-        case Body::Length: return Result::Ready;
+        case Body::Length:
+            return Result::Ready;
         case Body::ChunkSize: {
             if (!takeLine(&line))
-                return m_buffer.size() > kMaxChunkLine ? fail(400, QStringLiteral("malformed chunk")) : Result::NeedMore;
+                return m_buffer.size() > kMaxChunkLine ? fail(400, QStringLiteral("malformed chunk"))
+                                                       : Result::NeedMore;
             const qsizetype semicolon = line.indexOf(';'); // extensions are passed over
             QByteArray digits = line.left(semicolon < 0 ? line.size() : semicolon);
             if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(c); }))

@@ -12,7 +12,7 @@ struct HttpRequest
 {
     QByteArray method;
     QByteArray target;
-    QByteArray version; // "HTTP/1.1" or "HTTP/1.0"
+    QByteArray version;                           // "HTTP/1.1" or "HTTP/1.0"
     QList<QPair<QByteArray, QByteArray>> headers; // names in lower case, as they came
     QByteArray body;
     bool keepAlive = true;

@@ -79,8 +79,8 @@ QStringList LogTail::lines(int count) const
 QString LogTail::withoutSecrets(const QString &line)
 {
     // scheme://[user-info@]host/path[?query][#fragment]
-    static const QRegularExpression address(
-        QStringLiteral(R"re(\b([A-Za-z][A-Za-z0-9+.-]*://)([^\s/?#@"'<>]*@)?([^\s?#"'<>]*)(\?[^\s#"'<>]*)?(#[^\s"'<>]*)?)re"));
+    static const QRegularExpression address(QStringLiteral(
+        R"re(\b([A-Za-z][A-Za-z0-9+.-]*://)([^\s/?#@"'<>]*@)?([^\s?#"'<>]*)(\?[^\s#"'<>]*)?(#[^\s"'<>]*)?)re"));
     QString out;
     qsizetype at = 0;
     for (auto it = address.globalMatch(line); it.hasNext();) {

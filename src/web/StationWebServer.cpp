@@ -77,23 +77,40 @@ QByteArray errorBody(const QString &text)
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 202: return "Accepted";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 409: return "Conflict";
-    case 413: return "Payload Too Large";
-    case 415: return "Unsupported Media Type";
-    case 417: return "Expectation Failed";
-    case 421: return "Misdirected Request";
-    case 422: return "Unprocessable Content";
-    case 429: return "Too Many Requests";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return status < 500 ? "Client Error" : "Server Error";
+    case 200:
+        return "OK";
+    case 202:
+        return "Accepted";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 409:
+        return "Conflict";
+    case 413:
+        return "Payload Too Large";
+    case 415:
+        return "Unsupported Media Type";
+    case 417:
+        return "Expectation Failed";
+    case 421:
+        return "Misdirected Request";
+    case 422:
+        return "Unprocessable Content";
+    case 429:
+        return "Too Many Requests";
+    case 503:
+        return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return status < 500 ? "Client Error" : "Server Error";
     }
 }
 
@@ -101,8 +118,9 @@ QHttpServerRequest::Method methodOf(const QByteArray &name)
 {
     using M = QHttpServerRequest::Method;
     static const std::pair<const char *, M> kMethods[] = {
-        {"GET", M::Get},         {"HEAD", M::Head},   {"POST", M::Post},       {"PUT", M::Put},    {"DELETE", M::Delete},
-        {"PATCH", M::Patch},     {"OPTIONS", M::Options}, {"TRACE", M::Trace}, {"CONNECT", M::Connect}};
+        {"GET", M::Get},         {"HEAD", M::Head},     {"POST", M::Post},
+        {"PUT", M::Put},         {"DELETE", M::Delete}, {"PATCH", M::Patch},
+        {"OPTIONS", M::Options}, {"TRACE", M::Trace},   {"CONNECT", M::Connect}};
     for (const auto &[text, method] : kMethods)
         if (name == text)
             return method;
@@ -123,9 +141,8 @@ QByteArray cookieValue(const QByteArray &cookieHeader, const QByteArray &name)
 
 StationWebServer::StationWebServer(StationView &view, AnnouncementHistory &history, LogTail *tail,
                                    std::function<QDateTime()> now, WebServerOptions options, QObject *parent)
-    : QObject(parent), m_view(view), m_history(history), m_tail(tail), m_now(now),
-      m_options(std::move(options)), m_sessions(now, m_options.sessions),
-      m_requests(now, m_options.requestBurst, m_options.requestsPerSecond),
+    : QObject(parent), m_view(view), m_history(history), m_tail(tail), m_now(now), m_options(std::move(options)),
+      m_sessions(now, m_options.sessions), m_requests(now, m_options.requestBurst, m_options.requestsPerSecond),
       m_logins(now, m_options.loginBurst, m_options.loginsPerSecond),
       m_changes(now, m_options.changeBurst, m_options.changesPerSecond)
 {
@@ -282,11 +299,13 @@ void StationWebServer::readFrom(quint64 id)
                 c.socket->write("HTTP/1.1 100 Continue\r\n\r\n");
             return;
         case HttpRequestReader::Result::Failed:
-            qCWarning(lcWeb).noquote() << "refused a request from" << c.peer.toString() << "and closed its connection:"
-                                       << c.reader.failureText();
+            qCWarning(lcWeb).noquote() << "refused a request from" << c.peer.toString()
+                                       << "and closed its connection:" << c.reader.failureText();
             sendReply(c, error(c.reader.failureStatus(), c.reader.failureText()), true);
             return;
-        case HttpRequestReader::Result::Ready: answer(c, request); break;
+        case HttpRequestReader::Result::Ready:
+            answer(c, request);
+            break;
         }
     }
 }
@@ -381,7 +400,8 @@ void StationWebServer::pumpLogins()
         m_checks.start([this, attempt] {
             const bool matched = WebPassword::matches(attempt.line, attempt.password);
             QMetaObject::invokeMethod(
-                this, [this, attempt, matched] { finishLogin(attempt.connection, matched, attempt.line, attempt.peer); },
+                this,
+                [this, attempt, matched] { finishLogin(attempt.connection, matched, attempt.line, attempt.peer); },
                 Qt::QueuedConnection);
         });
         return;
@@ -428,7 +448,6 @@ bool StationWebServer::mayRead(const Request &r)
 {
     return r.loopback || session(r) != nullptr;
 }
-
 
 StationWebServer::Reply StationWebServer::route(Request &r)
 {

@@ -92,9 +92,9 @@ quint16 g_port = 0; // the page's, for the Host header
 QByteArray login(const QString &password, const QByteArray &extra = QByteArray())
 {
     const QByteArray body = QJsonDocument(QJsonObject{{QStringLiteral("password"), password}}).toJson();
-    return "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(g_port) +
-           "\r\nContent-Type: application/json\r\n" + extra +
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(g_port)
+           + "\r\nContent-Type: application/json\r\n" + extra + "Content-Length: " + QByteArray::number(body.size())
+           + "\r\n\r\n" + body;
 }
 
 class StationGuard : public ::testing::Test
@@ -108,14 +108,18 @@ protected:
           })
     {
         QString error;
-        EXPECT_TRUE(WebPassword::store(h.folder() + QLatin1Char('/') + WebPassword::kFileName, kPassword, &error, 1000));
+        EXPECT_TRUE(
+            WebPassword::store(h.folder() + QLatin1Char('/') + WebPassword::kFileName, kPassword, &error, 1000));
         g_port = port();
         host = "Host: 127.0.0.1:" + QByteArray::number(g_port) + "\r\n";
     }
 
     StationWebServer &server() { return *h.windows().stationWeb().server(); }
     quint16 port() { return server().port(); }
-    QByteArray get(const QByteArray &path) { return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port()) + "\r\n\r\n"; }
+    QByteArray get(const QByteArray &path)
+    {
+        return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port()) + "\r\n\r\n";
+    }
 
     MainWindowHarness h;
     QByteArray host;
@@ -220,8 +224,9 @@ TEST_F(StationGuard, AmbiguousFramingIsRefusedAndTheConnectionClosed)
     }
     // Well framed chunks are read, and the connection goes on.
     Client chunked(port());
-    chunked.send(start + "Transfer-Encoding: chunked\r\n\r\n8\r\n{\"passwo\r\n12;x=y\r\nrd\":\"not-the-one\"}\r\n0\r\n\r\n" +
-                 get("/api/status"));
+    chunked.send(start
+                 + "Transfer-Encoding: chunked\r\n\r\n8\r\n{\"passwo\r\n12;x=y\r\nrd\":\"not-the-one\"}\r\n0\r\n\r\n"
+                 + get("/api/status"));
     EXPECT_EQ(chunked.waitFor(2), (QList<int>{401, 200}));
     EXPECT_FALSE(chunked.closed);
 }
@@ -230,9 +235,10 @@ TEST_F(StationGuard, ExpectContinueIsAnsweredWithinTheBodyLimit)
 {
     Client c(port());
     const QByteArray body = R"({"password":"not-the-one"})";
-    c.send("POST /api/login HTTP/1.1\r\n" + host + "Content-Type: application/json\r\nExpect: 100-continue\r\n"
-           "Content-Length: " +
-           QByteArray::number(body.size()) + "\r\n\r\n");
+    c.send("POST /api/login HTTP/1.1\r\n" + host
+           + "Content-Type: application/json\r\nExpect: 100-continue\r\n"
+             "Content-Length: "
+           + QByteArray::number(body.size()) + "\r\n\r\n");
     ASSERT_TRUE(runUntil([&] { return c.received.contains("\r\n\r\n"); }));
     EXPECT_EQ(c.received, "HTTP/1.1 100 Continue\r\n\r\n");
     c.received.clear();
@@ -240,7 +246,8 @@ TEST_F(StationGuard, ExpectContinueIsAnsweredWithinTheBodyLimit)
     EXPECT_EQ(c.waitFor(1), QList<int>{401});
 
     Client big(port());
-    big.send("POST /api/settings HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\nContent-Length: 100000\r\n\r\n");
+    big.send(
+        "POST /api/settings HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\nContent-Length: 100000\r\n\r\n");
     EXPECT_TRUE(big.waitClosed());
     EXPECT_EQ(big.statuses(), QList<int>{417});
     EXPECT_TRUE(big.received.contains("8192 bytes at most"));

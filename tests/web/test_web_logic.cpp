@@ -194,7 +194,8 @@ TEST(WebPassword, BlanksDoNotCountTowardsTheLength)
     QTemporaryDir dir;
     const QString path = dir.filePath(WebPassword::kFileName);
     QString error;
-    for (const QString &weak : {QStringLiteral("        "), QStringLiteral(" a b c d e f g "), QStringLiteral("\t\tabc\n defg\t")}) {
+    for (const QString &weak :
+         {QStringLiteral("        "), QStringLiteral(" a b c d e f g "), QStringLiteral("\t\tabc\n defg\t")}) {
         EXPECT_FALSE(WebPassword::store(path, weak, &error, 1000)) << weak.toStdString();
         EXPECT_TRUE(error.contains(QStringLiteral("at least 8 characters that are not spaces"))) << error.toStdString();
     }
