@@ -69,6 +69,14 @@ int runWebPasswordCommand(int argc, char **argv)
         std::fputs("auravox: no password given\n", stderr);
         return 1;
     }
+    // A weak one is refused before it is asked for again.
+    if (const QString why =
+            WebPassword::weakness(QString::fromUtf8(first.data(), static_cast<qsizetype>(first.size())));
+        !why.isEmpty()) {
+        std::fill(first.begin(), first.end(), '\0');
+        std::fprintf(stderr, "auravox: %s; nothing changed\n", qPrintable(why));
+        return 1;
+    }
     if (terminal) {
         std::fputs("The same again: ", stderr);
         if (!readLine(true, &second) || second != first) {

@@ -1,6 +1,7 @@
 #include "web/LogTail.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <cstdio>
@@ -72,6 +73,25 @@ QStringList LogTail::lines(int count) const
     const size_t n = std::min(m_lines.size(), static_cast<size_t>(std::max(0, count)));
     for (size_t i = m_lines.size() - n; i < m_lines.size(); ++i)
         out << m_lines[i];
+    return out;
+}
+
+QString LogTail::withoutSecrets(const QString &line)
+{
+    // scheme://[user-info@]host/path[?query][#fragment]
+    static const QRegularExpression address(QStringLiteral(
+        R"re(\b([A-Za-z][A-Za-z0-9+.-]*://)([^\s/?#@"'<>]*@)?([^\s?#"'<>]*)(\?[^\s#"'<>]*)?(#[^\s"'<>]*)?)re"));
+    QString out;
+    qsizetype at = 0;
+    for (auto it = address.globalMatch(line); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(line).mid(at, m.capturedStart() - at);
+        out += m.captured(1) + m.captured(3);
+        if (m.capturedLength(4) > 1)
+            out += QStringLiteral("?…");
+        at = m.capturedEnd();
+    }
+    out += QStringView(line).mid(at);
     return out;
 }
 

@@ -26,6 +26,11 @@ public:
     // Adds a line (also used by the message handler, from any thread).
     void add(const QString &line);
 
+    // `line` as others may see it: the addresses in it without their query,
+    // fragment and user-info (an API key, a station's password), which the
+    // journal itself keeps.
+    static QString withoutSecrets(const QString &line);
+
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
 

@@ -2,18 +2,16 @@
 
 #include "common/Log.h"
 #include "web/AnnouncementHistory.h"
+#include "web/HttpRequestReader.h"
 #include "web/LogTail.h"
 #include "web/StationView.h"
 
 #include <QFile>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -27,6 +25,7 @@ struct StationWebServer::Request
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
     QHostAddress peer;
+    QString source; // clientSource(peer)
     bool loopback = false;
 
     QByteArray header(const char *name) const { return headers.value(QByteArray(name)); }
@@ -39,13 +38,31 @@ struct StationWebServer::Reply
     QByteArray type = "application/json";
     QList<QPair<QByteArray, QByteArray>> headers;
     bool headOnly = false;
-    // A login whose password check is still running: the answer comes later.
-    std::function<void(quint64 id)> deferred;
+    // A login whose password check is still to run: the answer comes later,
+    // and the connection's later requests wait for it.
+    std::function<void(quint64 connection)> deferred;
+};
+
+struct StationWebServer::Connection
+{
+    explicit Connection(HttpRequestReader::Limits limits) : reader(limits) {}
+
+    quint64 id = 0;
+    QTcpSocket *socket = nullptr; // a child of the TCP server
+    QHostAddress peer;
+    QString source;
+    HttpRequestReader reader;
+    bool waiting = false;  // its answer is still to come (a login being checked)
+    bool keepAlive = true; // of the request waiting for its answer
+    bool closing = false;  // the last answer is going out
+    bool served = false;   // has had an answer
+    QDateTime since;       // the wait for the next request began (opened, or last answered)
+    QDateTime partSince;   // the first byte of the request being read came
 };
 
 namespace {
 
-using Reply = QPair<int, QJsonObject>;
+const QString kLoopbackSource = clientSource(QHostAddress::LocalHost);
 
 QByteArray json(const QJsonObject &o)
 {
@@ -57,65 +74,58 @@ QByteArray errorBody(const QString &text)
     return json(QJsonObject{{QStringLiteral("error"), text}});
 }
 
-constexpr const char *kPendingBytes = "auravoxPendingBytes";
-constexpr const char *kLeftOver = "auravoxLeftOver";
-
-// Refuses connections over the limit, and a connection that has sent more
-// than it may without making a complete request: an endless header or body
-// gets "413" and the connection is closed, instead of filling memory. The
-// read buffer is capped too, so no single read brings in more.
-class GuardedTcpServer final : public QTcpServer
+QByteArray reasonPhrase(int status)
 {
-public:
-    GuardedTcpServer(qsizetype maxPending, int maxConnections, QObject *parent)
-        : QTcpServer(parent), m_maxPending(maxPending), m_maxConnections(maxConnections)
-    {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 202:
+        return "Accepted";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 409:
+        return "Conflict";
+    case 413:
+        return "Payload Too Large";
+    case 415:
+        return "Unsupported Media Type";
+    case 417:
+        return "Expectation Failed";
+    case 421:
+        return "Misdirected Request";
+    case 422:
+        return "Unprocessable Content";
+    case 429:
+        return "Too Many Requests";
+    case 503:
+        return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return status < 500 ? "Client Error" : "Server Error";
     }
+}
 
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        auto *socket = new QTcpSocket(this);
-        if (!socket->setSocketDescriptor(descriptor)) {
-            delete socket;
-            return;
-        }
-        if (m_open >= m_maxConnections) {
-            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            socket->disconnectFromHost();
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            return;
-        }
-        ++m_open;
-        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
-        socket->setReadBufferSize(m_maxPending);
-        // Connected before the HTTP server's own reader: counts what arrives
-        // until the server has a whole request (handleRequest resets it).
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-            const qint64 fresh = socket->bytesAvailable() - socket->property(kLeftOver).toLongLong();
-            const qint64 pending = socket->property(kPendingBytes).toLongLong() + std::max<qint64>(0, fresh);
-            socket->setProperty(kPendingBytes, pending);
-            QTimer::singleShot(0, socket, [this, socket, pending] {
-                // What the HTTP reader left in the buffer counts once only.
-                socket->setProperty(kLeftOver, socket->bytesAvailable());
-                if (pending < m_maxPending || socket->state() != QAbstractSocket::ConnectedState)
-                    return;
-                qCWarning(lcWeb) << "request too large from" << socket->peerAddress().toString();
-                const QByteArray body = errorBody(QStringLiteral("request too large"));
-                socket->write("HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\nConnection: "
-                              "close\r\nContent-Length: " +
-                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
-                socket->disconnectFromHost();
-            });
-        });
-        addPendingConnection(socket);
-    }
-
-private:
-    qsizetype m_maxPending;
-    int m_maxConnections;
-    int m_open = 0;
-};
+QHttpServerRequest::Method methodOf(const QByteArray &name)
+{
+    using M = QHttpServerRequest::Method;
+    static const std::pair<const char *, M> kMethods[] = {
+        {"GET", M::Get},         {"HEAD", M::Head},     {"POST", M::Post},
+        {"PUT", M::Put},         {"DELETE", M::Delete}, {"PATCH", M::Patch},
+        {"OPTIONS", M::Options}, {"TRACE", M::Trace},   {"CONNECT", M::Connect}};
+    for (const auto &[text, method] : kMethods)
+        if (name == text)
+            return method;
+    return M::Unknown;
+}
 
 QByteArray cookieValue(const QByteArray &cookieHeader, const QByteArray &name)
 {
@@ -131,30 +141,39 @@ QByteArray cookieValue(const QByteArray &cookieHeader, const QByteArray &name)
 
 StationWebServer::StationWebServer(StationView &view, AnnouncementHistory &history, LogTail *tail,
                                    std::function<QDateTime()> now, WebServerOptions options, QObject *parent)
-    : QAbstractHttpServer(parent), m_view(view), m_history(history), m_tail(tail), m_now(now),
-      m_options(std::move(options)), m_sessions(now, m_options.sessions),
-      m_requests(now, m_options.requestBurst, m_options.requestsPerSecond),
+    : QObject(parent), m_view(view), m_history(history), m_tail(tail), m_now(now), m_options(std::move(options)),
+      m_sessions(now, m_options.sessions), m_requests(now, m_options.requestBurst, m_options.requestsPerSecond),
       m_logins(now, m_options.loginBurst, m_options.loginsPerSecond),
       m_changes(now, m_options.changeBurst, m_options.changesPerSecond)
 {
     m_checks.setMaxThreadCount(1);
+    m_sweep.setInterval(m_options.sweepMs);
+    connect(&m_sweep, &QTimer::timeout, this, [this] {
+        sweep();
+        pumpLogins(); // a source's turn may have come
+    });
 }
 
 StationWebServer::~StationWebServer()
 {
+    m_waitingLogins.clear();
     m_checks.waitForDone();
+    for (const auto &entry : m_connections)
+        entry.second->socket->disconnect(this);
+    delete m_tcp;
 }
 
 bool StationWebServer::start(const QHostAddress &address, quint16 port, QString *error)
 {
-    auto *tcp = new GuardedTcpServer(m_options.maxPending, m_options.maxConnections, this);
+    auto *tcp = new QTcpServer(this);
     if (!tcp->listen(address, port)) {
         *error = tcp->errorString();
         delete tcp;
         return false;
     }
-    bind(tcp);
+    connect(tcp, &QTcpServer::newConnection, this, &StationWebServer::accept);
     m_tcp = tcp;
+    m_sweep.start();
     return true;
 }
 
@@ -166,6 +185,227 @@ quint16 StationWebServer::port() const
 QHostAddress StationWebServer::address() const
 {
     return m_tcp ? m_tcp->serverAddress() : QHostAddress();
+}
+
+StationWebServer::Reply StationWebServer::error(int status, const QString &text)
+{
+    Reply reply;
+    reply.status = status;
+    reply.body = errorBody(text);
+    return reply;
+}
+
+QByteArray StationWebServer::encode(const Reply &reply, bool close)
+{
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+    const QList<QPair<QByteArray, QByteArray>> fixed = {
+        {"Content-Type", reply.type},
+        {"Content-Length", QByteArray::number(reply.body.size())},
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"X-Frame-Options", "DENY"},
+        {"Referrer-Policy", "no-referrer"},
+        {"Content-Security-Policy",
+         "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'; form-action 'self'"}};
+    for (const auto &list : {fixed, reply.headers})
+        for (const auto &[name, value] : list)
+            out += name + ": " + value + "\r\n";
+    if (close)
+        out += "Connection: close\r\n";
+    out += "\r\n";
+    if (!reply.headOnly)
+        out += reply.body;
+    return out;
+}
+
+void StationWebServer::accept()
+{
+    while (QTcpSocket *socket = m_tcp->nextPendingConnection()) {
+        const QHostAddress peer = socket->peerAddress();
+        const QString source = clientSource(peer);
+        if (!makeRoom(source)) {
+            qCWarning(lcWeb) << "too many connections; refused one from" << peer.toString();
+            socket->write(encode(error(503, QStringLiteral("too many connections; try again")), true));
+            socket->disconnectFromHost();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            continue;
+        }
+        auto c = std::make_unique<Connection>(HttpRequestReader::Limits{m_options.maxPending, m_options.maxBody});
+        const quint64 id = m_nextConnection++;
+        c->id = id;
+        c->socket = socket;
+        c->peer = peer;
+        c->source = source;
+        c->since = c->partSince = m_now();
+        // What one read brings in is capped, and nothing is read while an
+        // answer is pending: the rest waits in the system's buffers.
+        socket->setReadBufferSize(m_options.maxPending);
+        connect(socket, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, id] { closeConnection(id); });
+        m_connections.emplace(id, std::move(c));
+        readFrom(id);
+    }
+}
+
+bool StationWebServer::makeRoom(const QString &source)
+{
+    sweep();
+    QHash<QString, int> held;
+    for (const auto &entry : m_connections)
+        ++held[entry.second->source];
+    const bool sourceFull = held.value(source) >= m_options.maxConnectionsPerSource;
+    if (!sourceFull && static_cast<int>(m_connections.size()) < m_options.maxConnections)
+        return true;
+    // The newcomer takes the place of the longest-waiting connection of its
+    // own source, or of the source holding the most.
+    QString crowded = source;
+    if (!sourceFull) {
+        for (auto it = held.cbegin(); it != held.cend(); ++it)
+            if (it.value() > held.value(crowded))
+                crowded = it.key();
+    }
+    const Connection *oldest = nullptr;
+    for (const auto &entry : m_connections) {
+        const Connection &c = *entry.second;
+        if (c.source == crowded && !c.waiting && !c.closing && (!oldest || c.since < oldest->since))
+            oldest = &c;
+    }
+    if (!oldest)
+        return false;
+    qCInfo(lcWeb) << "closed a waiting connection of" << oldest->peer.toString() << "to let another in";
+    closeConnection(oldest->id);
+    return true;
+}
+
+void StationWebServer::readFrom(quint64 id)
+{
+    for (;;) {
+        const auto it = m_connections.find(id);
+        if (it == m_connections.end())
+            return;
+        Connection &c = *it->second;
+        if (c.waiting || c.closing)
+            return; // the connection's next request waits for the answer to this one
+        const QByteArray fresh = c.socket->readAll();
+        if (!fresh.isEmpty()) {
+            if (!c.reader.partial())
+                c.partSince = m_now();
+            c.reader.append(fresh);
+        }
+        HttpRequest request;
+        switch (c.reader.next(&request)) {
+        case HttpRequestReader::Result::NeedMore:
+            if (c.reader.takeContinue())
+                c.socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+            return;
+        case HttpRequestReader::Result::Failed:
+            qCWarning(lcWeb).noquote() << "refused a request from" << c.peer.toString()
+                                       << "and closed its connection:" << c.reader.failureText();
+            sendReply(c, error(c.reader.failureStatus(), c.reader.failureText()), true);
+            return;
+        case HttpRequestReader::Result::Ready:
+            answer(c, request);
+            break;
+        }
+    }
+}
+
+void StationWebServer::answer(Connection &c, HttpRequest &request)
+{
+    Request r;
+    r.method = methodOf(request.method);
+    r.path = QUrl::fromEncoded(request.target).path();
+    for (const auto &h : std::as_const(request.headers))
+        r.headers.insert(h.first, h.second);
+    r.body = std::move(request.body);
+    r.peer = c.peer;
+    r.source = c.source;
+    r.loopback = c.source == kLoopbackSource;
+    const quint64 id = c.id;
+    const Reply reply = route(r);
+    // A change may have run the event loop (an announcement's start, a
+    // source's first reading): the client may have gone meanwhile.
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end())
+        return;
+    if (reply.deferred) {
+        it->second->waiting = true;
+        it->second->keepAlive = request.keepAlive;
+        reply.deferred(id);
+        return;
+    }
+    sendReply(*it->second, reply, !request.keepAlive);
+}
+
+void StationWebServer::sendReply(Connection &c, const Reply &reply, bool close)
+{
+    c.socket->write(encode(reply, close));
+    c.waiting = false;
+    c.served = true;
+    c.since = c.partSince = m_now();
+    if (close) {
+        c.closing = true;
+        c.socket->disconnectFromHost();
+    }
+}
+
+void StationWebServer::closeConnection(quint64 id)
+{
+    auto node = m_connections.extract(id);
+    if (node.empty())
+        return;
+    std::erase_if(m_waitingLogins, [id](const LoginAttempt &a) { return a.connection == id; });
+    QTcpSocket *socket = node.mapped()->socket;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void StationWebServer::sweep()
+{
+    const QDateTime now = m_now();
+    std::vector<quint64> late;
+    for (const auto &entry : m_connections) {
+        Connection &c = *entry.second;
+        if (c.waiting)
+            continue;
+        // The first request counts from the connection; a later one from
+        // its first byte, and the idle spell before it has a bound of its own.
+        const bool partial = c.reader.partial() && !c.closing;
+        const QDateTime &from = partial && c.served ? c.partSince : c.since;
+        if (from > now) { // the clock went back: count again from now
+            c.since = c.partSince = now;
+            continue;
+        }
+        const int bound = partial || !c.served || c.closing ? m_options.requestSeconds : m_options.idleSeconds;
+        if (from.msecsTo(now) >= qint64(bound) * 1000)
+            late.push_back(entry.first);
+    }
+    for (const quint64 id : late)
+        closeConnection(id);
+}
+
+void StationWebServer::pumpLogins()
+{
+    if (m_checking)
+        return;
+    for (auto it = m_waitingLogins.begin(); it != m_waitingLogins.end(); ++it) {
+        // Each source's checks are spaced by its limit; the first attempt
+        // whose source has its turn goes, and the others keep their places.
+        if (!m_logins.take(it->source))
+            continue;
+        const LoginAttempt attempt = std::move(*it);
+        m_waitingLogins.erase(it);
+        m_checking = true;
+        m_checks.start([this, attempt] {
+            const bool matched = WebPassword::matches(attempt.line, attempt.password);
+            QMetaObject::invokeMethod(
+                this,
+                [this, attempt, matched] { finishLogin(attempt.connection, matched, attempt.line, attempt.peer); },
+                Qt::QueuedConnection);
+        });
+        return;
+    }
 }
 
 QString StationWebServer::passwordLine() const
@@ -209,87 +449,15 @@ bool StationWebServer::mayRead(const Request &r)
     return r.loopback || session(r) != nullptr;
 }
 
-bool StationWebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
-{
-    socket->setProperty(kPendingBytes, 0); // a whole request: the count starts again
-    Request r;
-    r.method = request.method();
-    r.path = request.url().path();
-    for (const auto &h : request.headers())
-        r.headers.insert(h.first.toLower(), h.second);
-    r.body = request.body();
-    r.peer = request.remoteAddress();
-    r.loopback = r.peer.isLoopback();
-
-    const QPointer<QTcpSocket> guard(socket);
-    const Reply reply = route(r);
-    // A change may have run the event loop (an announcement's start, a
-    // source's first reading): the client may have gone meanwhile.
-    if (!guard)
-        return true;
-    if (reply.deferred) {
-        const quint64 id = m_nextLogin++;
-        m_waitingLogins.emplace(id, std::make_pair(guard, makeResponder(request, socket)));
-        reply.deferred(id);
-        return true;
-    }
-    send(request, socket, reply);
-    return true;
-}
-
-void StationWebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
-{
-    Reply reply;
-    reply.status = 404;
-    reply.body = errorBody(QStringLiteral("not found"));
-    send(request, socket, reply);
-}
-
-void StationWebServer::send(const QHttpServerRequest &request, QTcpSocket *socket, const Reply &reply)
-{
-    QHttpServerResponder responder = makeResponder(request, socket);
-    send(responder, reply);
-}
-
-void StationWebServer::send(QHttpServerResponder &responder, const Reply &reply)
-{
-    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(reply.status));
-    responder.writeHeader("Content-Type", reply.type);
-    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
-    responder.writeHeader("Cache-Control", "no-store");
-    responder.writeHeader("X-Content-Type-Options", "nosniff");
-    responder.writeHeader("X-Frame-Options", "DENY");
-    responder.writeHeader("Referrer-Policy", "no-referrer");
-    responder.writeHeader("Content-Security-Policy",
-                          "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'; form-action 'self'");
-    for (const auto &h : reply.headers)
-        responder.writeHeader(h.first, h.second);
-    responder.writeBody(reply.headOnly ? QByteArray() : reply.body);
-}
-
 StationWebServer::Reply StationWebServer::route(Request &r)
 {
-    auto error = [](int status, const QString &text) {
-        Reply reply;
-        reply.status = status;
-        reply.body = errorBody(text);
-        return reply;
-    };
-    if (!m_requests.take(r.peer.toString()))
+    if (!m_requests.take(r.source))
         return error(429, QStringLiteral("too many requests; slow down"));
     if (!r.headers.contains("host"))
         return error(400, QStringLiteral("the request has no Host header"));
     if (!hostAllowed(r))
         return error(421, QStringLiteral("this server does not answer for that host name"));
-    const QByteArray length = r.header("content-length");
-    if (!length.isEmpty()) {
-        bool ok = false;
-        const qlonglong n = length.toLongLong(&ok);
-        if (!ok || n < 0 || n != r.body.size())
-            return error(400, QStringLiteral("malformed Content-Length"));
-    }
-    if (r.body.size() > m_options.maxBody)
-        return error(413, QStringLiteral("request body too large (%1 bytes at most)").arg(m_options.maxBody));
+    // The body's framing and size were checked as the request was read.
 
     using M = QHttpServerRequest::Method;
     const bool get = r.method == M::Get || r.method == M::Head;
@@ -337,13 +505,10 @@ StationWebServer::Reply StationWebServer::route(Request &r)
 
 StationWebServer::Reply StationWebServer::serveFile(const Request &r, const QString &resource, const QByteArray &type)
 {
-    Reply reply;
     QFile file(resource);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reply.status = 500;
-        reply.body = errorBody(QStringLiteral("the page is missing from the program"));
-        return reply;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return error(500, QStringLiteral("the page is missing from the program"));
+    Reply reply;
     reply.body = file.readAll();
     reply.type = type;
     reply.headOnly = r.method == QHttpServerRequest::Method::Head;
@@ -353,12 +518,6 @@ StationWebServer::Reply StationWebServer::serveFile(const Request &r, const QStr
 std::optional<StationWebServer::Reply> StationWebServer::refuseChange(const Request &r,
                                                                        const WebSessions::Session **session)
 {
-    auto error = [](int status, const QString &text) {
-        Reply reply;
-        reply.status = status;
-        reply.body = errorBody(text);
-        return reply;
-    };
     if (!originAllowed(r))
         return error(403, QStringLiteral("a change must come from the station page itself"));
     if (!r.body.isEmpty() && !r.header("content-type").startsWith("application/json"))
@@ -375,47 +534,42 @@ std::optional<StationWebServer::Reply> StationWebServer::refuseChange(const Requ
 
 StationWebServer::Reply StationWebServer::login(const Request &r)
 {
-    Reply reply;
-    auto error = [&](int status, const QString &text) {
-        reply.status = status;
-        reply.body = errorBody(text);
-        return reply;
-    };
     if (!originAllowed(r))
         return error(403, QStringLiteral("log in from the station page itself"));
     if (!r.header("content-type").startsWith("application/json"))
         return error(415, QStringLiteral("send the body as application/json"));
-    if (!m_logins.take(r.peer.toString()))
-        return error(429, QStringLiteral("too many login attempts; wait a minute"));
     const QJsonDocument doc = QJsonDocument::fromJson(r.body);
     if (!doc.isObject() || !doc.object().value(QStringLiteral("password")).isString())
         return error(400, QStringLiteral("send {\"password\": \"...\"}"));
     const QString line = passwordLine();
     if (line.isEmpty())
         return error(403, QStringLiteral("no station password is set: run auravox --set-web-password"));
-    const QString password = doc.object().value(QStringLiteral("password")).toString();
-    const QString peer = r.peer.toString();
-    reply.deferred = [this, line, password, peer](quint64 id) {
-        m_checks.start([this, id, line, password, peer] {
-            const bool matched = WebPassword::matches(line, password);
-            QMetaObject::invokeMethod(
-                this, [this, id, matched, line, peer] { finishLogin(id, matched, line, peer); }, Qt::QueuedConnection);
-        });
+    // The check waits for the source's turn (its attempts are spaced by the
+    // login limit), then runs on the checking thread.
+    LoginAttempt attempt{0, r.source, line, doc.object().value(QStringLiteral("password")).toString(),
+                         r.peer.toString()};
+    Reply reply;
+    reply.deferred = [this, attempt](quint64 connection) mutable {
+        attempt.connection = connection;
+        m_waitingLogins.push_back(std::move(attempt));
+        pumpLogins();
     };
     return reply;
 }
 
 void StationWebServer::finishLogin(quint64 id, bool matched, const QString &line, const QString &peer)
 {
-    auto waiting = m_waitingLogins.extract(id);
-    if (waiting.empty() || !waiting.mapped().first)
-        return; // the client went away
-    Reply reply;
-    if (!matched) {
+    m_checking = false;
+    if (!matched)
         qCWarning(lcWeb) << "wrong station password from" << peer;
-        reply.status = 401;
-        reply.body = errorBody(QStringLiteral("wrong password"));
-    } else {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end() || !it->second->waiting) {
+        pumpLogins(); // the client went away
+        return;
+    }
+    Reply reply = error(401, QStringLiteral("wrong password"));
+    if (matched) {
+        reply = Reply();
         const WebSessions::Session &s = m_sessions.create(line);
         qCInfo(lcWeb) << "station page login from" << peer;
         reply.body = json(QJsonObject{{QStringLiteral("token"), QString::fromLatin1(s.token)},
@@ -423,7 +577,9 @@ void StationWebServer::finishLogin(quint64 id, bool matched, const QString &line
         reply.headers.append(
             {"Set-Cookie", QByteArray(kCookieName) + '=' + s.id + "; Path=/; HttpOnly; SameSite=Strict"});
     }
-    send(waiting.mapped().second, reply);
+    sendReply(*it->second, reply, !it->second->keepAlive);
+    readFrom(id); // the requests that came behind the login
+    pumpLogins();
 }
 
 StationWebServer::Reply StationWebServer::logout(const Request &r)
@@ -523,10 +679,15 @@ StationWebServer::Reply StationWebServer::announcements(const Request &)
 
 StationWebServer::Reply StationWebServer::logReply(const Request &)
 {
+    // Read without a session from this machine: the addresses lose their secrets.
+    auto shown = [](QStringList lines) {
+        for (QString &line : lines)
+            line = LogTail::withoutSecrets(line);
+        return QJsonArray::fromStringList(lines);
+    };
     Reply reply;
-    reply.body = json(QJsonObject{
-        {QStringLiteral("journal"), QJsonArray::fromStringList(m_tail ? m_tail->lines(100) : QStringList())},
-        {QStringLiteral("logbook"), QJsonArray::fromStringList(m_view.logBook(50))}});
+    reply.body = json(QJsonObject{{QStringLiteral("journal"), shown(m_tail ? m_tail->lines(100) : QStringList())},
+                                  {QStringLiteral("logbook"), shown(m_view.logBook(50))}});
     return reply;
 }
 

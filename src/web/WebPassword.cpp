@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace auravox::WebPassword {
 
 namespace {
@@ -75,8 +77,10 @@ bool matches(const QString &line, const QString &password)
 
 QString weakness(const QString &password)
 {
-    if (password.size() < kMinimumLength)
-        return QStringLiteral("the password must have at least %1 characters").arg(kMinimumLength);
+    // Spaces and other blanks pad a password without making it harder to guess.
+    const auto solid = std::count_if(password.begin(), password.end(), [](QChar c) { return !c.isSpace(); });
+    if (solid < kMinimumLength)
+        return QStringLiteral("the password must have at least %1 characters that are not spaces").arg(kMinimumLength);
     if (password.size() > 1024)
         return QStringLiteral("the password is too long (1024 characters at most)");
     return QString();

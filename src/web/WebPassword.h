@@ -27,7 +27,8 @@ QString hashLine(const QString &password, int iterations = kIterations);
 // True when `password` matches the line; false for a malformed line.
 bool matches(const QString &line, const QString &password);
 
-// Why a password can't be used, or empty when it can.
+// Why a password can't be used (fewer than kMinimumLength characters that are
+// not white space, or too long), or empty when it can.
 QString weakness(const QString &password);
 
 // Writes the line for `password` to `path` (mode 0600, replaced atomically).

@@ -71,6 +71,22 @@ void WebSessions::remove(const QByteArray &id)
     m_sessions.remove(id);
 }
 
+QString clientSource(const QHostAddress &address)
+{
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped); // also an IPv4 address written as IPv6
+    if (address.isLoopback() || (mapped && (v4 >> 24) == 127))
+        return QStringLiteral("loopback");
+    if (mapped)
+        return QHostAddress(v4).toString();
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::fill(bytes.c + 8, bytes.c + 16, quint8(0));
+        return QHostAddress(bytes).toString() + QStringLiteral("/64");
+    }
+    return address.toString();
+}
+
 RateLimiter::RateLimiter(std::function<QDateTime()> now, double capacity, double perSecond)
     : m_now(std::move(now)), m_capacity(capacity), m_perSecond(perSecond)
 {
@@ -79,8 +95,16 @@ RateLimiter::RateLimiter(std::function<QDateTime()> now, double capacity, double
 bool RateLimiter::take(const QString &key)
 {
     const QDateTime now = m_now();
-    if (m_buckets.size() > 4096)
-        m_buckets.clear(); // many addresses: forget them rather than grow
+    if (m_buckets.size() > 4096) {
+        // Many sources: forget the ones that have filled up again (they hold
+        // nothing), and all of them only when that is not enough.
+        for (auto it = m_buckets.begin(); it != m_buckets.end();) {
+            const double refilled = it->tokens + std::max<qint64>(0, it->at.msecsTo(now)) / 1000.0 * m_perSecond;
+            it = refilled >= m_capacity ? m_buckets.erase(it) : std::next(it);
+        }
+        if (m_buckets.size() > 4096)
+            m_buckets.clear();
+    }
     auto it = m_buckets.find(key);
     if (it == m_buckets.end())
         it = m_buckets.insert(key, Bucket{m_capacity, now});

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
+#include <QHostAddress>
 #include <QString>
 
 #include <functional>
@@ -53,6 +54,12 @@ private:
     Limits m_limits;
     QHash<QByteArray, Session> m_sessions;
 };
+
+// The key that limits count a client under: this machine's loopback
+// addresses (all of 127.0.0.0/8 and ::1) are one source, since any local user
+// can send from any of them; another IPv4 address is its own source, an IPv6
+// address counts by its /64 network.
+QString clientSource(const QHostAddress &address);
 
 // A token bucket per key (a client's address): `capacity` requests at once,
 // refilled at `perSecond`.

@@ -1,5 +1,6 @@
 #include "engine/Scheduler.h"
 #include "web/AnnouncementHistory.h"
+#include "web/LogTail.h"
 #include "web/StationSettings.h"
 #include "web/WebPassword.h"
 #include "web/WebSessions.h"
@@ -186,4 +187,42 @@ TEST(StationSettings, ChangeRequestsAreCheckedWhole)
     }
     // Items are checked against the source the same request chooses.
     EXPECT_TRUE(parse(R"({"source":"W23","items":{"TEMPINT":true}})"));
+}
+
+TEST(WebPassword, BlanksDoNotCountTowardsTheLength)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(WebPassword::kFileName);
+    QString error;
+    for (const QString &weak :
+         {QStringLiteral("        "), QStringLiteral(" a b c d e f g "), QStringLiteral("\t\tabc\n defg\t")}) {
+        EXPECT_FALSE(WebPassword::store(path, weak, &error, 1000)) << weak.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("at least 8 characters that are not spaces"))) << error.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(WebPassword::weakness(QStringLiteral(" abcdefgh ")).isEmpty());
+    EXPECT_TRUE(WebPassword::weakness(QStringLiteral("a b c d e f g h")).isEmpty());
+}
+
+TEST(LogTail, ThePageCopyOfALineLosesTheAddressesSecrets)
+{
+    struct Case
+    {
+        const char *line, *shown;
+    };
+    const Case cases[] = {
+        {"GET http://user:pw@wx.example.com:8080/data.php?key=abc&id=7 failed",
+         "GET http://wx.example.com:8080/data.php?… failed"},
+        {"\"https://api.example.net/v1?token=t0k\" refused", "\"https://api.example.net/v1?…\" refused"},
+        {"see https://example.org/page#frag and ftp://anon@files.example.org/x",
+         "see https://example.org/page and ftp://files.example.org/x"},
+        {"no address here: 12:30 a@b", "no address here: 12:30 a@b"},
+        {"http://host/path?", "http://host/path"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(LogTail::withoutSecrets(QString::fromUtf8(c.line)), QString::fromUtf8(c.shown)) << c.line;
+    // The journal keeps the whole line.
+    LogTail tail;
+    tail.add(QString::fromUtf8(cases[0].line));
+    EXPECT_EQ(tail.lines(1), QStringList{QString::fromUtf8(cases[0].line)});
 }
