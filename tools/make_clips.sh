@@ -35,8 +35,8 @@
 # "fmt ", "data"), mono, 16 kHz, 16-bit, with a data chunk of at most 88200
 # bytes (clips that come out longer are sped up with sox "tempo", pitch
 # unchanged).  The sound is shaped for a transmitter's 300-3000 Hz channel: a
-# high-pass below 180 Hz, a presence lift around 2.5 kHz and a gentle
-# compressor that lifts the soft consonants.  Then the clip is trimmed of
+# high-pass below 180 Hz, a presence lift around 2.5 kHz, a mid-band lift
+# at 1.8 kHz and a gentle compressor that lifts the soft consonants.  Then the clip is trimmed of
 # leading and trailing silence with short fades and brought to one loudness,
 # -18 LUFS (EBU R128, measured looped as tools/voice_check measures it), with
 # its true peak at most -1 dBTP (a look-ahead limiter catches the few peaks
@@ -94,9 +94,12 @@ post=480             # samples kept after the last sound (30 ms)
 carrier="five"       # word spoken after a trailing "and", then cut off
 lufs=-18             # loudness of every clip (EBU R128 integrated, LUFS)
 ceiling=-1.0         # highest true peak, dBTP
-# The on-air shaping: high-pass, presence lift, then a compressor (about 2:1
-# above -40 dB, 6 dB soft knee, 5 ms attack) that lifts the soft consonants.
-shape=(highpass 180 highpass 180 equalizer 2500 1.2q +9)
+# The on-air shaping: high-pass, presence lift, a mid-band lift (1.8 kHz,
+# +3 dB: more of the clip's level where the channel keeps its consonants,
+# which carries better through noise; +6 dB does better still at 12 dB SNR
+# but loses at 20 dB), then a compressor (about 2:1 above -40 dB, 6 dB soft
+# knee, 5 ms attack) that lifts the soft consonants.
+shape=(highpass 180 highpass 180 equalizer 2500 1.2q +9 equalizer 1800 1.5q +3)
 squeeze=(compand 0.005,0.08 6:-70,-70,-40,-30,-20,-16,0,-10 -2 -30 0.005)
 [[ -z "$shape_opt" ]] || read -r -a shape <<<"$shape_opt"
 [[ -z "$squeeze_opt" ]] || read -r -a squeeze <<<"$squeeze_opt"
