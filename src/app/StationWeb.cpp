@@ -186,10 +186,13 @@ QStringList StationWeb::logBook(int lines)
 
 bool StationWeb::clickPlay()
 {
-    // "Play the message " is disabled while an announcement runs.
+    // "Play the message " is disabled while an announcement runs. The start
+    // is the button's (not a posted one): the page answers with its outcome,
+    // started or refused, as soon as this returns.
     if (m_engine.busy())
         return false;
-    m_engine.postAnnouncement(AnnounceOrigin::Web);
+    m_engine.setStartOrigin(AnnounceOrigin::Web);
+    m_engine.run();
     return true;
 }
 

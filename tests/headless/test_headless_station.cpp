@@ -215,12 +215,16 @@ TEST(HeadlessStation, ThePageIsRefusedWithTheWindowsTextsAndNothingChanges)
     EXPECT_EQ(readAll(ConfigFile::kFile).toStdString(), kEveryKey.toStdString());
 }
 
-TEST(HeadlessStation, PlayStartsAnAnnouncementThroughTheEngineOnceTheCallerHasReturned)
+TEST(HeadlessStation, PlayStartsAnAnnouncementThroughTheEngineAndIsRefusedBeforeTheLoad)
 {
     Station s;
+    ASSERT_TRUE(s.web->clickPlay());
+    EXPECT_TRUE(s.wave.sessions().isEmpty()) << "nothing is announced before the configuration is loaded";
     s.host.pending = false;
     ASSERT_TRUE(s.web->clickPlay());
-    EXPECT_FALSE(s.engine.busy()) << "posted, not run inside the page's request";
     QCoreApplication::processEvents();
     EXPECT_FALSE(s.wave.sessions().isEmpty()) << "the announcement played";
+    ASSERT_FALSE(s.web->history().entries().empty());
+    EXPECT_EQ(s.web->history().entries().front().outcome, AnnouncementHistory::Outcome::Refused)
+        << "the first start, before the load, is in the history as refused";
 }

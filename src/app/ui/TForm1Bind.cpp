@@ -121,7 +121,7 @@ void TForm1::showMessageSettings()
     ButtonParcourirFin->setToolTip(m.path(File::Goodbye));
     UpDownPeriode->setPosition(m.periodPosition()); // its handler shows the minutes
     auto showHour = [](QAction *item, QMenu *menu, const QString &caption) {
-        if (!item || item->isChecked())
+        if (!item)
             return;
         item->setChecked(true);
         menu->setTitle(caption + QStringLiteral(" (") + item->objectName().mid(1) + QStringLiteral("h)"));
