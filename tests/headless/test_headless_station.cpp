@@ -228,3 +228,58 @@ TEST(HeadlessStation, PlayStartsAnAnnouncementThroughTheEngineAndIsRefusedBefore
     EXPECT_EQ(s.web->history().entries().front().outcome, AnnouncementHistory::Outcome::Refused)
         << "the first start, before the load, is in the history as refused";
 }
+
+TEST(HeadlessModels, TheMessageKeepsTheWindowsRulesAndSignalsOnlyRealChanges)
+{
+    MessageSettings m;
+    int changes = 0;
+    QObject::connect(&m, &MessageSettings::changed, [&] { ++changes; });
+    using Box = MessageSettings::Box;
+    m.setBox(Box::Time, false);
+    EXPECT_FALSE(m.box(Box::TimeIs)) << "\"Time is\" needs the time";
+    m.setBox(Box::TimeIs, true);
+    EXPECT_TRUE(m.box(Box::Time));
+    m.setBox(Box::DateUS, true);
+    EXPECT_FALSE(m.box(Box::Date)) << "one date order";
+    m.setBox(Box::Date, true);
+    EXPECT_FALSE(m.box(Box::DateUS));
+    EXPECT_EQ(changes, 4);
+    m.setBox(Box::Date, true);
+    m.setPauseSeconds(0);
+    m.setStartHour(25);
+    m.setEndHour(-1);
+    EXPECT_FALSE(m.setPeriodMinutes(7));
+    EXPECT_EQ(changes, 4) << "nothing changed, nothing signalled";
+    m.setPauseSeconds(99);
+    EXPECT_EQ(m.pauseSeconds(), 15);
+    m.setPeriodPosition(9);
+    EXPECT_EQ(m.periodMinutes(), 60);
+}
+
+TEST(HeadlessModels, ReadingFollowsTheFilesRulesKeyByKey)
+{
+    UnitSettings units;
+    StationModels models(QString(), units);
+    ConfigRegistry registry;
+    models.declareConfig(registry);
+    registry.apply({QStringLiteral("PERIOD= 2"), QStringLiteral("PAUSE=+3"), QStringLiteral("DATE=x"),
+                    QStringLiteral("HELLO=Y"), QStringLiteral("HELLO=y"), QStringLiteral("ENTETE=Y"),
+                    QStringLiteral("ENTETE=N"), QStringLiteral("OSOUND=-1"), QStringLiteral("OSOUND=abc"),
+                    QStringLiteral("VOLUME=40"), QStringLiteral("BALANCE=-400"), QStringLiteral("OLD=4"),
+                    QStringLiteral("ROSE=8"), QStringLiteral("END_RANGE=25"), QStringLiteral("=Y"),
+                    QStringLiteral("UNITPM=n")});
+    using Box = MessageSettings::Box;
+    EXPECT_EQ(models.message.periodPosition(), 0) << "a number with a blank is no number";
+    EXPECT_EQ(models.message.pauseSeconds(), 0) << "nor one with a plus sign";
+    EXPECT_TRUE(models.message.box(Box::Date)) << "only N unchecks DATE=";
+    EXPECT_FALSE(models.message.box(Box::Hello)) << "HELLO= unchecks on anything but Y";
+    EXPECT_TRUE(models.message.box(Box::Header)) << "ENTETE= only ever checks";
+    EXPECT_TRUE(models.sound.systemDevice()) << "no device number: the system's card";
+    EXPECT_EQ(models.sound.volume(), 10);
+    EXPECT_EQ(models.sound.balance(), -100);
+    EXPECT_EQ(models.message.staleness(), Staleness::Always);
+    EXPECT_FALSE(models.message.sixteenPoints());
+    EXPECT_EQ(models.message.endHour(), 24);
+    EXPECT_FALSE(models.units.metric(UnitsModel::Unit::Pressure));
+    EXPECT_EQ(units.pressureLabel, QStringLiteral("inHg"));
+}
