@@ -44,7 +44,9 @@ int main(int argc, char **argv)
     deps.waveOutput = &wave;
     deps.prompts = &prompts;
     deps.useTray = false;
-    TForm1 form(deps);
+    UnitSettings units;
+    StationModels models(QString(), units);
+    TForm1 form(deps, models);
     while (form.startupPending())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 100);
 

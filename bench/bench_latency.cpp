@@ -48,7 +48,7 @@ struct Rig
         deps.clock = clock.get();
         deps.waveOutput = &wave;
         deps.prompts = &prompts;
-        form = std::make_unique<TForm1>(deps);
+        form = std::make_unique<TForm1>(deps, models);
         form->TimerSecondeTimer(); // the load
         form->findChild<QTimer *>(QStringLiteral("TimerSeconde"))->stop();
     }
@@ -60,6 +60,8 @@ struct Rig
     std::unique_ptr<Clock> clock;
     FakeWaveOutput wave;
     ScriptedPrompts prompts;
+    UnitSettings units;
+    StationModels models{QString(), units};
     std::unique_ptr<TForm1> form;
 };
 
@@ -147,7 +149,9 @@ void scheduledSecondToFirstBuffer(benchmark::State &state, bool withPort)
         deps.waveOutput = &wave;
         deps.prompts = &prompts;
         deps.useTray = false;
-        TForm1 form(deps);
+        UnitSettings units;
+        StationModels models(QString(), units);
+        TForm1 form(deps, models);
         if (withPort)
             form.setTransmitter(&port);
         QDateTime firstWrite;

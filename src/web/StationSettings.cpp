@@ -74,8 +74,60 @@ bool SettingsChange::empty() const
 {
     const bool noItem = std::none_of(items.begin(), items.end(), [](const auto &i) { return i.has_value(); });
     return noItem && !periodMinutes && !startHour && !endHour && !header && !hello && !date && !dateUS && !timeIs &&
-           !time && !goodbye && !pauseSeconds && !source && !celsius && !millibars && !kmh && !millimetres;
+           !time && !goodbye && !pauseSeconds && !source && !celsius && !millibars && !kmh && !millimetres && !port &&
+           !useDtr && !useRts && !startOnDsr && !startOnCts && !inhibitOnDcd && !soundDevice && !volume &&
+           !headerFile && !helloFile && !goodbyeFile && !voiceFolder && !weatherAge && !sixteenPoints &&
+           !recordWhilePlaying && !releaseCheck && !startAtLogin && !startMinimized && !recorderPath;
 }
+
+namespace {
+// The fields of a station's set-up: files, port, card, volume, weather age.
+// Nothing when `k` is none of them; else empty, or why the value is refused
+// (`semantic` when it is well formed but impossible).
+std::optional<QString> parseSetupField(const QString &k, const QJsonValue &v, SettingsChange &c, bool *semantic)
+{
+    struct TextField
+    {
+        const char *name;
+        std::optional<QString> SettingsChange::*field;
+    };
+    static const TextField kTexts[] = {{"port", &SettingsChange::port},
+                                       {"headerFile", &SettingsChange::headerFile},
+                                       {"helloFile", &SettingsChange::helloFile},
+                                       {"goodbyeFile", &SettingsChange::goodbyeFile},
+                                       {"voiceFolder", &SettingsChange::voiceFolder},
+                                       {"recorderPath", &SettingsChange::recorderPath}};
+    const auto t = std::find_if(std::begin(kTexts), std::end(kTexts),
+                                [&](const TextField &f) { return k == QLatin1String(f.name); });
+    if (t != std::end(kTexts)) {
+        if (!v.isString())
+            return QStringLiteral("\"%1\" must be a text").arg(k);
+        c.*(t->field) = v.toString();
+        return QString();
+    }
+    if (k != QLatin1String("soundDevice") && k != QLatin1String("volume") && k != QLatin1String("weatherAge"))
+        return std::nullopt;
+    const double d = v.toDouble();
+    if (!v.isDouble() || d != static_cast<double>(static_cast<int>(d)))
+        return QStringLiteral("\"%1\" must be a whole number").arg(k);
+    const int n = static_cast<int>(d);
+    *semantic = true;
+    if (k == QLatin1String("soundDevice")) {
+        if (n < -1)
+            return QStringLiteral("\"soundDevice\" must be -1 (the system's) or a device number");
+        c.soundDevice = n;
+    } else if (k == QLatin1String("volume")) {
+        if (n < 0 || n > 10)
+            return QStringLiteral("\"volume\" must be 0 (the loudest) to 10");
+        c.volume = n;
+    } else {
+        if (n < 0 || n > 3)
+            return QStringLiteral("\"weatherAge\" must be 0 (always) or 1 to 3 hours");
+        c.weatherAge = n;
+    }
+    return QString();
+}
+} // namespace
 
 std::optional<SettingsChange> SettingsChange::parse(const QByteArray &body, QString *error, bool *unprocessable,
                                                     SourceKind currentSource)
@@ -115,13 +167,25 @@ std::optional<SettingsChange> SettingsChange::parse(const QByteArray &body, QStr
             {"header", &SettingsChange::header}, {"hello", &SettingsChange::hello},
             {"date", &SettingsChange::date},     {"dateUS", &SettingsChange::dateUS},
             {"timeIs", &SettingsChange::timeIs}, {"time", &SettingsChange::time},
-            {"goodbye", &SettingsChange::goodbye}};
+            {"goodbye", &SettingsChange::goodbye}, {"useDtr", &SettingsChange::useDtr},
+            {"useRts", &SettingsChange::useRts}, {"startOnDsr", &SettingsChange::startOnDsr},
+            {"startOnCts", &SettingsChange::startOnCts}, {"inhibitOnDcd", &SettingsChange::inhibitOnDcd},
+            {"sixteenPoints", &SettingsChange::sixteenPoints},
+            {"recordWhilePlaying", &SettingsChange::recordWhilePlaying},
+            {"releaseCheck", &SettingsChange::releaseCheck}, {"startAtLogin", &SettingsChange::startAtLogin},
+            {"startMinimized", &SettingsChange::startMinimized}};
         const auto b = std::find_if(std::begin(kBools), std::end(kBools),
                                     [&](const BoolField &f) { return k == QLatin1String(f.name); });
         if (b != std::end(kBools)) {
             if (!v.isBool())
                 return fail(QStringLiteral("\"%1\" must be true or false").arg(k), false);
             c.*(b->field) = v.toBool();
+            continue;
+        }
+        bool semantic = false;
+        if (const std::optional<QString> why = parseSetupField(k, v, c, &semantic)) {
+            if (!why->isEmpty())
+                return fail(*why, semantic);
             continue;
         }
         int n = 0;

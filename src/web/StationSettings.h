@@ -43,6 +43,17 @@ struct SettingsChange
     // Spoken items of the chosen source (after `source` is applied).
     std::array<std::optional<bool>, kWeatherItemCount> items{};
     std::optional<bool> celsius, millibars, kmh, millimetres;
+    // The port by name ("COM3", "No COM") and its five line boxes.
+    std::optional<QString> port;
+    std::optional<bool> useDtr, useRts, startOnDsr, startOnCts, inhibitOnDcd;
+    // The sound card (-1: the system's), the volume (0, the loudest, to 10).
+    std::optional<int> soundDevice, volume;
+    // Files of the working folder ("" for none; the voice folder: the built-in voice).
+    std::optional<QString> headerFile, helloFile, goodbyeFile, voiceFolder;
+    // "Announcement of weather data": 0 always, else when under 1, 2, 3 hours old.
+    std::optional<int> weatherAge;
+    std::optional<bool> sixteenPoints, recordWhilePlaying, releaseCheck, startAtLogin, startMinimized;
+    std::optional<QString> recorderPath;
 
     bool empty() const;
 

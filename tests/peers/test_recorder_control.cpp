@@ -6,6 +6,7 @@
 #include "common/Clock.h"
 #include "common/ConfigRegistry.h"
 #include "peers/RecorderControl.h"
+#include "peers/RecorderSettings.h"
 #include "peers/linux/UnixRecorderSocket.h"
 #include "peers/ui/TFormRecord.h"
 
@@ -353,7 +354,8 @@ TEST(RecorderWindow, BrowseTakesAnExistingFileEmptiesForAMissingOneAndKeepsOnCan
     f.close();
 
     ScriptedPrompts prompts;
-    TFormRecord form(prompts);
+    RecorderSettings settings;
+    TFormRecord form(prompts, settings);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("AURAVOX"));
     auto *edit = form.findChild<QLineEdit *>(QStringLiteral("EditQuillon"));
     auto *browse = form.findChild<QPushButton *>(QStringLiteral("ButtonParcourir"));
@@ -379,10 +381,11 @@ TEST(RecorderWindow, RecorderKeyIsAlwaysWrittenRightAfterRecordAndReadWhenNotEmp
 {
     MainWindowHarness h(QDateTime(QDate(2026, 3, 1), QTime(10, 5)));
     ScriptedPrompts prompts;
-    TFormRecord form(prompts);
+    RecorderSettings settings;
+    TFormRecord form(prompts, settings);
     ConfigRegistry registry;
-    h.form().declareConfig(registry);
-    form.declareConfig(registry);
+    h.windows().models().message.declareConfig(registry);
+    settings.declareConfig(registry);
     h.find<QAction>("MenuRecord")->setChecked(true);
 
     QStringList lines = registry.lines(QStringLiteral("header"));

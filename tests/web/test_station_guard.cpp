@@ -1,6 +1,6 @@
 // The station page under hostile clients: raw HTTP on a free port of the
 // loopback address, from several of its source addresses.
-#include "app/ui/StationWeb.h"
+#include "app/StationWeb.h"
 #include "common/Log.h"
 #include "support/MainWindowHarness.h"
 #include "web/StationWebServer.h"

@@ -1,4 +1,4 @@
-#include "app/ui/StationWeb.h"
+#include "app/StationWeb.h"
 #include "support/MainWindowHarness.h"
 #include "web/StationWebServer.h"
 #include "web/WebPassword.h"
@@ -367,7 +367,7 @@ TEST(StationPageConfig, KeysComeLastAndOnlyWhenNotTheDefaults)
         ini.write("[AURAVOX V2.2.3]\r\nWEB_PORT=9001\r\nWEB_ADDRESS=::1\r\nWEB_PORT=70000\r\nWEB=N\r\nWEB_ADDRESS=nowhere\r\n");
     }
     MainWindowHarness h(kSundayMorning, true, nullptr, dir.path());
-    WebListenSettings &web = h.windows().stationWeb().listenSettings();
+    WebListenSettings &web = h.windows().models().web;
     EXPECT_FALSE(web.enabled);
     EXPECT_EQ(web.port, 9001);
     EXPECT_EQ(web.address, QStringLiteral("::1"));

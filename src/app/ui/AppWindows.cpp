@@ -1,12 +1,13 @@
 #include "app/ui/AppWindows.h"
 
-#include "app/ui/StationWeb.h"
+#include "app/StationWeb.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "platform/UserPrompts.h"
 #include "platform/linux/MonitorStationFactory.h"
 
 #include <QCheckBox>
+#include <QRadioButton>
 #include <QDateTime>
 #include <QTimer>
 
@@ -15,7 +16,9 @@ namespace auravox {
 AppWindows::AppWindows(const AppDeps &deps)
     : m_serial(*deps.serialLines), m_sourceContext(*deps.main.clock)
 {
-    m_form1 = std::make_unique<TForm1>(deps.main);
+    m_models = std::make_unique<StationModels>(deps.main.programPath, m_units);
+    m_models->port.bindTransmitter(m_serial.transmitter());
+    m_form1 = std::make_unique<TForm1>(deps.main, *m_models);
     // The main window's creation lists the serial ports.
     m_portList = m_serial.discoverPorts();
     m_form1->setPortList(m_portList);
@@ -51,9 +54,7 @@ AppWindows::AppWindows(const AppDeps &deps)
         if (m_form1->checksReleaseAtStart())
             QTimer::singleShot(0, m_formInfo.get(), &TFormInfo::checkAtStart);
     });
-    auto startsMinimized = [this] {
-        return m_form1->findChild<QCheckBox *>(QStringLiteral("CheckBoxReduire"))->isChecked();
-    };
+    auto startsMinimized = [this] { return m_models->startup.startMinimized(); };
     m_sourceContext.units = &m_units;
     m_sourceContext.limits = &m_limits;
     m_sourceContext.sharedGeometry = [this] { return m_form1->sourceWindowRect(); };
@@ -106,13 +107,13 @@ AppWindows::AppWindows(const AppDeps &deps)
     m_formMeteoW28 = std::make_unique<TFormMeteoW28>(*m_ws28, m_sourceContext);
     m_formMeteoAPRS = std::make_unique<TFormMeteoAPRS>(m_sourceContext);
     m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(*m_pro2, m_sourceContext);
-    m_formMyUnits = std::make_unique<TFormMyUnits>(m_units);
+    m_formMyUnits = std::make_unique<TFormMyUnits>(m_models->units);
     m_formFavAPRS = std::make_unique<TFormFav>(QStringLiteral("APRS Favourites"), QStringLiteral("APRS_FAV"),
                                                *m_formMeteoAPRS);
     m_formMeteoAPRS->setFavourites(m_formFavAPRS.get());
     m_formMyUnits->setRefreshActiveSource([this] { m_formChoixMeteo->refreshActiveSource(); });
-    m_formCOM = std::make_unique<TFormCOM>(m_serial, *deps.main.prompts, *m_form1);
-    m_formRecord = std::make_unique<TFormRecord>(*deps.main.prompts);
+    m_formCOM = std::make_unique<TFormCOM>(m_serial, m_models->port, *deps.main.prompts, *m_form1);
+    m_formRecord = std::make_unique<TFormRecord>(*deps.main.prompts, m_models->recorder);
     RecorderControl::Hooks recorder;
     recorder.recording = [form1] { return form1->recordsWhilePlaying(); };
     recorder.programPath = [this] { return m_formRecord->programPath(); };
@@ -162,11 +163,8 @@ AppWindows::AppWindows(const AppDeps &deps)
     m_form1->setWeather(m_weatherSpeech.get());
 
     m_form1->setConfigRegistry(&m_config);
-    m_form1->declareConfig(m_config);
-    m_formMyUnits->declareConfig(m_config);
+    m_models->declareConfig(m_config);
     m_formChoixMeteo->declareConfig(m_config);
-    m_formCOM->declareConfig(m_config);
-    m_formRecord->declareConfig(m_config);
 
     addSourceWindow(m_formMeteo.get(), ConfigSection::MonitorII);
     addSourceWindow(m_formMeteoW23.get(), ConfigSection::Ws23);
@@ -182,8 +180,8 @@ AppWindows::AppWindows(const AppDeps &deps)
 
     // The station page: its keys come after all the others; it listens once
     // the configuration has said where.
-    m_web = std::make_unique<StationWeb>(*this, *deps.main.clock, deps.webPort, deps.webOptions);
-    m_web->listenSettings().declareConfig(m_config);
+    m_web = std::make_unique<StationWeb>(m_form1->announcer(), *m_models, &m_serial, webHooks(),
+                                         *deps.main.clock, deps.webPort, deps.webOptions);
     if (deps.webServer)
         QObject::connect(m_form1.get(), &TForm1::loaded, m_web.get(), [this] { m_web->start(); });
 }
@@ -259,6 +257,35 @@ void AppWindows::recordSourceGeometry()
         if (w && w->isVisible())
             m_form1->setSourceWindowRect(w->savedGeometry());
     }
+}
+
+StationWebHooks AppWindows::webHooks()
+{
+    // The source choice and the items, through the windows' typed accessors.
+    StationWebHooks h;
+    h.chosenSource = [this] { return m_formChoixMeteo->checkedSource(); };
+    h.activeSource = [this] { return m_formChoixMeteo->activeSource(); };
+    h.sourceCaption = [this](SourceKind kind) {
+        const QRadioButton *radio = m_formChoixMeteo->radioButton(kind);
+        return radio ? radio->text() : QString();
+    };
+    h.hasSource = [this](SourceKind kind) { return m_formChoixMeteo->sourceWindow(kind) != nullptr; };
+    h.snapshot = [this](SourceKind kind) { return m_formChoixMeteo->sourceWindow(kind)->snapshot(); };
+    h.selection = [this](SourceKind kind) { return m_formChoixMeteo->sourceWindow(kind)->selection(); };
+    h.errorLine = [this](SourceKind kind) { return m_formChoixMeteo->sourceWindow(kind)->errorLine(); };
+    h.chooseSource = [this](SourceKind kind) {
+        if (QRadioButton *radio = m_formChoixMeteo->radioButton(kind); radio && !radio->isChecked())
+            radio->click();
+    };
+    h.setItem = [this](SourceKind kind, WeatherItem item, bool on) {
+        WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(kind);
+        if (QCheckBox *box = w ? w->itemBox(item) : nullptr; box && box->isChecked() != on)
+            box->click();
+    };
+    h.startupPending = [this] { return m_form1->startupPending(); };
+    h.statusText = [this] { return m_form1->statusFieldText(); };
+    h.save = [this] { return m_form1->SaveConfiguration() ? QString() : m_form1->statusFieldText(); };
+    return h;
 }
 
 WeatherContext AppWindows::weatherContext() const

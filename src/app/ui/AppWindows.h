@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StationModels.h"
 #include "app/ui/TForm1.h"
 #include "app/ui/TFormInfo.h"
 #include "app/ui/TFormMyUnits.h"
@@ -31,6 +32,7 @@ namespace auravox {
 
 class SerialLines;
 class StationWeb;
+struct StationWebHooks;
 
 // Everything the program's windows need from outside.
 struct AppDeps
@@ -85,6 +87,8 @@ public:
     // into the configuration at the place of its section.
     void addSourceWindow(WeatherSourceWindow *window, int configSection);
     UnitSettings &units() { return m_units; }
+    // The settings outside the sources, which the windows and the page edit.
+    StationModels &models() { return *m_models; }
     // The active source's reading, as the weather part speaks it.
     WeatherContext weatherContext() const;
     ConfigRegistry &config() { return m_config; }
@@ -93,6 +97,8 @@ public:
     StationWeb &stationWeb() { return *m_web; }
 
 private:
+    // What the station page reaches of the sources and the main window.
+    StationWebHooks webHooks();
     void hideSourceWindows();
     void showCurrentSource();
     void recordSourceGeometry();
@@ -118,6 +124,7 @@ private:
     SerialPortControl m_serial;
     QStringList m_portList; // found at start: "No COM", then the ports
     UnitSettings m_units;
+    std::unique_ptr<StationModels> m_models;
     PlausibilityLimits m_limits;
     SourceWindowContext m_sourceContext;
     SourceChoice m_sourceChoice;

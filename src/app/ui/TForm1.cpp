@@ -1,5 +1,7 @@
 #include "app/ui/TForm1.h"
 
+#include "app/ClockText.h"
+
 #include "app/Autostart.h"
 #include "app/ui/UpDown.h"
 #include "common/Clock.h"
@@ -53,8 +55,9 @@ void setTextIfChanged(QLineEdit *edit, const QString &text)
 }
 } // namespace
 
-TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
-    : QMainWindow(parent), m_clock(*deps.clock), m_prompts(*deps.prompts), m_programPath(deps.programPath),
+TForm1::TForm1(const MainWindowDeps &deps, StationModels &models, QWidget *parent)
+    : QMainWindow(parent), m_clock(*deps.clock), m_prompts(*deps.prompts), m_models(models),
+      m_programPath(deps.programPath),
       m_useTray(deps.useTray),
       m_engine(std::make_unique<Announcer>(
           static_cast<const AnnouncerDeps &>(deps),
@@ -76,6 +79,7 @@ TForm1::TForm1(const MainWindowDeps &deps, QWidget *parent)
     buildTray();
     connect(m_engine.get(), &Announcer::terminateRequested, this, &TForm1::terminateRequested);
     FormCreate();
+    bindModels();
 }
 
 TForm1::~TForm1()
@@ -132,20 +136,7 @@ void TForm1::runWindowAction(Window window)
 
 MessageChoices TForm1::messageChoices() const
 {
-    MessageChoices c;
-    c.header = CheckBoxEntete->isChecked();
-    c.headerPath = m_headerPath;
-    c.pauseSeconds = SpinEditPause->value();
-    c.hello = CheckBoxZorbel->isChecked();
-    c.helloPath = m_helloPath;
-    c.date = CheckBoxDate->isChecked();
-    c.dateUS = CheckBoxDateUS->isChecked();
-    c.timeIs = CheckBoxIlEst->isChecked();
-    c.time = CheckBoxHeure->isChecked();
-    c.goodbye = CheckBoxFin->isChecked();
-    c.goodbyePath = m_goodbyePath;
-    c.recordWhilePlaying = MenuRecord->isChecked();
-    return c;
+    return m_models.message.choices();
 }
 
 void TForm1::showStatus(const QString &text)
@@ -214,8 +205,10 @@ void TForm1::BitBtnOKCarteSonClick()
         return;
     }
     // Applies from the next clip on.
-    player().setSelectedDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
-                                                                : ComboBoxChoixOut->currentIndex());
+    m_models.sound.setSystemDevice(RadioButtonCarteWin->isChecked());
+    m_models.sound.setDevice(RadioButtonCarteWin->isChecked() ? WaveOutput::kDefaultDevice
+                                                              : ComboBoxChoixOut->currentIndex());
+    player().setSelectedDevice(m_models.sound.device());
     // The slider's level goes with the choice: a device not set yet plays at full level.
     TrackBarVolumeChange();
     PanelCarteSon->hide();
@@ -234,7 +227,8 @@ void TForm1::BitBtnOKCarteSonClick()
 void TForm1::TrackBarVolumeChange()
 {
     m_sliderMoving = true;
-    m_engine->setVolume(TrackBarVolume->value(), m_balance);
+    m_models.sound.setVolume(TrackBarVolume->value());
+    m_engine->setVolume(m_models.sound.volume(), m_models.sound.balance());
     QCoreApplication::processEvents();
     m_sliderMoving = false;
 }
@@ -243,8 +237,8 @@ void TForm1::readVolumeBack()
 {
     if (m_sliderMoving)
         return;
-    const Volume::ReadBack r = m_engine->volume(m_balance);
-    m_balance = r.balance;
+    const Volume::ReadBack r = m_engine->volume(m_models.sound.balance());
+    m_models.sound.setBalance(r.balance);
     TrackBarVolume->setValue(r.position); // a change writes the level back in the slider's steps
 }
 
@@ -254,9 +248,9 @@ void TForm1::Panel1MouseDown(Qt::MouseButton button, const QPoint &pos)
     if (pos.x() <= gauge.right() || pos.y() <= gauge.top())
         return;
     if (button == Qt::LeftButton)
-        Gauge1->setValue(std::min(100, Gauge1->value() + 10));
+        m_models.sound.setMaxVolume(Gauge1->value() + 10);
     else if (button == Qt::RightButton)
-        Gauge1->setValue(std::max(0, Gauge1->value() - 10));
+        m_models.sound.setMaxVolume(Gauge1->value() - 10);
 }
 
 void TForm1::showLed(bool on)
@@ -307,15 +301,12 @@ void TForm1::TimerSecuriteTimer()
 
 QString TForm1::timeText(const QDateTime &t)
 {
-    // The system's long time format, without the time zone Qt adds to it.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return QLatin1Char(' ') + QLocale::system().toString(t.time(), format.trimmed());
+    return ClockText::time(t);
 }
 
 QString TForm1::dateText(const QDateTime &t)
 {
-    return QLatin1Char(' ') + QLocale::system().toString(t.date(), QLocale::ShortFormat);
+    return ClockText::date(t);
 }
 
 void TForm1::showClockFields(const QDateTime &now)
@@ -331,7 +322,7 @@ void TForm1::TimerSecondeTimer()
 
 bool TForm1::recordsWhilePlaying() const
 {
-    return MenuRecord->isChecked();
+    return m_models.message.recordWhilePlaying();
 }
 
 void TForm1::showRecorderStatus(const QString &text)
@@ -346,7 +337,7 @@ QString TForm1::statusFieldText() const
 
 bool TForm1::checksReleaseAtStart() const
 {
-    return CheckBoxInfoVersion->isChecked();
+    return m_models.startup.releaseCheckAtStart();
 }
 
 QString TForm1::timeFieldText() const
@@ -358,7 +349,7 @@ void TForm1::UpDownPeriodeMouseDown()
 {
     const int position = UpDownPeriode->position();
     Edit1->setText(Scheduler::periodText(position));
-    scheduler().setPeriodPosition(position);
+    m_models.message.setPeriodPosition(position); // the scheduler follows the model
 }
 
 void TForm1::D00Click(QAction *item)
@@ -366,9 +357,7 @@ void TForm1::D00Click(QAction *item)
     const QString name = item->objectName();
     if (name.size() != 3 || !name.startsWith(QLatin1Char('D')))
         return;
-    item->setChecked(true);
-    scheduler().setStartHour(name.mid(1).toInt());
-    MenuDebutPlageHoraire->setTitle(QStringLiteral("Starting hour (") + name.mid(1) + QStringLiteral("h)"));
+    m_models.message.setStartHour(name.mid(1).toInt()); // shown by showMessageSettings
 }
 
 void TForm1::F00Click(QAction *item)
@@ -376,9 +365,7 @@ void TForm1::F00Click(QAction *item)
     const QString name = item->objectName();
     if (name.size() != 3 || !name.startsWith(QLatin1Char('F')))
         return;
-    item->setChecked(true);
-    scheduler().setEndHour(name.mid(1).toInt());
-    MenuFinPlageHoraire->setTitle(QStringLiteral("Ending hour (") + name.mid(1) + QStringLiteral("h)"));
+    m_models.message.setEndHour(name.mid(1).toInt());
 }
 
 void TForm1::MenuSimuErreurClick()
@@ -406,42 +393,37 @@ QString TForm1::browseWave(const QString &current, const QString &errorText)
 
 void TForm1::setHeaderPath(const QString &path)
 {
-    m_headerPath = path;
-    ButtonParcourirEnTete->setToolTip(path);
+    m_models.message.setPath(MessageSettings::File::Header, path);
 }
 
 void TForm1::setHelloPath(const QString &path)
 {
-    m_helloPath = path;
-    ButtonParcourirZorbel->setToolTip(path);
+    m_models.message.setPath(MessageSettings::File::Hello, path);
 }
 
 void TForm1::setGoodbyePath(const QString &path)
 {
-    m_goodbyePath = path;
-    ButtonParcourirFin->setToolTip(path);
+    m_models.message.setPath(MessageSettings::File::Goodbye, path);
 }
 
 void TForm1::ButtonParcourirEnTeteClick()
 {
-    setHeaderPath(browseWave(m_headerPath, QStringLiteral("Err: File name")));
+    setHeaderPath(browseWave(headerPath(), QStringLiteral("Err: File name")));
 }
 
 void TForm1::ButtonParcourirZorbelClick()
 {
-    setHelloPath(browseWave(m_helloPath, QStringLiteral("Err: File name")));
+    setHelloPath(browseWave(helloPath(), QStringLiteral("Err: File name")));
 }
 
 void TForm1::ButtonParcourirFinClick()
 {
-    setGoodbyePath(browseWave(m_goodbyePath, QStringLiteral("Err: Wave file name")));
+    setGoodbyePath(browseWave(goodbyePath(), QStringLiteral("Err: Wave file name")));
 }
 
 void TForm1::setVoiceFolder(const QString &folder)
 {
-    m_engine->setVoiceFolder(folder);
-    EditVoix->setText(QDir::toNativeSeparators(folder));
-    EditVoix->setToolTip(folder);
+    m_models.sound.setVoiceFolder(folder); // the engine and EditVoix follow the model
 }
 
 void TForm1::ButtonParcourirVoixClick()
@@ -497,6 +479,7 @@ void TForm1::Button2Click()
 
 void TForm1::CheckBoxReduireClick()
 {
+    m_models.startup.setStartMinimized(CheckBoxReduire->isChecked());
     if (!CheckBoxReduire->isChecked())
         return;
     minimizeToTray(true);
@@ -508,11 +491,8 @@ void TForm1::CheckBoxReduireClick()
 
 void TForm1::CheckBoxDemarrageClick()
 {
-    QString error;
-    const bool ok = CheckBoxDemarrage->isChecked() ? Autostart::enable(m_programPath, &error)
-                                                   : Autostart::disable(&error);
-    if (!ok)
-        m_prompts.message(error);
+    // The model writes or removes the entry; a failure comes back as a message.
+    m_models.startup.setStartAtLogin(CheckBoxDemarrage->isChecked());
 }
 
 void TForm1::ButtonInitMeteoMouseUp(Qt::MouseButton button)
@@ -603,9 +583,9 @@ void TForm1::MenuRecordClick()
 {
     // Checking it also opens the recorder's settings.
     if (MenuRecord->isChecked())
-        MenuRecord->setChecked(false);
+        m_models.message.setRecordWhilePlaying(false);
     else {
-        MenuRecord->setChecked(true);
+        m_models.message.setRecordWhilePlaying(true);
         runWindowAction(Window::Recorder);
     }
 }
@@ -617,18 +597,12 @@ void TForm1::menuSaveConfigClick()
 
 Staleness TForm1::staleness() const
 {
-    if (MenuAnnonce1h->isChecked())
-        return Staleness::OneHour;
-    if (MenuAnnonce2h->isChecked())
-        return Staleness::TwoHours;
-    if (MenuAnnonce3h->isChecked())
-        return Staleness::ThreeHours;
-    return Staleness::Always;
+    return m_models.message.staleness();
 }
 
 bool TForm1::sixteenPoints() const
 {
-    return Menu16secteurs->isChecked();
+    return m_models.message.sixteenPoints();
 }
 
 // ---- the log

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/StationModels.h"
 #include "engine/AnnounceHooks.h"
 #include "engine/Announcer.h"
 #include "engine/WeatherPhrases.h"
@@ -67,7 +68,8 @@ public:
     // The tick fires this long after each whole second of the wall clock.
     static constexpr int kTickLagMs = Announcer::kTickLagMs;
 
-    explicit TForm1(const MainWindowDeps &deps, QWidget *parent = nullptr);
+    // The window shows and edits `models`, which outlive it.
+    TForm1(const MainWindowDeps &deps, StationModels &models, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Handlers, named after their controls.
@@ -114,7 +116,7 @@ public:
     void setVoiceFolder(const QString &folder);
     // Reads the device volume back into the slider and the balance.
     void readVolumeBack();
-    int balance() const { return m_balance; }
+    int balance() const { return m_models.sound.balance(); }
     void menuSaveConfigClick();
 
     // Runs once, on the first tick; applies "auravox.ini" when it existed at start.
@@ -126,9 +128,9 @@ public:
     bool loadingConfiguration() const { return m_loadingConfiguration; }
     bool iniExistedAtStart() const { return m_iniExistedAtStart; }
 
-    QString headerPath() const { return m_headerPath; }
-    QString helloPath() const { return m_helloPath; }
-    QString goodbyePath() const { return m_goodbyePath; }
+    QString headerPath() const { return m_models.message.path(MessageSettings::File::Header); }
+    QString helloPath() const { return m_models.message.path(MessageSettings::File::Hello); }
+    QString goodbyePath() const { return m_models.message.path(MessageSettings::File::Goodbye); }
     void setHeaderPath(const QString &path);
     void setHelloPath(const QString &path);
     void setGoodbyePath(const QString &path);
@@ -148,9 +150,9 @@ public:
     void addLogEntry(const QString &text);
 
     // The one saved rectangle of the weather source windows.
-    QRect sourceWindowRect() const { return m_sourceWindowRect; }
-    void setSourceWindowRect(const QRect &r) { m_sourceWindowRect = r; }
-    bool showSourceWindowAtStart() const { return m_showSourceWindowAtStart; }
+    QRect sourceWindowRect() const { return m_models.placement.sourceRect(); }
+    void setSourceWindowRect(const QRect &r) { m_models.placement.setSourceRect(r); }
+    bool showSourceWindowAtStart() const { return m_models.placement.sourceWindowShown(); }
 
     // The seams that other windows fill in.
     void setTransmitter(TransmitterPort *port);
@@ -195,8 +197,6 @@ public:
     // Whether any weather source window is visible (FORMMETEO=).
     void setSourceWindowsVisible(std::function<bool()> anyVisible) { m_anySourceWindowVisible = std::move(anyVisible); }
 
-    // The main window's keys of the configuration file.
-    void declareConfig(ConfigRegistry &registry);
 
     QSystemTrayIcon *trayIcon() const { return m_tray; }
 
@@ -242,6 +242,11 @@ private:
     void buildControls();
     void buildMenus();
     void buildTray();
+    // Controls to models and models to controls (TForm1Bind.cpp).
+    void bindModels();
+    void showMessageSettings();
+    void showSoundSettings();
+    void showStartupSettings();
     void FormCreate();
     void FormClose();
     void showClockFields(const QDateTime &now);
@@ -254,6 +259,8 @@ private:
 
     Clock &m_clock;
     UserPrompts &m_prompts;
+    StationModels &m_models;
+    bool m_showingSettings = false; // a model's values are being put into the controls
     QString m_programPath;
     bool m_useTray;
     // A child of the window (its timers are found among the window's
@@ -268,20 +275,14 @@ private:
 
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;
-    int m_balance = 0;
     bool m_sliderMoving = false;
     bool m_iniExistedAtStart = false;
     bool m_logExistedAtStart = false;
     bool m_reduceAtLoad = false;
-    bool m_showSourceWindowAtStart = true;
     bool m_closing = false;
     bool m_loadRunning = false;    // LoadConfiguration is on the stack
     bool m_closeAfterLoad = false; // a close asked for while the load ran
-    QRect m_sourceWindowRect{0, 0, 287, 267}; // left, top, width, height
     QSize m_sizeWithoutCardPanel; // while the sound card panel is open
-    QString m_headerPath;
-    QString m_helloPath = QStringLiteral("kuckoo.wav");
-    QString m_goodbyePath;
 
     // Controls
     QLineEdit *EditDate = nullptr;

@@ -299,24 +299,8 @@ void TForm1::buildControls()
     connect(ButtonInitMeteo, &QToolButton::clicked, this, &TForm1::ButtonInitMeteoClick);
     ImageZorbel->installEventFilter(this);
     ImageZorbelOff->installEventFilter(this);
-
-    // At most one date order; "Time is" needs the time.
-    connect(CheckBoxDate, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            CheckBoxDateUS->setChecked(false);
-    });
-    connect(CheckBoxDateUS, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            CheckBoxDate->setChecked(false);
-    });
-    connect(CheckBoxIlEst, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            CheckBoxHeure->setChecked(true);
-    });
-    connect(CheckBoxHeure, &QCheckBox::toggled, this, [this](bool on) {
-        if (!on)
-            CheckBoxIlEst->setChecked(false);
-    });
+    // The rules between the boxes (one date order, "Time is" needs the time)
+    // are the model's: bindModels.
 }
 
 void TForm1::buildMenus()

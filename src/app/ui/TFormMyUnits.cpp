@@ -1,7 +1,5 @@
 #include "app/ui/TFormMyUnits.h"
 
-#include "common/ConfigRegistry.h"
-
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QRadioButton>
@@ -9,7 +7,7 @@
 
 namespace auravox {
 
-TFormMyUnits::TFormMyUnits(UnitSettings &units, QWidget *parent)
+TFormMyUnits::TFormMyUnits(UnitsModel &units, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint), m_units(units)
 {
     setObjectName(QStringLiteral("FormMyUnits"));
@@ -36,6 +34,18 @@ TFormMyUnits::TFormMyUnits(UnitSettings &units, QWidget *parent)
     QGroupBox *r = pair("GroupBoxR", QStringLiteral("Rain"));
     RadioButtonRm = radio(r, "RadioButtonRm", QStringLiteral("mm"), true, &TFormMyUnits::RadioButtonRmClick);
     RadioButtonRi = radio(r, "RadioButtonRi", QStringLiteral("inch"), false, &TFormMyUnits::RadioButtonRiClick);
+    connect(&m_units, &UnitsModel::changed, this, &TFormMyUnits::changed);
+    showUnits();
+}
+
+void TFormMyUnits::showUnits()
+{
+    using U = UnitsModel::Unit;
+    for (auto [unit, metric, other] : {std::tuple{U::Temperature, RadioButtonTc, RadioButtonTf},
+                                       std::tuple{U::Pressure, RadioButtonPm, RadioButtonPi},
+                                       std::tuple{U::Wind, RadioButtonVk, RadioButtonVm},
+                                       std::tuple{U::Rain, RadioButtonRm, RadioButtonRi}})
+        (m_units.metric(unit) ? metric : other)->setChecked(true);
 }
 
 QRadioButton *TFormMyUnits::radio(QGroupBox *box, const char *name, const QString &caption, bool checked,
@@ -55,40 +65,19 @@ QRadioButton *TFormMyUnits::radio(QGroupBox *box, const char *name, const QStrin
 
 void TFormMyUnits::changed()
 {
+    showUnits();
     if (m_refresh)
         m_refresh();
 }
 
-void TFormMyUnits::RadioButtonTcClick() { m_units.setCelsius(true); changed(); }
-void TFormMyUnits::RadioButtonTfClick() { m_units.setCelsius(false); changed(); }
-void TFormMyUnits::RadioButtonPmClick() { m_units.setMillibars(true); changed(); }
-void TFormMyUnits::RadioButtonPiClick() { m_units.setMillibars(false); changed(); }
-void TFormMyUnits::RadioButtonVkClick() { m_units.setKmh(true); changed(); }
-void TFormMyUnits::RadioButtonVmClick() { m_units.setKmh(false); changed(); }
-void TFormMyUnits::RadioButtonRmClick() { m_units.setMillimetres(true); changed(); }
-void TFormMyUnits::RadioButtonRiClick() { m_units.setMillimetres(false); changed(); }
-
-void TFormMyUnits::declareConfig(ConfigRegistry &registry)
-{
-    int position = 10;
-    for (auto [name, metric, other] : {std::tuple{"UNITTC=", RadioButtonTc, RadioButtonTf},
-                                       std::tuple{"UNITPM=", RadioButtonPm, RadioButtonPi},
-                                       std::tuple{"UNITVK=", RadioButtonVk, RadioButtonVm},
-                                       std::tuple{"UNITRM=", RadioButtonRm, RadioButtonRi}}) {
-        ConfigKey k;
-        k.section = ConfigSection::Units;
-        k.position = position;
-        position += 10;
-        k.key = QLatin1String(name);
-        const QString key = k.key;
-        QRadioButton *m = metric;
-        QRadioButton *o = other;
-        k.save = [key, m]() { return QStringList{key + (m->isChecked() ? QLatin1Char('Y') : QLatin1Char('N'))}; };
-        k.load = [m, o](const QString &, const QString &value) {
-            (value == QLatin1String("Y") ? m : o)->setChecked(true);
-        };
-        registry.add(k);
-    }
-}
+// A click sets the model; its change refreshes the source (changed).
+void TFormMyUnits::RadioButtonTcClick() { m_units.setMetric(UnitsModel::Unit::Temperature, true); }
+void TFormMyUnits::RadioButtonTfClick() { m_units.setMetric(UnitsModel::Unit::Temperature, false); }
+void TFormMyUnits::RadioButtonPmClick() { m_units.setMetric(UnitsModel::Unit::Pressure, true); }
+void TFormMyUnits::RadioButtonPiClick() { m_units.setMetric(UnitsModel::Unit::Pressure, false); }
+void TFormMyUnits::RadioButtonVkClick() { m_units.setMetric(UnitsModel::Unit::Wind, true); }
+void TFormMyUnits::RadioButtonVmClick() { m_units.setMetric(UnitsModel::Unit::Wind, false); }
+void TFormMyUnits::RadioButtonRmClick() { m_units.setMetric(UnitsModel::Unit::Rain, true); }
+void TFormMyUnits::RadioButtonRiClick() { m_units.setMetric(UnitsModel::Unit::Rain, false); }
 
 } // namespace auravox

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "weather/UnitSettings.h"
+#include "weather/UnitsModel.h"
 
 #include <QWidget>
 
@@ -11,19 +11,16 @@ class QRadioButton;
 
 namespace auravox {
 
-class ConfigRegistry;
-
 // "My units": one choice each for temperature, pressure, wind speed and rain.
-// A change refreshes the active weather source at once.
+// The choices are the model's; a change refreshes the active weather source at once.
 class TFormMyUnits : public QWidget
 {
     Q_OBJECT
 public:
-    TFormMyUnits(UnitSettings &units, QWidget *parent = nullptr);
+    explicit TFormMyUnits(UnitsModel &units, QWidget *parent = nullptr);
 
     // Runs the refresh action of the active source (nothing with no source).
     void setRefreshActiveSource(std::function<void()> refresh) { m_refresh = std::move(refresh); }
-    void declareConfig(ConfigRegistry &registry);
 
     void RadioButtonTcClick();
     void RadioButtonTfClick();
@@ -37,8 +34,9 @@ public:
 private:
     QRadioButton *radio(QGroupBox *box, const char *name, const QString &caption, bool checked, void (TFormMyUnits::*action)());
     void changed();
+    void showUnits();
 
-    UnitSettings &m_units;
+    UnitsModel &m_units;
     std::function<void()> m_refresh;
     QRadioButton *RadioButtonTc = nullptr;
     QRadioButton *RadioButtonTf = nullptr;

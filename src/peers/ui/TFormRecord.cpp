@@ -1,6 +1,6 @@
 #include "peers/ui/TFormRecord.h"
 
-#include "common/ConfigRegistry.h"
+#include "peers/RecorderSettings.h"
 #include "common/ui/Pictures.h"
 #include "platform/UserPrompts.h"
 
@@ -14,7 +14,8 @@
 
 namespace auravox {
 
-TFormRecord::TFormRecord(UserPrompts &prompts, QWidget *parent) : QWidget(parent, Qt::Window), m_prompts(prompts)
+TFormRecord::TFormRecord(UserPrompts &prompts, RecorderSettings &settings, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_prompts(prompts), m_settings(settings)
 {
     setObjectName(QStringLiteral("FormRecord"));
     setWindowTitle(QStringLiteral("AURAVOX"));
@@ -38,11 +39,17 @@ TFormRecord::TFormRecord(UserPrompts &prompts, QWidget *parent) : QWidget(parent
     root->addStretch(1);
 
     connect(ButtonParcourir, &QPushButton::clicked, this, &TFormRecord::ButtonParcourirClick);
+    EditQuillon->setText(m_settings.programPath());
+    connect(EditQuillon, &QLineEdit::textChanged, this, [this](const QString &text) { m_settings.setProgramPath(text); });
+    connect(&m_settings, &RecorderSettings::changed, this, [this] {
+        if (EditQuillon->text() != m_settings.programPath())
+            EditQuillon->setText(m_settings.programPath());
+    });
 }
 
 QString TFormRecord::programPath() const
 {
-    return EditQuillon->text();
+    return m_settings.programPath();
 }
 
 void TFormRecord::ButtonParcourirClick()
@@ -58,20 +65,6 @@ void TFormRecord::ButtonParcourirClick()
         EditQuillon->clear();
         m_prompts.beep();
     }
-}
-
-void TFormRecord::declareConfig(ConfigRegistry &registry)
-{
-    ConfigKey recorder;
-    recorder.section = ConfigSection::Announcement;
-    recorder.position = kConfigPosition;
-    recorder.key = QStringLiteral("RECORDER=");
-    recorder.save = [this, key = recorder.key] { return QStringList{key + programPath()}; };
-    recorder.load = [this](const QString &, const QString &value) {
-        if (!value.isEmpty())
-            EditQuillon->setText(value);
-    };
-    registry.add(recorder);
 }
 
 } // namespace auravox

@@ -9,7 +9,7 @@ class QPushButton;
 
 namespace auravox {
 
-class ConfigRegistry;
+class RecorderSettings;
 class UserPrompts;
 
 // "AURAVOX": the recorder settings, where the user gives the path of the
@@ -18,11 +18,8 @@ class TFormRecord : public QWidget
 {
     Q_OBJECT
 public:
-    // Where RECORDER= stands in the announcement section: right after the
-    // main window's RECORD= (10), before ROSE= (30).
-    static constexpr int kConfigPosition = 20;
-
-    explicit TFormRecord(UserPrompts &prompts, QWidget *parent = nullptr);
+    // The window shows and edits `settings`.
+    TFormRecord(UserPrompts &prompts, RecorderSettings &settings, QWidget *parent = nullptr);
 
     // The text of EditQuillon.
     QString programPath() const;
@@ -31,12 +28,9 @@ public:
     // one that does not empties the field with a beep; cancelling changes nothing.
     void ButtonParcourirClick();
 
-    // RECORDER=: written always with the path (which may be empty); a
-    // non-empty value becomes the path.
-    void declareConfig(ConfigRegistry &registry);
-
 private:
     UserPrompts &m_prompts;
+    RecorderSettings &m_settings;
     QLabel *Label1 = nullptr;
     QLineEdit *EditQuillon = nullptr;
     QPushButton *ButtonParcourir = nullptr;

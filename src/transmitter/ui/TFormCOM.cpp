@@ -1,6 +1,5 @@
 #include "transmitter/ui/TFormCOM.h"
 
-#include "common/ConfigRegistry.h"
 #include "platform/UserPrompts.h"
 
 #include <QCheckBox>
@@ -36,8 +35,10 @@ public:
 };
 } // namespace
 
-TFormCOM::TFormCOM(SerialPortControl &control, UserPrompts &prompts, PortIndicators &indicators, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_control(control), m_prompts(prompts), m_indicators(indicators)
+TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPrompts &prompts,
+                   PortIndicators &indicators, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_control(control), m_settings(settings), m_prompts(prompts),
+      m_indicators(indicators)
 {
     setObjectName(QStringLiteral("FormCOM"));
     setWindowTitle(QStringLiteral("COM Port "));
@@ -78,9 +79,12 @@ TFormCOM::TFormCOM(SerialPortControl &control, UserPrompts &prompts, PortIndicat
     left->addWidget(LabelConsole);
 
     connect(ListBoxCOM, &QListWidget::itemClicked, this, &TFormCOM::ListBoxCOMClick);
+    showLines();
     for (QCheckBox *box : {CheckBoxDTR, CheckBoxRTS, CheckBoxDSR, CheckBoxCTS, CheckBoxDCD})
         connect(box, &QCheckBox::toggled, this, &TFormCOM::boxesChanged);
-    boxesChanged();
+    connect(&m_settings, &PortSettings::changed, this, &TFormCOM::showLines);
+    connect(&m_settings, &PortSettings::portRequested, this, &TFormCOM::choosePort);
+    connect(ListBoxCOM, &QListWidget::itemSelectionChanged, this, &TFormCOM::noteSavedPort);
     transmitter().setLed([this](bool on) { m_indicators.showLed(on); });
 }
 
@@ -98,7 +102,18 @@ void TFormCOM::boxesChanged()
     lines.dsr = CheckBoxDSR->isChecked();
     lines.cts = CheckBoxCTS->isChecked();
     lines.dcd = CheckBoxDCD->isChecked();
-    transmitter().setLines(lines);
+    m_settings.setLines(lines); // the transmitter follows the model
+}
+
+void TFormCOM::showLines()
+{
+    const Transmitter::Lines &l = m_settings.lines();
+    const std::pair<QCheckBox *, bool> boxes[] = {
+        {CheckBoxDTR, l.dtr}, {CheckBoxRTS, l.rts}, {CheckBoxDSR, l.dsr}, {CheckBoxCTS, l.cts}, {CheckBoxDCD, l.dcd}};
+    for (auto [box, on] : boxes) {
+        const QSignalBlocker quiet(box); // the model already has them
+        box->setChecked(on);
+    }
 }
 
 QCheckBox *TFormCOM::lineBox(const char *name, const QString &caption)
@@ -126,6 +141,7 @@ void TFormCOM::FormShow()
     const QList<QListWidgetItem *> current = ListBoxCOM->findItems(m_control.portName(), Qt::MatchExactly);
     if (!current.isEmpty())
         ListBoxCOM->setCurrentItem(current.first());
+    noteSavedPort();
 }
 
 void TFormCOM::ListBoxCOMClick(QListWidgetItem *item)
@@ -151,6 +167,7 @@ void TFormCOM::OpenChosenPort()
     }
     if (m_loading) {
         m_unavailablePort = m_control.portName();
+        noteSavedPort();
         m_indicators.showPortError(QStringLiteral("COM port error"));
     } else {
         m_prompts.message(QStringLiteral("COM port error"));
@@ -183,55 +200,34 @@ void TFormCOM::menuComNoneclick()
     m_indicators.showNoPort();
 }
 
-void TFormCOM::declareConfig(ConfigRegistry &registry)
+void TFormCOM::noteSavedPort()
 {
-    ConfigKey com;
-    com.section = ConfigSection::Serial;
-    com.position = 10;
-    com.key = QStringLiteral("COM=");
-    com.save = [this]() -> QStringList {
-        if (!m_unavailablePort.isEmpty())
-            return {QStringLiteral("COM=") + m_unavailablePort.mid(3)};
-        const QListWidgetItem *item = ListBoxCOM->currentItem();
-        if (!item || !item->isSelected())
-            return {};
-        if (ListBoxCOM->row(item) == 0)
-            return {QStringLiteral("COM=0")};
-        const QString text = item->text();
-        return {text.left(3) + QLatin1Char('=') + text.mid(3)};
-    };
-    com.load = [this](const QString &, const QString &value) {
-        if (value == QLatin1String("0")) {
-            m_unavailablePort.clear();
-            menuComNoneclick();
-            return;
-        }
-        m_unavailablePort.clear();
-        m_control.setPortName(QStringLiteral("COM") + value);
-        OpenChosenPort();
-        m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
-                                                                         : m_control.portName());
-    };
-    registry.add(com);
-
-    int position = 20;
-    for (auto [key, box] : {std::pair{"DTR=", CheckBoxDTR}, std::pair{"RTS=", CheckBoxRTS},
-                            std::pair{"DSR=", CheckBoxDSR}, std::pair{"CTS=", CheckBoxCTS},
-                            std::pair{"DCD=", CheckBoxDCD}}) {
-        ConfigKey k;
-        k.section = ConfigSection::Serial;
-        k.position = position;
-        position += 10;
-        k.key = QLatin1String(key);
-        QCheckBox *b = box;
-        const QString name = k.key;
-        k.save = [b, name]() -> QStringList { return b->isChecked() ? QStringList() : QStringList{name + '0'}; };
-        k.load = [b](const QString &, const QString &value) {
-            if (value == QLatin1String("0"))
-                b->setChecked(false);
-        };
-        registry.add(k);
+    if (!m_unavailablePort.isEmpty()) {
+        m_settings.setSavedPort(m_unavailablePort.mid(3));
+        return;
     }
+    const QListWidgetItem *item = ListBoxCOM->currentItem();
+    if (!item || !item->isSelected())
+        m_settings.setSavedPort(QString());
+    else if (ListBoxCOM->row(item) == 0)
+        m_settings.setSavedPort(QStringLiteral("0"));
+    else
+        m_settings.setSavedPort(item->text().mid(3));
+}
+
+void TFormCOM::choosePort(const QString &name)
+{
+    m_unavailablePort.clear();
+    if (name == TransmitterPort::kNoPortName) {
+        menuComNoneclick();
+        noteSavedPort();
+        return;
+    }
+    m_control.setPortName(name);
+    OpenChosenPort();
+    m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
+                                                                                       : m_control.portName());
+    noteSavedPort();
 }
 
 } // namespace auravox

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
+#include "transmitter/PortSettings.h"
 #include "transmitter/SerialPortControl.h"
 
 #include <QWidget>
@@ -12,7 +13,6 @@ class QListWidgetItem;
 
 namespace auravox {
 
-class ConfigRegistry;
 class UserPrompts;
 
 // What the serial port window shows on the main window.
@@ -31,13 +31,13 @@ public:
     virtual void showDcd(bool on) = 0;
 };
 
-// "COM Port ": the port list and the five line boxes, which it hands to the
-// transmitter (the announcement's view of the port).
+// "COM Port ": the port list and the five line boxes. The boxes are the
+// model's (the transmitter follows it); a port the model asks for is opened here.
 class TFormCOM : public QWidget
 {
     Q_OBJECT
 public:
-    TFormCOM(SerialPortControl &control, UserPrompts &prompts, PortIndicators &indicators,
+    TFormCOM(SerialPortControl &control, PortSettings &settings, UserPrompts &prompts, PortIndicators &indicators,
              QWidget *parent = nullptr);
     ~TFormCOM() override;
 
@@ -46,8 +46,9 @@ public:
     void FormShow();
     void OpenChosenPort();
 
-    // The configuration keys of this window.
-    void declareConfig(ConfigRegistry &registry);
+    // What COM= will say: the port chosen in the list, or the one the
+    // configuration named but could not be opened.
+    void noteSavedPort();
     // The load opens ports without a modal message (the box would hold the
     // start-up of an unattended station until someone clicks it).
     void setLoading(bool loading) { m_loading = loading; }
@@ -64,10 +65,14 @@ protected:
 private:
     QCheckBox *lineBox(const char *name, const QString &caption);
     void boxesChanged();
+    void showLines();
+    // A port chosen by name, from the configuration or the station page.
+    void choosePort(const QString &name);
     // After a successful open: the DCD state at once, and the console warning.
     void portOpened();
 
     SerialPortControl &m_control;
+    PortSettings &m_settings;
     UserPrompts &m_prompts;
     PortIndicators &m_indicators;
     bool m_loading = false;
