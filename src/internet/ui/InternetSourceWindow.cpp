@@ -24,8 +24,7 @@
 
 namespace auravox {
 
-InternetSourceWindow::InternetSourceWindow(const Layout &layout, const SourceWindowContext &context,
-                                           QWidget *parent)
+InternetSourceWindow::InternetSourceWindow(const Layout &layout, const SourceWindowContext &context, QWidget *parent)
     : WeatherSourceWindow(layout.kind, layout.title, layout.prefix, true, context, parent), m_layout(layout)
 {
     auto *root = static_cast<QVBoxLayout *>(this->layout());
@@ -268,8 +267,9 @@ void InternetSourceWindow::declareConfig(ConfigRegistry &registry, int section)
         };
         registry.add(k);
     };
-    intKey(200, p + QStringLiteral("METPERI="), [this] { return SpinEditRafraichir->value(); },
-           [this](int v) { SpinEditRafraichir->setValue(v); });
+    intKey(
+        200, p + QStringLiteral("METPERI="), [this] { return SpinEditRafraichir->value(); },
+        [this](int v) { SpinEditRafraichir->setValue(v); });
 
     ConfigKey dat;
     dat.section = section;
@@ -308,17 +308,19 @@ void InternetSourceWindow::declareConfig(ConfigRegistry &registry, int section)
     };
     registry.add(list);
 
-    intKey(240, p + QStringLiteral("POFFSET="), [this] { return SpinEditOffSetPression->value(); },
-           [this](int v) { SpinEditOffSetPression->setValue(v); });
-    intKey(250, p + QStringLiteral("TU="), [this] { return ComboBoxTU->currentIndex(); },
-           [this](int v) { ComboBoxTU->setCurrentIndex(qBound(0, v, ComboBoxTU->count() - 1)); });
+    intKey(
+        240, p + QStringLiteral("POFFSET="), [this] { return SpinEditOffSetPression->value(); },
+        [this](int v) { SpinEditOffSetPression->setValue(v); });
+    intKey(
+        250, p + QStringLiteral("TU="), [this] { return ComboBoxTU->currentIndex(); },
+        [this](int v) { ComboBoxTU->setCurrentIndex(qBound(0, v, ComboBoxTU->count() - 1)); });
     declareTrailingKeys(registry, section);
 }
 
 // ---- favourites
 
 TFormFav::TFormFav(const QString &title, const QString &keyPrefix, InternetSourceWindow &source, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_prefix(keyPrefix), m_source(source)
+    : QWidget(parent, Qt::Window), m_model(keyPrefix), m_source(source)
 {
     setWindowTitle(title);
     auto *root = new QVBoxLayout(this);
@@ -333,14 +335,19 @@ TFormFav::TFormFav(const QString &title, const QString &keyPrefix, InternetSourc
         grid->addWidget(button, n - 1, 0);
         grid->addWidget(edit, n - 1, 1);
         connect(button, &QPushButton::clicked, this, [this, n] { ButtonClick(n); });
+        connect(edit, &QLineEdit::textChanged, this, [this, n](const QString &text) { m_model.setEntry(n, text); });
     }
+    connect(&m_model, &Favourites::entryChanged, this, [this](int n, const QString &text) {
+        if (field(n)->text() != text)
+            field(n)->setText(text);
+    });
     root->addLayout(grid);
     resize(420, sizeHint().height());
 }
 
 void TFormFav::ButtonClick(int n)
 {
-    const QString text = field(n)->text();
+    const QString text = m_model.entry(n);
     if (text.isEmpty() || !m_source.isVisible())
         return;
     m_source.setEntryText(text);
@@ -354,31 +361,6 @@ void TFormFav::showEvent(QShowEvent *event)
             edit->selectAll();
     }
     QWidget::showEvent(event);
-}
-
-void TFormFav::declareConfig(ConfigRegistry &registry, int section, int position)
-{
-    ConfigKey k;
-    k.section = section;
-    k.position = position;
-    k.key = m_prefix;
-    k.family = true;
-    k.save = [this] {
-        QStringList lines;
-        for (int n = 1; n <= kCount; ++n) {
-            if (!field(n)->text().isEmpty())
-                lines << m_prefix + QString::number(n) + QLatin1Char('=') + field(n)->text();
-        }
-        return lines;
-    };
-    k.load = [this](const QString &key, const QString &value) {
-        // The number between the prefix and "=": 1 to 10, anything else ignored.
-        const QString number = key.mid(m_prefix.size(), key.size() - m_prefix.size() - 1);
-        int n = 0;
-        if (ConfigRegistry::parseInt(number, &n) && n >= 1 && n <= kCount)
-            field(n)->setText(value);
-    };
-    registry.add(k);
 }
 
 } // namespace auravox

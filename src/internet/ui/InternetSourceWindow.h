@@ -1,5 +1,6 @@
 #pragma once
 
+#include "internet/Favourites.h"
 #include "weather/ui/WeatherSourceWindow.h"
 
 #include <QStringList>
@@ -102,26 +103,31 @@ private:
 };
 
 // "METAR Favourites" and "APRS Favourites": ten entries, each opened in its
-// source window by the button in front of it.
+// source window by the button in front of it. The fields show and edit the
+// window's `Favourites`.
 class TFormFav final : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kCount = 10;
+    static constexpr int kCount = Favourites::kCount;
 
     TFormFav(const QString &title, const QString &keyPrefix, InternetSourceWindow &source, QWidget *parent = nullptr);
 
     // Favourite n (1..10).
     void ButtonClick(int n);
     QLineEdit *field(int n) const { return m_fields[static_cast<size_t>(n - 1)]; }
+    Favourites &favourites() { return m_model; }
     // "METAR_FAV1=" ... "METAR_FAV10=", in the source's section.
-    void declareConfig(ConfigRegistry &registry, int section, int position);
+    void declareConfig(ConfigRegistry &registry, int section, int position)
+    {
+        m_model.declareConfig(registry, section, position);
+    }
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    QString m_prefix;
+    Favourites m_model;
     InternetSourceWindow &m_source;
     std::array<QLineEdit *, kCount> m_fields{};
 };
