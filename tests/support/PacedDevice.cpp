@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +140,12 @@ void PacedPipeDevice::run()
         partial = bytes - frames * kFrameBytes;
         std::copy(buffer.data() + frames * kFrameBytes, buffer.data() + bytes, buffer.data());
     }
+}
+
+int PacedPipeDevice::unread() const
+{
+    int bytes = 0;
+    return ::ioctl(m_fd, FIONREAD, &bytes) == 0 ? bytes : -1;
 }
 
 QByteArray PacedPipeDevice::data() const

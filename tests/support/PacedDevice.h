@@ -66,6 +66,10 @@ public:
     QString pcm() const override;
     QByteArray data() const override;
     qint64 playedAtNs(qint64 index) const override;
+    // The named pipe the device reads, for an ALSA configuration of another
+    // process; and the bytes written into it that the device has not read yet.
+    QString path() const { return m_path; }
+    int unread() const;
 
 private:
     void run();
