@@ -10,20 +10,20 @@ namespace auravox {
 namespace ConfigKeys {
 
 // A key whose load only needs the value.
-inline ConfigKey make(int section, int position, const char *name, std::function<QStringList()> save,
+inline ConfigKey make(int section, int position, const QString &name, std::function<QStringList()> save,
                       std::function<void(const QString &)> load)
 {
     ConfigKey k;
     k.section = section;
     k.position = position;
-    k.key = QLatin1String(name);
+    k.key = name;
     k.save = std::move(save);
     k.load = [load = std::move(load)](const QString &, const QString &value) { load(value); };
     return k;
 }
 
 // A key whose value is a whole number: anything else in the file is skipped.
-inline ConfigKey number(int section, int position, const char *name, std::function<QStringList()> save,
+inline ConfigKey number(int section, int position, const QString &name, std::function<QStringList()> save,
                         std::function<void(int)> load)
 {
     return make(section, position, name, std::move(save), [load = std::move(load)](const QString &v) {
@@ -31,6 +31,15 @@ inline ConfigKey number(int section, int position, const char *name, std::functi
         if (ConfigRegistry::parseInt(v, &n))
             load(n);
     });
+}
+
+// A whole number written as the standard conversion writes it.
+inline ConfigKey number(int section, int position, const QString &name, std::function<int()> get,
+                        std::function<void(int)> set)
+{
+    return number(
+        section, position, name, [name, get = std::move(get)] { return QStringList{name + QString::number(get())}; },
+        std::move(set));
 }
 
 } // namespace ConfigKeys

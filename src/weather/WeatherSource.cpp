@@ -1,5 +1,6 @@
 #include "weather/WeatherSource.h"
 
+#include "common/ConfigKeys.h"
 #include "common/ConfigRegistry.h"
 #include "common/DateTime.h"
 #include "common/Log.h"
@@ -175,17 +176,7 @@ void WeatherSource::declareItemKeys(ConfigRegistry &registry, int section)
 void WeatherSource::declareIntKey(ConfigRegistry &registry, int section, int position, const QString &key,
                                   std::function<int()> get, std::function<void(int)> set)
 {
-    ConfigKey k;
-    k.section = section;
-    k.position = position;
-    k.key = key;
-    k.save = [key, get] { return QStringList{key + QString::number(get())}; };
-    k.load = [set](const QString &, const QString &value) {
-        int v = 0;
-        if (ConfigRegistry::parseInt(value, &v))
-            set(v);
-    };
-    registry.add(k);
+    registry.add(ConfigKeys::number(section, position, key, std::move(get), std::move(set)));
 }
 
 } // namespace auravox

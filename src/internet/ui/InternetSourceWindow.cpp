@@ -1,5 +1,6 @@
 #include "internet/ui/InternetSourceWindow.h"
 
+#include "common/ConfigKeys.h"
 #include "common/ConfigRegistry.h"
 #include "common/Log.h"
 #include "common/OutsideFile.h"
@@ -253,19 +254,8 @@ void InternetSourceWindow::declareConfig(ConfigRegistry &registry, int section)
     declareItemKeys(registry, section);
     declareLeadingKeys(registry, section);
     const QString &p = m_layout.prefix;
-    auto intKey = [&](int position, const QString &key, const std::function<int()> &get,
-                      const std::function<void(int)> &set) {
-        ConfigKey k;
-        k.section = section;
-        k.position = position;
-        k.key = key;
-        k.save = [key, get] { return QStringList{key + QString::number(get())}; };
-        k.load = [set](const QString &, const QString &value) {
-            int v = 0;
-            if (ConfigRegistry::parseInt(value, &v))
-                set(v);
-        };
-        registry.add(k);
+    auto intKey = [&](int position, const QString &key, std::function<int()> get, std::function<void(int)> set) {
+        registry.add(ConfigKeys::number(section, position, key, std::move(get), std::move(set)));
     };
     intKey(
         200, p + QStringLiteral("METPERI="), [this] { return SpinEditRafraichir->value(); },
