@@ -19,6 +19,7 @@ class QComboBox;
 class QProgressBar;
 class QRadioButton;
 class QSlider;
+class QVBoxLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -240,6 +241,10 @@ private:
     void showLog(const QStringList &lines) override;
 
     void buildControls();
+    void buildClockRow(QWidget *central, QVBoxLayout *root);
+    void buildMessagePanel(QWidget *central);
+    void buildSoundPanels(QWidget *central, QVBoxLayout *root);
+    void buildStartAndStatus(QWidget *central, QVBoxLayout *root);
     void buildMenus();
     void buildTray();
     // Controls to models and models to controls (TForm1Bind.cpp).

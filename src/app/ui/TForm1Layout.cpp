@@ -40,8 +40,33 @@ void TForm1::buildControls()
     auto *root = new QVBoxLayout(central);
     root->setContentsMargins(6, 6, 6, 6);
     root->setSpacing(4);
+    buildClockRow(central, root);
+    buildMessagePanel(central);
+    buildSoundPanels(central, root);
+    buildStartAndStatus(central, root);
+    root->addStretch(1);
 
-    // Top row: the picture, the clock fields and the PTT indicator.
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(ButtonPlayWave, &QPushButton::clicked, this, &TForm1::ButtonPlayWaveClick);
+    connect(ButtonPlayWaveRes, &QPushButton::clicked, this, &TForm1::ButtonPlayWaveResClick);
+    connect(ButtonParcourirEnTete, &QPushButton::clicked, this, &TForm1::ButtonParcourirEnTeteClick);
+    connect(ButtonParcourirZorbel, &QPushButton::clicked, this, &TForm1::ButtonParcourirZorbelClick);
+    connect(ButtonParcourirFin, &QPushButton::clicked, this, &TForm1::ButtonParcourirFinClick);
+    connect(UpDownPeriode, &UpDown::positionChanged, this, &TForm1::UpDownPeriodeMouseDown);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(CheckBoxReduire, &QCheckBox::toggled, this, &TForm1::CheckBoxReduireClick);
+    connect(CheckBoxDemarrage, &QCheckBox::toggled, this, &TForm1::CheckBoxDemarrageClick);
+    connect(ButtonInitMeteo, &WeatherButton::mouseReleased, this, &TForm1::ButtonInitMeteoMouseUp);
+    connect(ButtonInitMeteo, &QToolButton::clicked, this, &TForm1::ButtonInitMeteoClick);
+    ImageZorbel->installEventFilter(this);
+    ImageZorbelOff->installEventFilter(this);
+    // The rules between the boxes (one date order, "Time is" needs the time)
+    // are the model's: bindModels.
+}
+
+// The picture, the clock fields, the PTT indicator and "Play the message ".
+void TForm1::buildClockRow(QWidget *central, QVBoxLayout *root)
+{
     auto *top = new QHBoxLayout;
     ImageZorbel = new QLabel(central);
     ImageZorbel->setObjectName(QStringLiteral("ImageZorbel"));
@@ -85,8 +110,11 @@ void TForm1::buildControls()
     Button1 = new QPushButton(QStringLiteral("Play the message "), central);
     Button1->setObjectName(QStringLiteral("Button1"));
     root->addWidget(Button1);
+}
 
-    // The announcement contents.
+// The announcement contents.
+void TForm1::buildMessagePanel(QWidget *central)
+{
     PanelConfig = new QGroupBox(QStringLiteral("Announcement contents"), central);
     PanelConfig->setObjectName(QStringLiteral("PanelConfig"));
     auto *grid = new QGridLayout(PanelConfig);
@@ -146,8 +174,11 @@ void TForm1::buildControls()
     periodRow->addWidget(new QLabel(QStringLiteral("min"), PanelConfig));
     periodRow->addStretch(1);
     grid->addLayout(periodRow, 5, 0, 1, 4);
+}
 
-    // Beside the announcement contents, the volume.
+// Beside the announcement contents, the volume; below them, the sound card choice and the voice folder.
+void TForm1::buildSoundPanels(QWidget *central, QVBoxLayout *root)
+{
     auto *middle = new QHBoxLayout;
     middle->addWidget(PanelConfig, 1);
     Panel1 = new QGroupBox(QStringLiteral("Volume"), central);
@@ -214,8 +245,11 @@ void TForm1::buildControls()
     connect(ButtonParcourirVoix, &QPushButton::clicked, this, &TForm1::ButtonParcourirVoixClick);
     connect(ButtonVoixInterne, &QPushButton::clicked, this, &TForm1::ButtonVoixInterneClick);
     connect(TrackBarVolume, &QSlider::valueChanged, this, &TForm1::TrackBarVolumeChange);
+}
 
-    // The weather button and the start-up choices.
+// The weather button, the start-up choices, the status field, and the hidden test controls and line labels.
+void TForm1::buildStartAndStatus(QWidget *central, QVBoxLayout *root)
+{
     auto *startRow = new QHBoxLayout;
     ButtonInitMeteo = new WeatherButton(central);
     ButtonInitMeteo->setObjectName(QStringLiteral("ButtonInitMeteo"));
@@ -283,24 +317,6 @@ void TForm1::buildControls()
     for (QWidget *hidden : std::initializer_list<QWidget *>{ButtonPlayWave, ButtonPlayWaveRes, EditSimu, LabelCTS,
                                                             LabelDSR, LabelDCD, MemoFileInit, MemoLog, ListBoxPort})
         hidden->hide();
-    root->addStretch(1);
-
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(ButtonPlayWave, &QPushButton::clicked, this, &TForm1::ButtonPlayWaveClick);
-    connect(ButtonPlayWaveRes, &QPushButton::clicked, this, &TForm1::ButtonPlayWaveResClick);
-    connect(ButtonParcourirEnTete, &QPushButton::clicked, this, &TForm1::ButtonParcourirEnTeteClick);
-    connect(ButtonParcourirZorbel, &QPushButton::clicked, this, &TForm1::ButtonParcourirZorbelClick);
-    connect(ButtonParcourirFin, &QPushButton::clicked, this, &TForm1::ButtonParcourirFinClick);
-    connect(UpDownPeriode, &UpDown::positionChanged, this, &TForm1::UpDownPeriodeMouseDown);
-    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(CheckBoxReduire, &QCheckBox::toggled, this, &TForm1::CheckBoxReduireClick);
-    connect(CheckBoxDemarrage, &QCheckBox::toggled, this, &TForm1::CheckBoxDemarrageClick);
-    connect(ButtonInitMeteo, &WeatherButton::mouseReleased, this, &TForm1::ButtonInitMeteoMouseUp);
-    connect(ButtonInitMeteo, &QToolButton::clicked, this, &TForm1::ButtonInitMeteoClick);
-    ImageZorbel->installEventFilter(this);
-    ImageZorbelOff->installEventFilter(this);
-    // The rules between the boxes (one date order, "Time is" needs the time)
-    // are the model's: bindModels.
 }
 
 void TForm1::buildMenus()
