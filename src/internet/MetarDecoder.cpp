@@ -429,8 +429,8 @@ SourceDisplay metarCaptionsAfterFetch(const UnitSettings &u, const SourceDisplay
 SourceDisplay metarDisplayShown(const SourceDisplay &shown)
 {
     SourceDisplay d = shown;
-    for (SourceCaption *c : {&d.outdoorTemp, &d.pressure, &d.wind, &d.gust, &d.direction, &d.windChill, &d.rain,
-                             &d.humidity})
+    for (SourceCaption *c :
+         {&d.outdoorTemp, &d.pressure, &d.wind, &d.gust, &d.direction, &d.windChill, &d.rain, &d.humidity})
         c->coloured = !c->text.contains(QLatin1String("--"));
     if (!d.dateTime)
         d.dateTime = QString();
@@ -457,10 +457,100 @@ MetarReading metarWithoutReport(const MetarSettings &settings, WeatherSnapshot &
     return r;
 }
 
+namespace {
+
+// Which of the report's groups gave a value.
+struct Found
+{
+    bool speed = false;
+    bool gust = false;
+    bool temperature = false;
+    bool pressure = false;
+    bool directionInRange = false;
+    std::optional<int> humidity;
+};
+
+// The present weather caption from the report's precipitation flags; `shown`
+// stays when the flags name nothing it shows.
+QString precipitationText(int flags, const QString &shown)
+{
+    namespace P = Precipitation;
+    QString text = flags == 0 ? QStringLiteral("Precipitation = --") : shown;
+    auto intensity = [flags](const char *light, const char *heavy, const char *moderate) {
+        return QLatin1String((flags & P::Light) ? light : (flags & P::Heavy) ? heavy : moderate);
+    };
+    if (flags & P::Rain)
+        text = intensity("Raining lightly", "Raining heavily", "Raining moderately");
+    if (flags & P::Snow)
+        text = intensity("Snowing lightly", "Snowing heavily", "Snowing moderately");
+    if (flags & P::Hail)
+        text = QStringLiteral("Hailing");
+    if (flags & P::Mist)
+        text = QStringLiteral("Mist");
+    if (flags & P::Fog)
+        text = QStringLiteral("Fog");
+    return text;
+}
+
+// "metar_uiview.txt"'s second line: the report in APRS weather notation.
+QString uiviewWeather(const Groups &g, const Found &f, const SourceDisplay &d)
+{
+    namespace P = Precipitation;
+    QString wx;
+    wx += f.directionInRange ? field(*g.direction, 3, QString()) + QLatin1Char('/') : QStringLiteral(".../");
+    auto miles = [&](int v) { return roundHalfEven(v * g.windFactor / kKmPerMile); };
+    const QString dots3 = QStringLiteral("...");
+    wx += f.speed && !d.wind.text.contains(kNoValue) ? field(miles(*g.speed), 3, dots3) : dots3;
+    wx += QStringLiteral("g") + (f.gust && !d.gust.text.contains(kNoValue) ? field(miles(*g.gust), 3, dots3) : dots3);
+    wx += QLatin1Char('t');
+    if (f.temperature && !d.outdoorTemp.text.contains(kNoValue)) {
+        const qint64 t = roundHalfEven(*g.temperature * 1.8 + 32);
+        wx += t >= 0 ? field(t, 3, dots3) : t >= -99 ? QStringLiteral("-") + field(-t, 2, QString()) : dots3;
+    } else {
+        wx += dots3;
+    }
+    const char *rain = "r000p...P...";
+    if (!d.rain.text.contains(kNoValue))
+        rain = (g.flags & P::Light)   ? "r005p...P..."
+               : (g.flags & P::Heavy) ? "r060p...P..."
+               : g.flags              ? "r020p...P..."
+                                      : rain;
+    wx += QLatin1String(rain);
+    wx += QStringLiteral("h")
+          + (f.humidity ? field(std::max(*f.humidity, 1), 2, QStringLiteral("..")) : QStringLiteral(".."));
+    wx += QLatin1Char('b');
+    if (f.pressure) {
+        const qint64 hpa = roundHalfEven(*g.pressure * g.pressureFactor);
+        wx += hpa >= 0 && hpa <= 9999 ? field(hpa * 10, 5, QString()) : QStringLiteral(".....");
+    } else {
+        wx += QStringLiteral(".....");
+    }
+    return wx;
+}
+
+// "metar_cw.txt": a one-line summary of the parts that have a value.
+QString cwSummary(const Found &f, const WeatherSnapshot &s, const SourceDisplay &d, const UnitSettings &u)
+{
+    QString cw;
+    if (f.temperature)
+        cw += QStringLiteral(" TEMP %1%2").arg(roundHalfEven(s.outdoorTemp)).arg(u.temperatureLabel);
+    if (f.pressure)
+        cw += QStringLiteral(" = QNH %1%2").arg(roundHalfEven(s.pressure)).arg(u.pressureLabel);
+    if (f.speed)
+        cw += QStringLiteral(" = WS %1%2").arg(roundHalfEven(s.windSpeed)).arg(u.windLabel);
+    if (!d.windChill.text.contains(kNoValue))
+        cw += QStringLiteral(" = WCT %1%2").arg(roundHalfEven(s.windChill)).arg(u.temperatureLabel);
+    if (f.humidity)
+        cw += QStringLiteral(" = HUM %1").arg(*f.humidity);
+    cw += QLatin1Char(' ');
+    return cw;
+}
+
+} // namespace
+
 MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &settings, WeatherSnapshot &s,
                          const SourceDisplay &shown)
 {
-    namespace P = Precipitation;
     MetarReading r;
     startCycle(settings, s, shown, r);
     const QStringList lines = TextFile::splitLines(reportFileText);
@@ -515,7 +605,8 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
     }
 
     if (pressureFound) {
-        s.pressure = settings.pressureOffset * u.pressureOffsetFactor + *g.pressure * g.pressureFactor * u.pressureFactor;
+        s.pressure =
+            settings.pressureOffset * u.pressureOffsetFactor + *g.pressure * g.pressureFactor * u.pressureFactor;
         d.pressure.text = QStringLiteral("Atm. P (%1) = %2").arg(pl, fixed(s.pressure, u.pressureFactor != 1 ? 2 : 1));
         d.pressure.red = station::pressureOutside(u, s.pressure);
     } else {
@@ -546,7 +637,7 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
         station::applyWindChill(u, !(s.windSpeed >= 5 * u.windFactor) || !temperatureFound, s, chill);
         d.windChill.text = chill.windChill.text;
         d.windChill.red = !d.windChill.text.contains(kNoValue)
-                            && station::temperatureOutside(u, s.windChill, PL::outdoorTempMin, PL::outdoorTempMax);
+                          && station::temperatureOutside(u, s.windChill, PL::outdoorTempMin, PL::outdoorTempMax);
     }
 
     if (dewPointFound) {
@@ -557,21 +648,7 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
     }
 
     s.precipitation = g.flags;
-    if (g.flags == 0)
-        d.rain.text = QStringLiteral("Precipitation = --");
-    auto intensity = [&](const char *light, const char *heavy, const char *moderate) {
-        return QLatin1String((g.flags & P::Light) ? light : (g.flags & P::Heavy) ? heavy : moderate);
-    };
-    if (g.flags & P::Rain)
-        d.rain.text = intensity("Raining lightly", "Raining heavily", "Raining moderately");
-    if (g.flags & P::Snow)
-        d.rain.text = intensity("Snowing lightly", "Snowing heavily", "Snowing moderately");
-    if (g.flags & P::Hail)
-        d.rain.text = QStringLiteral("Hailing");
-    if (g.flags & P::Mist)
-        d.rain.text = QStringLiteral("Mist");
-    if (g.flags & P::Fog)
-        d.rain.text = QStringLiteral("Fog");
+    d.rain.text = precipitationText(g.flags, d.rain.text);
 
     // Relative humidity from the whole degrees of the report (Magnus formula).
     std::optional<int> humidity;
@@ -590,48 +667,9 @@ MetarReading decodeMetar(const QString &reportFileText, const MetarSettings &set
         d.humidity.text = QStringLiteral("Humidity (%) = --");
     }
 
-    // "metar_uiview.txt": the report in APRS weather notation.
-    QString wx;
-    wx += directionInRange ? field(*g.direction, 3, QString()) + QLatin1Char('/') : QStringLiteral(".../");
-    auto miles = [&](int v) { return roundHalfEven(v * g.windFactor / kKmPerMile); };
-    const QString dots3 = QStringLiteral("...");
-    wx += speedFound && !d.wind.text.contains(kNoValue) ? field(miles(*g.speed), 3, dots3) : dots3;
-    wx += QStringLiteral("g") + (gustFound && !d.gust.text.contains(kNoValue) ? field(miles(*g.gust), 3, dots3) : dots3);
-    wx += QLatin1Char('t');
-    if (temperatureFound && !d.outdoorTemp.text.contains(kNoValue)) {
-        const qint64 f = roundHalfEven(*g.temperature * 1.8 + 32);
-        wx += f >= 0 ? field(f, 3, dots3) : f >= -99 ? QStringLiteral("-") + field(-f, 2, QString()) : dots3;
-    } else {
-        wx += dots3;
-    }
-    const char *rain = "r000p...P...";
-    if (!d.rain.text.contains(kNoValue))
-        rain = (g.flags & P::Light) ? "r005p...P..." : (g.flags & P::Heavy) ? "r060p...P..." : g.flags ? "r020p...P..." : rain;
-    wx += QLatin1String(rain);
-    wx += QStringLiteral("h") + (humidity ? field(std::max(*humidity, 1), 2, QStringLiteral("..")) : QStringLiteral(".."));
-    wx += QLatin1Char('b');
-    if (pressureFound) {
-        const qint64 hpa = roundHalfEven(*g.pressure * g.pressureFactor);
-        wx += hpa >= 0 && hpa <= 9999 ? field(hpa * 10, 5, QString()) : QStringLiteral(".....");
-    } else {
-        wx += QStringLiteral(".....");
-    }
-    r.uiviewLines = QStringList{uiviewTime(s.readingTime), wx};
-
-    // "metar_cw.txt": a one-line summary of the parts that have a value.
-    QString cw;
-    if (temperatureFound)
-        cw += QStringLiteral(" TEMP %1%2").arg(roundHalfEven(s.outdoorTemp)).arg(tl);
-    if (pressureFound)
-        cw += QStringLiteral(" = QNH %1%2").arg(roundHalfEven(s.pressure)).arg(pl);
-    if (speedFound)
-        cw += QStringLiteral(" = WS %1%2").arg(roundHalfEven(s.windSpeed)).arg(wl);
-    if (!d.windChill.text.contains(kNoValue))
-        cw += QStringLiteral(" = WCT %1%2").arg(roundHalfEven(s.windChill)).arg(tl);
-    if (humidity)
-        cw += QStringLiteral(" = HUM %1").arg(*humidity);
-    cw += QLatin1Char(' ');
-    r.cwLines = QStringList{cw};
+    const Found found{speedFound, gustFound, temperatureFound, pressureFound, directionInRange, humidity};
+    r.uiviewLines = QStringList{uiviewTime(s.readingTime), uiviewWeather(g, found, d)};
+    r.cwLines = QStringList{cwSummary(found, s, d, u)};
     return r;
 }
 
