@@ -7,14 +7,13 @@
 #include "platform/linux/MonitorStationFactory.h"
 
 #include <QCheckBox>
-#include <QRadioButton>
 #include <QDateTime>
+#include <QRadioButton>
 #include <QTimer>
 
 namespace auravox {
 
-AppWindows::AppWindows(const AppDeps &deps)
-    : m_serial(*deps.serialLines), m_sourceContext(*deps.main.clock)
+AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sourceContext(*deps.main.clock)
 {
     m_models = std::make_unique<StationModels>(deps.main.programPath, m_units);
     m_models->port.bindTransmitter(m_serial.transmitter());
@@ -22,25 +21,8 @@ AppWindows::AppWindows(const AppDeps &deps)
     // The main window's creation lists the serial ports.
     m_portList = m_serial.discoverPorts();
     m_form1->setPortList(m_portList);
-    // The main window's creation connects the sibling link.
-    SiblingCallbacks sibling;
+    connectSibling(deps.siblingLink);
     TForm1 *form1 = m_form1.get();
-    sibling.busy = [form1] { return form1->announcer().busy(); }; // atomic: read by the listener thread
-    sibling.startAnnouncement = [form1] {
-        form1->announcer().setSiblingRequest(true);
-        form1->announcer().setStartOrigin(AnnounceOrigin::Sibling);
-        form1->Button1Click();
-    };
-    sibling.statusText = [form1] { return form1->statusFieldText(); };
-    sibling.showStatus = [form1](const QString &text) { form1->setStatusField(text); };
-    m_sibling = std::make_unique<SiblingResponder>(sibling);
-    // A failure shows in the status field: a message box would wait forever on
-    // a box without a screen.
-    m_siblingWanted = deps.siblingLink;
-    if (deps.siblingLink) {
-        if (const QString error = m_sibling->connectLink(); !error.isEmpty())
-            m_form1->setStatusField(error);
-    }
 
     m_formInfo = std::make_unique<TFormInfo>(*deps.main.prompts, TForm1::kVersion);
     m_formInfo->showVersion(TForm1::kVersion);
@@ -55,28 +37,7 @@ AppWindows::AppWindows(const AppDeps &deps)
             QTimer::singleShot(0, m_formInfo.get(), &TFormInfo::checkAtStart);
     });
     auto startsMinimized = [this] { return m_models->startup.startMinimized(); };
-    m_sourceContext.units = &m_units;
-    m_sourceContext.limits = &m_limits;
-    m_sourceContext.sharedGeometry = [this] { return m_form1->sourceWindowRect(); };
-    m_sourceContext.setSharedGeometry = [this](const QRect &r) { m_form1->setSourceWindowRect(r); };
-    m_sourceContext.hideChoiceWindow = [this] {
-        if (m_formChoixMeteo)
-            m_formChoixMeteo->hide();
-    };
-    m_sourceContext.prompts = deps.main.prompts;
-    m_sourceContext.beep = [prompts = deps.main.prompts] {
-        if (prompts)
-            prompts->beep();
-    };
-    m_sourceContext.publicFolder = deps.publicFolder;
-    m_sourceContext.loadingConfiguration = [this] { return m_form1->loadingConfiguration(); };
-    m_sourceContext.afterLoad = [this](std::function<void()> action) {
-        QObject::connect(
-            m_form1.get(), &TForm1::loaded, m_form1.get(),
-            [this, action = std::move(action)] { QTimer::singleShot(0, m_form1.get(), action); },
-            Qt::SingleShotConnection);
-    };
-    m_sourceContext.showHelp = [this] { m_form1->MenuAideClick(); };
+    fillSourceContext(deps);
 
     MonitorStation *station = deps.monitorStation;
     if (!station) {
@@ -108,8 +69,8 @@ AppWindows::AppWindows(const AppDeps &deps)
     m_formMeteoAPRS = std::make_unique<TFormMeteoAPRS>(m_sourceContext);
     m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(*m_pro2, m_sourceContext);
     m_formMyUnits = std::make_unique<TFormMyUnits>(m_models->units);
-    m_formFavAPRS = std::make_unique<TFormFav>(QStringLiteral("APRS Favourites"), QStringLiteral("APRS_FAV"),
-                                               *m_formMeteoAPRS);
+    m_formFavAPRS =
+        std::make_unique<TFormFav>(QStringLiteral("APRS Favourites"), QStringLiteral("APRS_FAV"), *m_formMeteoAPRS);
     m_formMeteoAPRS->setFavourites(m_formFavAPRS.get());
     m_formMyUnits->setRefreshActiveSource([this] { m_formChoixMeteo->refreshActiveSource(); });
     m_formCOM = std::make_unique<TFormCOM>(m_serial, m_models->port, *deps.main.prompts, *m_form1);
@@ -124,32 +85,11 @@ AppWindows::AppWindows(const AppDeps &deps)
         m_formRecord->raise();
     });
     m_formMeteoMETAR = std::make_unique<TFormMeteoMETAR>(m_sourceContext);
-    m_formFavMETAR = std::make_unique<TFormFav>(QStringLiteral("METAR Favourites"), QStringLiteral("METAR_FAV"),
-                                                *m_formMeteoMETAR);
+    m_formFavMETAR =
+        std::make_unique<TFormFav>(QStringLiteral("METAR Favourites"), QStringLiteral("METAR_FAV"), *m_formMeteoMETAR);
     m_formMeteoMETAR->setFavourites(m_formFavMETAR.get());
 
-    m_form1->setComWindow(m_formCOM.get());
-    m_form1->setWindowAction(TForm1::Window::Units, [this] {
-        m_formMyUnits->show();
-        m_formMyUnits->raise();
-    });
-
-    m_form1->setWindowAction(TForm1::Window::SourceChoice, [this] {
-        m_formChoixMeteo->show();
-        m_formChoixMeteo->raise();
-    });
-    m_form1->setWindowAction(TForm1::Window::CurrentSource, [this] { showCurrentSource(); });
-    m_form1->setWindowAction(TForm1::Window::HideSources, [this] { hideSourceWindows(); });
-    m_form1->setWindowAction(TForm1::Window::RecordSourceGeometry, [this] { recordSourceGeometry(); });
-    m_form1->setWindowAction(TForm1::Window::PendingSource, [this] { m_formChoixMeteo->applyPendingSource(); });
-    m_form1->setSourceWindowsVisible([this] {
-        for (SourceKind k : {SourceKind::MonitorII, SourceKind::Ws23, SourceKind::Ws28, SourceKind::Aprs,
-                             SourceKind::Pro2, SourceKind::Metar}) {
-            if (WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(k); w && w->isVisible())
-                return true;
-        }
-        return false;
-    });
+    wireWindowActions();
 
     SourceWeatherSpeech::Source weather;
     weather.context = [this] { return weatherContext(); };
@@ -180,10 +120,87 @@ AppWindows::AppWindows(const AppDeps &deps)
 
     // The station page: its keys come after all the others; it listens once
     // the configuration has said where.
-    m_web = std::make_unique<StationWeb>(m_form1->announcer(), *m_models, &m_serial, webHooks(),
-                                         *deps.main.clock, deps.webPort, deps.webOptions);
+    m_web = std::make_unique<StationWeb>(m_form1->announcer(), *m_models, &m_serial, webHooks(), *deps.main.clock,
+                                         deps.webPort, deps.webOptions);
     if (deps.webServer)
         QObject::connect(m_form1.get(), &TForm1::loaded, m_web.get(), [this] { m_web->start(); });
+}
+
+// The main window's creation connects the sibling link.
+void AppWindows::connectSibling(bool wanted)
+{
+    SiblingCallbacks sibling;
+    TForm1 *form1 = m_form1.get();
+    sibling.busy = [form1] { return form1->announcer().busy(); }; // atomic: read by the listener thread
+    sibling.startAnnouncement = [form1] {
+        form1->announcer().setSiblingRequest(true);
+        form1->announcer().setStartOrigin(AnnounceOrigin::Sibling);
+        form1->Button1Click();
+    };
+    sibling.statusText = [form1] { return form1->statusFieldText(); };
+    sibling.showStatus = [form1](const QString &text) { form1->setStatusField(text); };
+    m_sibling = std::make_unique<SiblingResponder>(sibling);
+    // A failure shows in the status field: a message box would wait forever on
+    // a box without a screen.
+    m_siblingWanted = wanted;
+    if (wanted) {
+        if (const QString error = m_sibling->connectLink(); !error.isEmpty())
+            m_form1->setStatusField(error);
+    }
+}
+
+// What every source and its window needs from the program.
+void AppWindows::fillSourceContext(const AppDeps &deps)
+{
+    m_sourceContext.units = &m_units;
+    m_sourceContext.limits = &m_limits;
+    m_sourceContext.sharedGeometry = [this] { return m_form1->sourceWindowRect(); };
+    m_sourceContext.setSharedGeometry = [this](const QRect &r) { m_form1->setSourceWindowRect(r); };
+    m_sourceContext.hideChoiceWindow = [this] {
+        if (m_formChoixMeteo)
+            m_formChoixMeteo->hide();
+    };
+    m_sourceContext.prompts = deps.main.prompts;
+    m_sourceContext.beep = [prompts = deps.main.prompts] {
+        if (prompts)
+            prompts->beep();
+    };
+    m_sourceContext.publicFolder = deps.publicFolder;
+    m_sourceContext.loadingConfiguration = [this] { return m_form1->loadingConfiguration(); };
+    m_sourceContext.afterLoad = [this](std::function<void()> action) {
+        QObject::connect(
+            m_form1.get(), &TForm1::loaded, m_form1.get(),
+            [this, action = std::move(action)] { QTimer::singleShot(0, m_form1.get(), action); },
+            Qt::SingleShotConnection);
+    };
+    m_sourceContext.showHelp = [this] { m_form1->MenuAideClick(); };
+}
+
+// The main window's menu items and buttons that show or hide other windows.
+void AppWindows::wireWindowActions()
+{
+    m_form1->setComWindow(m_formCOM.get());
+    m_form1->setWindowAction(TForm1::Window::Units, [this] {
+        m_formMyUnits->show();
+        m_formMyUnits->raise();
+    });
+
+    m_form1->setWindowAction(TForm1::Window::SourceChoice, [this] {
+        m_formChoixMeteo->show();
+        m_formChoixMeteo->raise();
+    });
+    m_form1->setWindowAction(TForm1::Window::CurrentSource, [this] { showCurrentSource(); });
+    m_form1->setWindowAction(TForm1::Window::HideSources, [this] { hideSourceWindows(); });
+    m_form1->setWindowAction(TForm1::Window::RecordSourceGeometry, [this] { recordSourceGeometry(); });
+    m_form1->setWindowAction(TForm1::Window::PendingSource, [this] { m_formChoixMeteo->applyPendingSource(); });
+    m_form1->setSourceWindowsVisible([this] {
+        for (SourceKind k : {SourceKind::MonitorII, SourceKind::Ws23, SourceKind::Ws28, SourceKind::Aprs,
+                             SourceKind::Pro2, SourceKind::Metar}) {
+            if (WeatherSourceWindow *w = m_formChoixMeteo->sourceWindow(k); w && w->isVisible())
+                return true;
+        }
+        return false;
+    });
 }
 
 void AppWindows::Links::takeDeferredReading()

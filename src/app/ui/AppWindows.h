@@ -99,6 +99,9 @@ public:
 private:
     // What the station page reaches of the sources and the main window.
     StationWebHooks webHooks();
+    void connectSibling(bool wanted);
+    void fillSourceContext(const AppDeps &deps);
+    void wireWindowActions();
     void hideSourceWindows();
     void showCurrentSource();
     void recordSourceGeometry();
