@@ -8,6 +8,7 @@
 #include "common/TextFile.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace auravox {
@@ -208,24 +209,35 @@ void HeadlessStation::loginBrowserRequested()
 
 void HeadlessStation::keepUnknownKeys()
 {
-    // Keys of the sources this program has no logic for yet are written back
-    // as they were read, so that running it never loses them.
+    // Keys of the sources this program has no logic for yet (Monitor II,
+    // APRS_..., METAR_...) are written back as they were read, each in its
+    // source's section, so that running it never loses them.
     ConfigKey keep;
     keep.section = 0;
     keep.family = true;
     keep.key = QString(); // every key: any declared key that matches it wins
     keep.load = [this](const QString &key, const QString &value) {
+        const int section = key.startsWith(QLatin1String("APRS_"))    ? ConfigSection::Aprs
+                            : key.startsWith(QLatin1String("METAR_")) ? ConfigSection::Metar
+                                                                      : ConfigSection::MonitorII;
+        QStringList &kept = m_keptLines[section];
         const QString line = key + value;
-        if (!m_keptLines.contains(line))
-            m_keptLines << line;
+        // A key met again replaces its line, as a declared key's last value wins.
+        const qsizetype at = kept.indexOf(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(key)));
+        if (at >= 0)
+            kept[at] = line;
+        else
+            kept << line;
     };
     m_config.add(keep);
-    ConfigKey write;
-    write.section = ConfigSection::Metar;
-    write.position = 100000;
-    write.key = kNeverAKey;
-    write.save = [this] { return m_keptLines; };
-    m_config.add(write);
+    for (int section : {ConfigSection::MonitorII, ConfigSection::Aprs, ConfigSection::Metar}) {
+        ConfigKey write;
+        write.section = section;
+        write.position = 100000;
+        write.key = kNeverAKey;
+        write.save = [this, section] { return m_keptLines.value(section); };
+        m_config.add(write);
+    }
 }
 
 void HeadlessStation::showStatus(const QString &text)

@@ -17,6 +17,7 @@
 #include "weather/WeatherSource.h"
 #include "web/StationWebServer.h"
 
+#include <QMap>
 #include <QObject>
 
 #include <memory>
@@ -148,7 +149,7 @@ private:
     bool m_loginNoted = false;
     bool m_releaseCheck = true;
     QList<SourceKind> m_missingNoted;
-    QStringList m_keptLines; // keys of sources this program has no logic for yet
+    QMap<int, QStringList> m_keptLines; // keys of sources this program has no logic for yet, by section
     SerialPortControl m_serial;
     std::unique_ptr<Announcer> m_engine;
     SourceContext m_sourceContext;
