@@ -39,9 +39,9 @@ const QString kNeverAKey = QStringLiteral("\n=");
 
 void HeadlessPrompts::message(const QString &text)
 {
-    qCWarning(lcConfig).noquote() << "message:" << text;
     if (m_status)
         m_status(text);
+    qInfo().noquote() << "message (no screen to show it):" << text;
 }
 
 QString HeadlessPrompts::openFileName(const QString &filter, const QString &, const QString &)
@@ -271,17 +271,31 @@ void HeadlessStation::loadConfiguration()
     m_startupPending = false;
     m_engine->armTick();
     emit loaded();
-    if (m_releaseCheck && m_models.startup.releaseCheckAtStart()) {
-        QTimer::singleShot(0, this, [this] {
-            const QString listed = ReleaseCheck::FetchReleaseVersion(ReleaseCheck::kProgramKey);
-            const QString own = QStringLiteral(AURAVOX_VERSION);
-            if (ReleaseCheck::judgeRelease(listed, own) == ReleaseCheck::ReleaseVerdict::Newer) {
-                qCInfo(lcRelease).noquote() << "release check at start:" << ReleaseCheck::newReleaseMessage();
-                m_prompts.message(ReleaseCheck::newReleaseMessage());
-            } else {
-                qCInfo(lcRelease).noquote() << "release check at start: the list gives" << listed << "this is" << own;
-            }
-        });
+    // The start-up release check runs once the load is over and the clock
+    // ticks again, so a slow or absent web site never holds the station's start.
+    if (m_releaseCheck && m_models.startup.releaseCheckAtStart())
+        QTimer::singleShot(0, this, &HeadlessStation::checkReleaseAtStart);
+}
+
+void HeadlessStation::checkReleaseAtStart()
+{
+    const QString listed = ReleaseCheck::FetchReleaseVersion(ReleaseCheck::kProgramKey);
+    const QString own = QStringLiteral(AURAVOX_VERSION);
+    const char *when = "release check at start:";
+    switch (ReleaseCheck::judgeRelease(listed, own)) {
+    case ReleaseCheck::ReleaseVerdict::Newer:
+        qCInfo(lcRelease).noquote() << when << ReleaseCheck::newReleaseMessage() << "(the list gives" << listed
+                                    << "this is" << own + QLatin1Char(')');
+        m_prompts.message(ReleaseCheck::newReleaseMessage());
+        break;
+    case ReleaseCheck::ReleaseVerdict::UpToDate:
+        qCInfo(lcRelease).noquote() << when << "up to date (the list gives" << listed << "this is"
+                                    << own + QLatin1Char(')');
+        break;
+    case ReleaseCheck::ReleaseVerdict::NoVersion:
+        qCInfo(lcRelease).noquote() << when << "no version of" << ReleaseCheck::kProgramKey << "found at"
+                                    << ReleaseCheck::releaseListAddress();
+        break;
     }
 }
 

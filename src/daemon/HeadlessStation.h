@@ -118,6 +118,7 @@ private:
     void buildLinks(const HeadlessDeps &deps);
     void keepUnknownKeys();
     void loadConfiguration();
+    void checkReleaseAtStart();
     void noteMissingSource(SourceKind kind);
     StationWebHooks webHooks();
     WeatherContext weatherContext() const;
