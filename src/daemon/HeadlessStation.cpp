@@ -357,10 +357,20 @@ StationWebHooks HeadlessStation::webHooks()
     h.chosenSource = [this] { return m_choice.chosen(); };
     h.activeSource = [this] { return m_choice.activeSource(); };
     h.sourceCaption = [](SourceKind kind) { return sourceCaption(kind); };
-    h.hasSource = [this](SourceKind kind) { return hasSource(kind); };
-    h.snapshot = [this](SourceKind kind) { return m_choice.source(kind)->snapshot(); };
-    h.selection = [this](SourceKind kind) { return m_choice.source(kind)->selection(); };
-    h.errorLine = [this](SourceKind kind) { return m_choice.source(kind)->errorLine(); };
+    // Every source can be chosen; one this program cannot read yet shows as not ready.
+    h.hasSource = [](SourceKind kind) { return kind != SourceKind::None; };
+    h.snapshot = [this](SourceKind kind) {
+        const WeatherSource *s = m_choice.source(kind);
+        return s ? s->snapshot() : WeatherSnapshot();
+    };
+    h.selection = [this](SourceKind kind) {
+        const WeatherSource *s = m_choice.source(kind);
+        return s ? s->selection() : AnnounceSelection();
+    };
+    h.errorLine = [this](SourceKind kind) {
+        const WeatherSource *s = m_choice.source(kind);
+        return s ? s->errorLine() : QString();
+    };
     h.chooseSource = [this](SourceKind kind) { m_choice.setChosen(kind); };
     h.setItem = [this](SourceKind kind, WeatherItem item, bool on) {
         if (WeatherSource *s = m_choice.source(kind))
