@@ -72,8 +72,8 @@ int main(int argc, char **argv)
     }
     prompts.setParent(&form1);
     prompts.setStatusSink([&form1](const QString &text) { form1.setStatusField(text); });
-    QObject::connect(&form1, &TForm1::terminateRequested, &app, [] { QCoreApplication::exit(2); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &form1, &TForm1::terminateRequested, &app, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
     QObject::connect(&form1, &TForm1::loaded, &app, [&folder] {
         std::fprintf(stderr, "auravox: V%s running in %s\n", AURAVOX_VERSION, qPrintable(folder));
     });

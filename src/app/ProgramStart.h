@@ -20,7 +20,8 @@ int answerEarly(CommandLine &commandLine, int argc, char **argv);
 // One line per message, with its category, for the journal (QT_MESSAGE_PATTERN overrides it).
 void useJournalMessagePattern();
 
-// Checks the options once the application has taken out its own. Returns the exit code of a usage error, or -1 to go on.
+// Checks the options once the application has taken out its own. Returns the exit code of a usage error, or -1 to go
+// on.
 int applyOptions(CommandLine &commandLine);
 
 // Chooses the working folder next to `programDir` (or the user's), makes it the

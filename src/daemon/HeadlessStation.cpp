@@ -19,13 +19,20 @@ namespace {
 QString sourceCaption(SourceKind kind)
 {
     switch (kind) {
-    case SourceKind::MonitorII: return QStringLiteral("Davis Weather Monitor II");
-    case SourceKind::Pro2: return QStringLiteral("Davis Vantage Pro2");
-    case SourceKind::Ws23: return QStringLiteral("Lacrosse WS-2310 / 2315 / 2355 +");
-    case SourceKind::Ws28: return QStringLiteral("Lacrosse WS-2800 / 3610 +");
-    case SourceKind::Aprs: return QStringLiteral("APRS data (UI-VIEW format)");
-    case SourceKind::Metar: return QStringLiteral("METAR data (Aviation)");
-    case SourceKind::None: break;
+    case SourceKind::MonitorII:
+        return QStringLiteral("Davis Weather Monitor II");
+    case SourceKind::Pro2:
+        return QStringLiteral("Davis Vantage Pro2");
+    case SourceKind::Ws23:
+        return QStringLiteral("Lacrosse WS-2310 / 2315 / 2355 +");
+    case SourceKind::Ws28:
+        return QStringLiteral("Lacrosse WS-2800 / 3610 +");
+    case SourceKind::Aprs:
+        return QStringLiteral("APRS data (UI-VIEW format)");
+    case SourceKind::Metar:
+        return QStringLiteral("METAR data (Aviation)");
+    case SourceKind::None:
+        break;
     }
     return QStringLiteral("No weather data");
 }
@@ -71,8 +78,8 @@ bool HeadlessPrompts::openAddress(const QString &url)
 // ---- the station
 
 HeadlessStation::HeadlessStation(const HeadlessDeps &deps, QObject *parent)
-    : QObject(parent), m_clock(*deps.clock), m_models(deps.programPath, m_units),
-      m_releaseCheck(deps.releaseCheck), m_serial(*deps.serialLines), m_sourceContext(*deps.clock)
+    : QObject(parent), m_clock(*deps.clock), m_models(deps.programPath, m_units), m_releaseCheck(deps.releaseCheck),
+      m_serial(*deps.serialLines), m_sourceContext(*deps.clock)
 {
     // Noted before anything can write them.
     m_iniExistedAtStart = QFile::exists(ConfigFile::kFile);

@@ -46,8 +46,8 @@ int main(int argc, char **argv)
     deps.webServer = true;
 
     HeadlessStation station(deps);
-    QObject::connect(&station, &HeadlessStation::terminateRequested, &app, [] { QCoreApplication::exit(2); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &station, &HeadlessStation::terminateRequested, &app, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
     QObject::connect(&station, &HeadlessStation::loaded, &app, [&folder] {
         std::fprintf(stderr, "auravoxd: V%s running in %s\n", AURAVOX_VERSION, qPrintable(folder));
     });

@@ -66,8 +66,7 @@ TEST(Programs, TheHeadlessProgramLinksNoQtGuiWidgetsOrXLibrary)
 }
 
 class ProgramCommandLine : public ::testing::TestWithParam<const char *>
-{
-};
+{};
 AURAVOX_ON_BOTH_PROGRAMS(ProgramCommandLine);
 
 TEST_P(ProgramCommandLine, HelpVersionAndAWrongOptionAnswerAsTheOtherProgramDoes)

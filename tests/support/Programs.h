@@ -31,5 +31,5 @@ inline std::string programCase(const ::testing::TestParamInfo<const char *> &inf
 
 // Runs `suite` (a ::testing::TestWithParam<const char *>) against both programs.
 #define AURAVOX_ON_BOTH_PROGRAMS(suite)                                                                                \
-    INSTANTIATE_TEST_SUITE_P(Programs, suite, ::testing::ValuesIn(::auravox::test::kPrograms),                        \
+    INSTANTIATE_TEST_SUITE_P(Programs, suite, ::testing::ValuesIn(::auravox::test::kPrograms),                         \
                              ::auravox::test::programCase)
