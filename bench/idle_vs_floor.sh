@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Idle cost of Auravox against the floor (bench/floor_clock.cpp: a label set by
-# a 1 s timer), both offscreen, side by side over the same window of time.
+# Idle cost of Auravox, the desktop program (auravox) and the headless one
+# (auravoxd), against the floor (bench/floor_clock.cpp: a label set by a 1 s
+# timer), offscreen, side by side over the same window of time.
 #
 #   bench/idle_vs_floor.sh [seconds per case, default 120] [build folder, default build]
 #
@@ -10,16 +11,18 @@
 # program: processor time (utime + stime from /proc/<pid>/stat, and the exact
 # run time from /proc/<pid>/task/*/schedstat), wake-ups (voluntary and
 # involuntary context switches of all its threads, /proc/<pid>/task/*/status)
-# and resident memory (VmRSS); then Auravox's ratios to the floor.
+# and resident memory (VmRSS); then Auravox's ratios to the floor. The
+# headless program (auravoxd) runs beside them in a folder of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 build=${2:-$root/build}
 auravox=$build/auravox
+auravoxd=$build/auravoxd
 floor=$build/bench/floor_clock
 warmup=${AURAVOX_BENCH_WARMUP:-10}
-for p in "$auravox" "$floor"; do
-    [ -x "$p" ] || { echo "missing $p: build it first (cmake --build build --target auravox floor_clock)" >&2; exit 1; }
+for p in "$auravox" "$auravoxd" "$floor"; do
+    [ -x "$p" ] || { echo "missing $p: build it first (cmake --build build --target auravox auravoxd floor_clock)" >&2; exit 1; }
 done
 
 work=$(mktemp -d)
@@ -56,35 +59,47 @@ hz=$(getconf CLK_TCK)
 
 run_case() {
     local name=$1 ini=$2
-    local home=$work/$name
-    mkdir -p "$home"
-    [ -n "$ini" ] && printf '%b' "$ini" >"$home/auravox.ini"
+    local home=$work/$name homed=$work/$name.d
+    mkdir -p "$home" "$homed"
+    if [ -n "$ini" ]; then
+        printf '%b' "$ini" >"$home/auravox.ini"
+        printf '%b' "$ini" >"$homed/auravox.ini"
+    fi
     AURAVOX_HOME=$home "$auravox" >"$work/$name.out" 2>&1 &
     local a=$!
+    # The headless program's page on a port of its own (the desktop one has 8073).
+    [ -f "$homed/auravox.ini" ] || printf '[AURAVOX V2.2.3]\r\n' >"$homed/auravox.ini"
+    printf 'WEB_PORT=8074\r\n' >>"$homed/auravox.ini"
+    AURAVOX_HOME=$homed "$auravoxd" >"$work/$name.d.out" 2>&1 &
+    local d=$!
     "$floor" >"$work/$name.floor.out" 2>&1 &
     local f=$!
-    pids=("$a" "$f")
+    pids=("$a" "$d" "$f")
     sleep "$warmup"
-    local a_t0 a_n0 a_s0 f_t0 f_n0 f_s0
-    a_t0=$(cpu_ticks $a); a_n0=$(run_ns $a); a_s0=$(switches $a)
-    f_t0=$(cpu_ticks $f); f_n0=$(run_ns $f); f_s0=$(switches $f)
+    local -A t0 n0 s0 t1 n1 s1 rss
+    for p in $a $d $f; do
+        t0[$p]=$(cpu_ticks $p); n0[$p]=$(run_ns $p); s0[$p]=$(switches $p)
+    done
     sleep "$seconds"
-    local a_t1 a_n1 a_s1 f_t1 f_n1 f_s1 a_rss f_rss
-    a_t1=$(cpu_ticks $a); a_n1=$(run_ns $a); a_s1=$(switches $a); a_rss=$(rss_kb $a)
-    f_t1=$(cpu_ticks $f); f_n1=$(run_ns $f); f_s1=$(switches $f); f_rss=$(rss_kb $f)
-    kill "$a" "$f"
-    wait "$a" "$f" 2>/dev/null || true
+    for p in $a $d $f; do
+        t1[$p]=$(cpu_ticks $p); n1[$p]=$(run_ns $p); s1[$p]=$(switches $p); rss[$p]=$(rss_kb $p)
+    done
+    kill "$a" "$d" "$f"
+    wait "$a" "$d" "$f" 2>/dev/null || true
     pids=()
-    awk -v name="$name" -v secs="$seconds" -v hz="$hz" \
-        -v at=$((a_t1 - a_t0)) -v an=$((a_n1 - a_n0)) -v as=$((a_s1 - a_s0)) -v ar="$a_rss" \
-        -v ft=$((f_t1 - f_t0)) -v fn=$((f_n1 - f_n0)) -v fs=$((f_s1 - f_s0)) -v fr="$f_rss" 'BEGIN {
-        printf "%s, %d s:\n", name, secs
-        printf "  %-8s cpu %7.1f ms (stat %5.0f ms)  %5.2f ms/min  wake-ups %6d (%.2f/s)  rss %6d kB\n", \
-            "auravox", an / 1e6, at * 1000 / hz, an / 1e6 * 60 / secs, as, as / secs, ar
-        printf "  %-8s cpu %7.1f ms (stat %5.0f ms)  %5.2f ms/min  wake-ups %6d (%.2f/s)  rss %6d kB\n", \
-            "floor", fn / 1e6, ft * 1000 / hz, fn / 1e6 * 60 / secs, fs, fs / secs, fr
-        printf "  ratio    cpu %.2fx  wake-ups %.2fx  rss %.2fx\n", (fn ? an / fn : 0), (fs ? as / fs : 0), (fr ? ar / fr : 0)
-    }'
+    printf '%s, %d s:\n' "$name" "$seconds"
+    for row in "auravox $a" "auravoxd $d" "floor $f"; do
+        set -- $row
+        awk -v who="$1" -v secs="$seconds" -v hz="$hz" -v t=$((t1[$2] - t0[$2])) -v n=$((n1[$2] - n0[$2])) \
+            -v s=$((s1[$2] - s0[$2])) -v r="${rss[$2]}" -v fn=$((n1[$f] - n0[$f])) -v fs=$((s1[$f] - s0[$f])) \
+            -v fr="${rss[$f]}" 'BEGIN {
+            printf "  %-8s cpu %7.1f ms (stat %5.0f ms)  %5.2f ms/min  wake-ups %6d (%.2f/s)  rss %6d kB", \
+                who, n / 1e6, t * 1000 / hz, n / 1e6 * 60 / secs, s, s / secs, r
+            if (who != "floor")
+                printf "   vs floor: cpu %.2fx  wake-ups %.2fx  rss %.2fx", (fn ? n / fn : 0), (fs ? s / fs : 0), (fr ? r / fr : 0)
+            printf "\n"
+        }'
+    done
 }
 
 run_case no-source ""

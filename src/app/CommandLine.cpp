@@ -12,7 +12,7 @@ QCommandLineOption hidden(QCommandLineOption option)
 
 } // namespace
 
-CommandLine::CommandLine()
+CommandLine::CommandLine(Program program) : m_program(program)
 {
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({
@@ -41,7 +41,8 @@ CommandLine::Action CommandLine::parse(const QStringList &arguments)
         m_error = QStringLiteral("unexpected argument '%1'").arg(m_parser.positionalArguments().first());
     if (m_error.isEmpty())
         return Action::Run;
-    m_error = QStringLiteral("auravox: %1\nTry 'auravox --help' for more information.\n").arg(m_error);
+    const QString name = m_program == Program::Headless ? QStringLiteral("auravoxd") : QStringLiteral("auravox");
+    m_error = QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(name, m_error);
     return Action::Error;
 }
 
@@ -49,11 +50,17 @@ QString CommandLine::helpText() const
 {
     QString options = m_parser.helpText();
     options = options.mid(options.indexOf(QLatin1String("Options:")));
-    return QStringLiteral("Usage: auravox [options]\n"
-                          "Speaks the date, the time and the weather over a radio repeater or a beacon,\n"
-                          "keying the transmitter through a serial port. Everything is set in its\n"
-                          "windows; without a display it runs on Qt's offscreen platform.\n\n")
-           + options
+    const QString about =
+        m_program == Program::Headless
+            ? QStringLiteral("Usage: auravoxd [options]\n"
+                             "Speaks the date, the time and the weather over a radio repeater or a beacon,\n"
+                             "keying the transmitter through a serial port. It shows no window and needs\n"
+                             "no display: it is set in auravox.ini and on its station page.\n\n")
+            : QStringLiteral("Usage: auravox [options]\n"
+                             "Speaks the date, the time and the weather over a radio repeater or a beacon,\n"
+                             "keying the transmitter through a serial port. Everything is set in its\n"
+                             "windows; without a display it runs on Qt's offscreen platform.\n\n");
+    return about + options
            + QStringLiteral("\nThe settings are kept in the working folder: $AURAVOX_HOME when set, else\n"
                             "the program's folder when writable (not /usr/bin or another folder of\n"
                             "commands), else ~/.local/share/auravox.\n"

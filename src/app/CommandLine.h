@@ -20,7 +20,11 @@ public:
     };
     static constexpr int kUsageError = 64; // EX_USAGE
 
-    CommandLine();
+    // The desktop program (auravox) or the one without a window (auravoxd):
+    // the same options, their own name and description in the help.
+    enum class Program { Desktop, Headless };
+
+    explicit CommandLine(Program program = Program::Desktop);
 
     // Reads `arguments`, the program's name first. --help and --version win
     // over anything else on the line, so that they can be answered before
@@ -38,6 +42,7 @@ public:
 private:
     QCommandLineParser m_parser;
     QString m_error;
+    Program m_program = Program::Desktop;
 };
 
 } // namespace auravox

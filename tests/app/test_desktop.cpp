@@ -8,6 +8,7 @@
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "support/Clicks.h"
 #include "support/MainWindowHarness.h"
+#include "support/Programs.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -35,7 +36,7 @@ struct ProgramRun
 };
 
 // The real program with `arguments`, in an empty working folder.
-ProgramRun runProgram(const QStringList &arguments)
+ProgramRun runProgram(const QStringList &arguments, const char *path = AURAVOX_PROGRAM)
 {
     QTemporaryDir home;
     QProcess program;
@@ -43,7 +44,7 @@ ProgramRun runProgram(const QStringList &arguments)
     env.insert(QStringLiteral("AURAVOX_HOME"), home.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     program.setProcessEnvironment(env);
-    program.start(QStringLiteral(AURAVOX_PROGRAM), arguments);
+    program.start(QString::fromLocal8Bit(path), arguments);
     ProgramRun r;
     if (!program.waitForFinished(30000)) {
         program.kill();
@@ -86,22 +87,29 @@ TEST(CommandLine, TakesNoArgumentsButItsOptions)
     EXPECT_EQ(c.parse({"auravox"}), CommandLine::Action::Run) << "a parse starts afresh";
 }
 
-TEST(CommandLine, TheProgramAnswersHelpAndVersionAndRefusesTheRest)
+// Both programs, the desktop one and the one without a window.
+class CommandLineRun : public ::testing::TestWithParam<const char *>
 {
-    const ProgramRun version = runProgram({QStringLiteral("--version")});
+};
+AURAVOX_ON_BOTH_PROGRAMS(CommandLineRun);
+
+TEST_P(CommandLineRun, TheProgramAnswersHelpAndVersionAndRefusesTheRest)
+{
+    const ProgramRun version = runProgram({QStringLiteral("--version")}, GetParam());
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith(QLatin1String("auravox " AURAVOX_VERSION "\n"))) << version.out.toStdString();
     EXPECT_TRUE(version.out.contains(QLatin1String("GPL-2.0-or-later")));
     EXPECT_TRUE(version.homeFiles.isEmpty()) << "nothing starts";
 
-    const ProgramRun help = runProgram({QStringLiteral("--help")});
+    const ProgramRun help = runProgram({QStringLiteral("--help")}, GetParam());
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: auravox [options]\n"))) << help.out.toStdString();
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: %1 [options]\n").arg(programName(GetParam()))))
+        << help.out.toStdString();
     EXPECT_TRUE(help.out.contains(QLatin1String("--version")));
     EXPECT_FALSE(help.out.contains(QLatin1String("simulate-monitor"))) << "a hidden option";
     EXPECT_TRUE(help.homeFiles.isEmpty());
 
-    const ProgramRun bad = runProgram({QStringLiteral("--bogus")});
+    const ProgramRun bad = runProgram({QStringLiteral("--bogus")}, GetParam());
     EXPECT_EQ(bad.exitCode, CommandLine::kUsageError);
     EXPECT_TRUE(bad.err.contains(QLatin1String("Unknown option 'bogus'"))) << bad.err.toStdString();
     EXPECT_TRUE(bad.out.isEmpty());

@@ -5,6 +5,7 @@
 
 #include "app/ui/QtUserPrompts.h"
 #include "support/LocalHttpServer.h"
+#include "support/Programs.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
 
@@ -31,7 +32,7 @@ namespace {
 class ReleaseProgram
 {
 public:
-    ReleaseProgram(LocalHttpServer &server, const QByteArray &ini)
+    ReleaseProgram(LocalHttpServer &server, const QByteArray &ini, const char *path = AURAVOX_PROGRAM)
     {
         EXPECT_TRUE(writeFile(home.filePath(QStringLiteral("auravox.ini")), ini));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -44,7 +45,7 @@ public:
         env.remove(QStringLiteral("QT_LOGGING_RULES"));
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::SeparateChannels);
-        program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+        program.start(QString::fromLocal8Bit(path), {});
         EXPECT_TRUE(program.waitForStarted());
     }
 
@@ -90,12 +91,18 @@ const QByteArray kListPath = "/index_fichiers/versions.txt";
 
 } // namespace
 
-TEST(ReleaseProgram, ANewerReleaseIsToldInTheLogWithoutABox)
+// The desktop program on the offscreen platform and the one without a window alike.
+class ReleaseProgramRun : public ::testing::TestWithParam<const char *>
+{
+};
+AURAVOX_ON_BOTH_PROGRAMS(ReleaseProgramRun);
+
+TEST_P(ReleaseProgramRun, ANewerReleaseIsToldInTheLogWithoutABox)
 {
     LocalHttpServer server;
     ASSERT_TRUE(server.start());
     server.route(kListPath, HttpResponse::text("zorbel=1.4.0\r\nauravox=2.2.4\r\n"));
-    ReleaseProgram p(server, kCheckAtStart);
+    ReleaseProgram p(server, kCheckAtStart, GetParam());
     const QByteArray notice = "A more recent release of Auravox is available at "
         + server.url(QStringLiteral("/software.htm")).toUtf8();
     const QByteArray err = p.errorOutputWith("message (no screen to show it): " + notice);
@@ -108,7 +115,7 @@ TEST(ReleaseProgram, ANewerReleaseIsToldInTheLogWithoutABox)
     EXPECT_TRUE(readFile(p.home.filePath(QStringLiteral("auravox.ini"))).contains("VERSTART=1\r\n"));
 }
 
-TEST(ReleaseProgram, AnErrorPageOrAnOlderListSaysNothingButTheLog)
+TEST_P(ReleaseProgramRun, AnErrorPageOrAnOlderListSaysNothingButTheLog)
 {
     const struct
     {
@@ -122,7 +129,7 @@ TEST(ReleaseProgram, AnErrorPageOrAnOlderListSaysNothingButTheLog)
         LocalHttpServer server;
         ASSERT_TRUE(server.start());
         server.route(kListPath, c.answer);
-        ReleaseProgram p(server, kCheckAtStart);
+        ReleaseProgram p(server, kCheckAtStart, GetParam());
         const QByteArray err = p.errorOutputWith("auravox.release: release check at start: ");
         EXPECT_TRUE(p.errorOutputWith(c.logged).contains(c.logged)) << err.toStdString();
         EXPECT_EQ(server.hits(kListPath), 1);

@@ -3,6 +3,7 @@
 
 #include "engine/LogBook.h"
 #include "support/MainWindowHarness.h"
+#include "support/Programs.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
 
@@ -119,19 +120,25 @@ TEST(Shell, WithoutANotificationAreaThereIsNoTrayAndMinimizeKeepsTheWindowReacha
     EXPECT_FALSE(h.form().isMinimized());
 }
 
-TEST(Shell, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
+// The desktop program and the one without a window start and stop alike.
+class ShellRun : public ::testing::TestWithParam<const char *>
+{
+};
+AURAVOX_ON_BOTH_PROGRAMS(ShellRun);
+
+TEST_P(ShellRun, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
 {
     QTemporaryDir home;
     QProcess program;
     program.setProcessEnvironment(programEnvironment(home));
     program.setProcessChannelMode(QProcess::SeparateChannels);
     program.setReadChannel(QProcess::StandardError);
-    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    program.start(QString::fromLocal8Bit(GetParam()), {});
     ASSERT_TRUE(program.waitForStarted());
     QByteArray err;
     while (!err.contains("running in") && program.waitForReadyRead(20000))
         err += program.readAllStandardError();
-    ASSERT_TRUE(err.contains("auravox: V2.2.3 running in")) << err.toStdString();
+    ASSERT_TRUE(err.contains(programName(GetParam()).toUtf8() + ": V2.2.3 running in")) << err.toStdString();
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("kuckoo.wav"))));
     EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("auravox_help.html"))));
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
@@ -142,7 +149,7 @@ TEST(Shell, TheProgramRunsHeadlessAndStopsCleanlyOnSigterm)
         << "the configuration is saved on the way out";
 }
 
-TEST(Shell, ASigtermBeforeTheFirstTickLeavesTheConfigurationByteForByte)
+TEST_P(ShellRun, ASigtermBeforeTheFirstTickLeavesTheConfigurationByteForByte)
 {
     QTemporaryDir home;
     const QString iniPath = home.filePath(QStringLiteral("auravox.ini"));
@@ -164,7 +171,7 @@ TEST(Shell, ASigtermBeforeTheFirstTickLeavesTheConfigurationByteForByte)
         sigaddset(&term, SIGTERM);
         ::sigprocmask(SIG_BLOCK, &term, nullptr);
     });
-    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    program.start(QString::fromLocal8Bit(GetParam()), {});
     ASSERT_TRUE(program.waitForStarted());
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(20000));

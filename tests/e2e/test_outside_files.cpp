@@ -5,6 +5,7 @@
 #include "peers/linux/SiblingLink.h"
 #include "stations/ui/TFormMeteoW23.h"
 #include "support/MainWindowHarness.h"
+#include "support/Programs.h"
 #include "support/StationFiles.h"
 #include "support/WavBuilder.h"
 
@@ -96,7 +97,13 @@ TEST(OutsideFiles, AHeaderThatIsAPipeFailsItsStepAndReleasesTheTransmitter)
 
 // The program itself with "W23_DAT" naming a pipe: it finishes starting and
 // a SIGTERM ends it the normal way, its settings saved.
-TEST(OutsideFiles, TheProgramStartsAndStopsWithAPipeAsItsHistoryFile)
+// The desktop program and the one without a window alike.
+class OutsideFilesRun : public ::testing::TestWithParam<const char *>
+{
+};
+AURAVOX_ON_BOTH_PROGRAMS(OutsideFilesRun);
+
+TEST_P(OutsideFilesRun, TheProgramStartsAndStopsWithAPipeAsItsHistoryFile)
 {
     QTemporaryDir home;
     const QString fifo = makeFifo(home, "history.dat");
@@ -110,7 +117,7 @@ TEST(OutsideFiles, TheProgramStartsAndStopsWithAPipeAsItsHistoryFile)
     const QString suffix = QStringLiteral("fifo%1").arg(QCoreApplication::applicationPid());
     env.insert(QStringLiteral("AURAVOX_SIBLING_SUFFIX"), suffix);
     program.setProcessEnvironment(env);
-    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    program.start(QString::fromLocal8Bit(GetParam()), {});
     ASSERT_TRUE(program.waitForStarted());
     QByteArray err;
     const bool started = QTest::qWaitFor(

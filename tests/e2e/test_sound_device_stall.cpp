@@ -7,6 +7,7 @@
 #include "peers/linux/SiblingLink.h"
 #include "platform/linux/AlsaWaveOutput.h"
 #include "support/AlsaCapture.h"
+#include "support/Programs.h"
 #include "support/MainWindowHarness.h"
 #include "support/SiblingPeer.h"
 
@@ -95,7 +96,13 @@ TEST(SoundDeviceStall, TheClipFailsTheTransmitterIsReleasedAndTheDeviceIsOpenedA
 // The program itself, its default sound device a pipe that stops taking
 // audio: an announcement asked for by the sibling link fails within the stall
 // limit, and a SIGTERM still ends the program the normal way.
-TEST(SoundDeviceStall, TheProgramAnswersSigtermWhileItsSoundDeviceHangs)
+// The desktop program and the one without a window alike.
+class SoundDeviceStallRun : public ::testing::TestWithParam<const char *>
+{
+};
+AURAVOX_ON_BOTH_PROGRAMS(SoundDeviceStallRun);
+
+TEST_P(SoundDeviceStallRun, TheProgramAnswersSigtermWhileItsSoundDeviceHangs)
 {
     QTemporaryDir home;
     const QString fifo = home.filePath(QStringLiteral("device.fifo"));
@@ -123,7 +130,7 @@ TEST(SoundDeviceStall, TheProgramAnswersSigtermWhileItsSoundDeviceHangs)
     env.insert(QStringLiteral("AURAVOX_SIBLING_SUFFIX"), suffix);
     env.insert(QStringLiteral("AURAVOX_SOUND_STALL_MS"), QStringLiteral("300"));
     program.setProcessEnvironment(env);
-    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    program.start(QString::fromLocal8Bit(GetParam()), {});
     ASSERT_TRUE(program.waitForStarted());
     QByteArray err;
     auto seen = [&](const char *text) {
