@@ -94,9 +94,7 @@ void HistorySource::declareConfig(ConfigRegistry &registry, int section)
 {
     declareItemKeys(registry, section);
     const QString &p = configPrefix();
-    declareIntKey(
-        registry, section, 200, p + QStringLiteral("METPERI="), [this] { return refreshMinutes(); },
-        [this](int v) { setRefreshMinutes(v); });
+    declarePeriodKey(registry, section);
 
     ConfigKey dat;
     dat.section = section;

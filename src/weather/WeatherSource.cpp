@@ -179,4 +179,11 @@ void WeatherSource::declareIntKey(ConfigRegistry &registry, int section, int pos
     registry.add(ConfigKeys::number(section, position, key, std::move(get), std::move(set)));
 }
 
+void WeatherSource::declarePeriodKey(ConfigRegistry &registry, int section)
+{
+    declareIntKey(
+        registry, section, 200, configPrefix() + QStringLiteral("METPERI="), [this] { return refreshMinutes(); },
+        [this](int v) { setRefreshMinutes(v); });
+}
+
 } // namespace auravox

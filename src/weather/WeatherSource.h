@@ -131,6 +131,8 @@ protected:
     // only from one (then brought into the setting's range by `set`).
     void declareIntKey(ConfigRegistry &registry, int section, int position, const QString &key,
                        std::function<int()> get, std::function<void(int)> set);
+    // The refresh period in minutes ("…_METPERI=", after the items).
+    void declarePeriodKey(ConfigRegistry &registry, int section);
 
 private:
     SourceKind m_kind;
