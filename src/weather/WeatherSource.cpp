@@ -154,7 +154,9 @@ void WeatherSource::declareConfig(ConfigRegistry &registry, int section)
 void WeatherSource::declareItemKeys(ConfigRegistry &registry, int section)
 {
     int position = 10;
-    for (const auto &[item, key] : kItemKeys) {
+    for (const auto &entry : kItemKeys) {
+        const WeatherItem item = entry.first;
+        const char *const key = entry.second;
         const int here = position;
         position += 10;
         if (!sourceHasItem(m_kind, item))
