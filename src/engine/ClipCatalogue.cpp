@@ -1,5 +1,6 @@
 #include "engine/ClipCatalogue.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,10 +9,28 @@
 
 namespace auravox {
 
-ClipCatalogue::ClipCatalogue() : ClipCatalogue(QStringLiteral(":/resources/clips")) {}
+ClipCatalogue::ClipCatalogue() : ClipCatalogue(builtInFolder()) {}
+
+QString ClipCatalogue::builtInFolder(const QString &programDir, const QString &fallback)
+{
+    const QString installed = QDir::cleanPath(programDir + QStringLiteral("/" AURAVOX_DATA_RELDIR "/clips"));
+    if (!programDir.isEmpty() && QFileInfo(installed).isDir())
+        return installed;
+    if (!fallback.isEmpty() && QFileInfo(fallback).isDir())
+        return QDir::cleanPath(fallback);
+    return {};
+}
+
+QString ClipCatalogue::builtInFolder()
+{
+    const QString programDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    return builtInFolder(programDir, QStringLiteral(AURAVOX_BUILD_CLIPS_DIR));
+}
 
 ClipCatalogue::ClipCatalogue(const QString &folder)
 {
+    if (folder.isEmpty())
+        return;
     const QDir dir(folder);
     const QFileInfoList entries = dir.entryInfoList({QStringLiteral("*.wav"), QStringLiteral("*.WAV")}, QDir::Files);
     for (const QFileInfo &entry : entries)

@@ -10,13 +10,14 @@ class QIODevice;
 
 namespace auravox {
 
-// The voice clips built into the program (PCM mono 16 kHz 16-bit WAV files
-// compiled in with Qt's resource system), looked up by name without regard to
-// case: "son_first" finds SON_FIRST.
+// The program's own voice clips (PCM mono 16 kHz 16-bit WAV files, one per
+// clip, in the clips folder both programs share), looked up by name without
+// regard to case: "son_first" finds SON_FIRST. A clip is read from its file
+// only when it is played, so the clips cost no memory while none plays.
 class ClipCatalogue
 {
 public:
-    // Scans the clips folder of the resources (":/resources/clips").
+    // Scans the program's clips folder (builtInFolder()).
     ClipCatalogue();
     // Scans another resource or disk folder of NAME.wav files (tests).
     explicit ClipCatalogue(const QString &folder);
@@ -30,6 +31,14 @@ public:
     // Upper-case names, sorted.
     QStringList names() const;
     int size() const { return static_cast<int>(m_paths.size()); }
+
+    // The program's clips folder: share/auravox/clips beside the program's
+    // folder of commands (/usr/share/auravox/clips for /usr/bin), else the
+    // `fallback` (the source tree's resources/clips for a program run from its
+    // build folder), else an empty string.
+    static QString builtInFolder(const QString &programDir, const QString &fallback);
+    // The same for the running program, with the folder the build names.
+    static QString builtInFolder();
 
     // The built-in default hello file, "kuckoo.wav".
     static QByteArray defaultHelloFile();
