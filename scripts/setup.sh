@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Auravox need,
 # when they are missing. Works as root or through sudo.
+#   scripts/setup.sh [--no-browser-test]
+# --no-browser-test: without the browser test's node modules (npm ci), for a
+# package build, which runs no test and may have no npm registry to reach.
 set -euo pipefail
+browser_test=1
+[ "${1:-}" != --no-browser-test ] || browser_test=0
 
 packages=(
     build-essential cmake ninja-build ccache pkg-config python3
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-webengine-dev
+    qt6-base-dev qt6-base-dev-tools qt6-webengine-dev
     qt6-httpserver-dev qt6-websockets-dev
     libasound2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
@@ -26,6 +31,7 @@ done
 root=$(cd "$(dirname "$0")/.." && pwd)
 # puppeteer-core for the browser test, as the lock file pins it (it downloads no browser).
 install_browser_test() {
+    [ "$browser_test" -eq 1 ] || return 0
     local dir="$root/tests/browser"
     if [ ! -d "$dir/node_modules/puppeteer-core" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
         echo "setup: npm ci in tests/browser"
