@@ -72,8 +72,9 @@ check_system_user() {
     [ ! -e "$c/etc/systemd/system/multi-user.target.wants/auravox.service" ] ||
         { echo "  FAIL: the system unit was enabled at install" >&2; exit 1; }
     chroot "$c" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q auravox-headless >/dev/null
-    if chroot "$c" getent passwd auravox >/dev/null || [ -e "$c/var/lib/auravox" ]; then
-        echo "  FAIL: the auravox user or its folder is left after purge" >&2
+    if chroot "$c" getent passwd auravox >/dev/null || chroot "$c" getent group auravox >/dev/null ||
+        [ -e "$c/var/lib/auravox" ]; then
+        echo "  FAIL: the auravox user, its group or its folder is left after purge" >&2
         exit 1
     fi
     echo "  system user: made in ($groups), not enabled, removed with its folder on purge"

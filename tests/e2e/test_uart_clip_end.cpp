@@ -1,4 +1,4 @@
-// The program itself keying a real UART (COM1, the machine's first 16550A)
+// Each program itself keying a real UART (COM1, the machine's first 16550A)
 // while its default sound device plays in real time behind a pipe: DTR and RTS
 // rise before the first sample is played and fall only once the last one has
 // been, and the program leaves them down when it ends. A thread of the test
@@ -7,6 +7,7 @@
 
 #include "peers/linux/SiblingLink.h"
 #include "support/PacedDevice.h"
+#include "support/Programs.h"
 #include "support/SiblingPeer.h"
 
 #include <QFile>
@@ -187,7 +188,12 @@ struct Figures
 
 } // namespace
 
-TEST(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAfterTheLast)
+// The desktop program and the one without a window, with the same results.
+class UartClipEnd : public ::testing::TestWithParam<const char *>
+{};
+AURAVOX_ON_BOTH_PROGRAMS(UartClipEnd);
+
+TEST_P(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAfterTheLast)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "/dev/ttyS0 and the serial driver's line report are root's";
@@ -216,7 +222,7 @@ TEST(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAfte
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("AURAVOX_SIBLING_SUFFIX"), suffix);
     program.setProcessEnvironment(env);
-    program.start(QStringLiteral(AURAVOX_PROGRAM), {});
+    program.start(QString::fromLocal8Bit(GetParam()), {});
     ASSERT_TRUE(program.waitForStarted());
     QByteArray err;
     auto until = [&](const std::function<bool()> &done) {
