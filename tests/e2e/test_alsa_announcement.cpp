@@ -11,6 +11,7 @@
 #include "support/PacedDevice.h"
 #include "support/Programs.h"
 #include "support/SiblingPeer.h"
+#include "support/WavBuilder.h"
 
 #include <QBuffer>
 #include <QCheckBox>

@@ -77,8 +77,12 @@ protected:
     {
         peer = std::make_unique<QProcess>();
         peer->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        peer->start(recorderPeerPath(),
-                    {QStringLiteral("--log"), logPath(), QStringLiteral("--lifetime"), QStringLiteral("60000")});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        peer->setProcessEnvironment(env);
+        // It would end if it were closed.
+        peer->start(recorderPeerPath(), {QStringLiteral("--exit-on-close"), QStringLiteral("--log"), logPath(),
+                                         QStringLiteral("--lifetime"), QStringLiteral("60000")});
         ASSERT_TRUE(peer->waitForStarted(kHangGuardMs));
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socketPath()); }, kHangGuardMs));
     }
@@ -94,8 +98,8 @@ protected:
                && done();
     }
 
-    // Starts the program, has it make one announcement and waits for its end.
-    void announceOnce()
+    // Starts the program and waits until it runs.
+    void startProgram()
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("ALSA_CONFIG_PATH"));
@@ -112,11 +116,17 @@ protected:
         program.start(QString::fromLocal8Bit(GetParam()), {});
         ASSERT_TRUE(program.waitForStarted());
         ASSERT_TRUE(until([&] { return err.contains("running in"); })) << err.toStdString();
+    }
+
+    // Has the program make one announcement, over the sibling link, and waits for its end.
+    void announce()
+    {
+        const qsizetype ended = err.count("announcement ended");
         Peer sibling(suffix);
         sibling.start({QStringLiteral("send"), QStringLiteral("ZORBEL_PLAY")});
         sibling.finish();
         ASSERT_EQ(sibling.exitCode(), 0) << sibling.errors().toStdString();
-        ASSERT_TRUE(until([&] { return err.contains("announcement ended"); })) << err.toStdString();
+        ASSERT_TRUE(until([&] { return err.count("announcement ended") > ended; })) << err.toStdString();
     }
 
     void stopProgram()
@@ -141,20 +151,25 @@ const QString kClose = QStringLiteral("Quillon close");
 
 } // namespace
 
-TEST_P(RecorderProgram, ARunningRecorderIsRecordedAndStoppedAroundTheAnnouncementAndStaysOpen)
+TEST_P(RecorderProgram, ARunningRecorderIsRecordedAndStoppedAroundEachAnnouncementAndNeverClosed)
 {
     runRecorder();
-    announceOnce();
+    startProgram();
+    announce();
     ASSERT_TRUE(until([&] { return received().size() >= 2; })) << err.toStdString();
+    // A second announcement, longer than the second after which a close would come.
+    announce();
+    ASSERT_TRUE(until([&] { return received().size() >= 4; })) << err.toStdString();
     stopProgram();
-    EXPECT_EQ(received(), (QStringList{kRecord, kStop})) << err.toStdString();
+    EXPECT_EQ(received(), (QStringList{kRecord, kStop, kRecord, kStop})) << err.toStdString();
     EXPECT_EQ(peer->state(), QProcess::Running) << "a recorder the program did not start is left open";
 }
 
 TEST_P(RecorderProgram, ARecorderThatIsNotRunningIsStartedRecordedStoppedAndClosed)
 {
     ASSERT_FALSE(QFileInfo::exists(socketPath()));
-    announceOnce();
+    startProgram();
+    announce();
     // The close follows the stop a second later; the recorder then ends.
     ASSERT_TRUE(until([&] { return received().size() >= 3 && !QFileInfo::exists(socketPath()); }))
         << received().join(QLatin1Char('|')).toStdString() << err.toStdString();
