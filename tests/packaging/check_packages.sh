@@ -62,14 +62,15 @@ for s in postinst prerm postrm; do
 done
 grep -q 'adduser .*--system .*auravox' "$control/postinst" || problem "postinst makes no system user"
 grep -q 'deluser .*--system auravox' "$control/postrm" || problem "postrm removes no system user"
-grep -Eq 'systemctl (--system )?enable|deb-systemd-helper enable' "$control/postinst" && problem "postinst enables the unit"
+grep -v '^[[:space:]]*#' "$control/postinst" | grep -Eq 'systemctl (--system )?enable|deb-systemd-helper enable' &&
+    problem "postinst enables the unit"
 sh -n "$control/postinst" && sh -n "$control/prerm" && sh -n "$control/postrm" || problem "a maintainer script is not valid sh"
 
 # Dependencies: the desktop package on the same version of the headless one.
 version=$(dpkg-deb -f "${deb[auravox-headless]}" Version)
 dpkg-deb -f "${deb[auravox]}" Depends | tr ',' '\n' | sed 's/^ *//' | grep -qx "auravox-headless (= $version)" ||
     problem "auravox does not depend on auravox-headless (= $version)"
-graphical='^(libqt6gui6|libqt6widgets6|libqt6opengl6|libqt6dbus6|libx11-|libxcb|libxkb|libgl1|libegl|libgtk|libwayland|libfontconfig|libfreetype)'
+graphical='^(libqt6gui6|libqt6widgets6|libqt6opengl6|libx11-|libxcb|libxkb|libgl1|libegl|libgtk|libwayland|libfontconfig|libfreetype)'
 depends=$(dpkg-deb -f "${deb[auravox-headless]}" Depends | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//' | sed '/^$/d')
 if printf '%s\n' "$depends" | grep -E "$graphical"; then
     problem "auravox-headless depends on a graphical library"
