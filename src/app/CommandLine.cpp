@@ -60,11 +60,13 @@ QString CommandLine::helpText() const
                              "Speaks the date, the time and the weather over a radio repeater or a beacon,\n"
                              "keying the transmitter through a serial port. Everything is set in its\n"
                              "windows; without a display it runs on Qt's offscreen platform.\n\n");
+    const QString manual = m_program == Program::Headless ? QStringLiteral("auravoxd(1)") : QStringLiteral("auravox(1)");
     return about + options
            + QStringLiteral("\nThe settings are kept in the working folder: $AURAVOX_HOME when set, else\n"
                             "the program's folder when writable (not /usr/bin or another folder of\n"
                             "commands), else ~/.local/share/auravox.\n"
-                            "See auravox(1) for the files, the environment and the service.\n");
+                            "See %1 for the files, the environment and the service.\n")
+                 .arg(manual);
 }
 
 QString CommandLine::versionText()

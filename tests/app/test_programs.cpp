@@ -79,6 +79,7 @@ TEST_P(ProgramCommandLine, HelpVersionAndAWrongOptionAnswerAsTheOtherProgramDoes
     EXPECT_TRUE(out.startsWith("Usage: " + name.toUtf8() + " [options]\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("--set-web-password")) << out.toStdString();
     EXPECT_FALSE(out.contains("simulate-monitor")) << "a hidden option";
+    EXPECT_TRUE(out.contains("See " + name.toUtf8() + "(1) for the files")) << "its own manual page: " << out.toStdString();
     EXPECT_EQ(runToEnd(GetParam(), {QStringLiteral("--no-such-option")}, &out, &err), 64);
     EXPECT_TRUE(err.contains(name.toUtf8() + ": Unknown option 'no-such-option'.\n")) << err.toStdString();
     EXPECT_TRUE(err.contains("Try '" + name.toUtf8() + " --help'")) << err.toStdString();
