@@ -50,11 +50,19 @@ run_case() {
     apt_out=$(chroot "$work/case" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${opts[@]}" "${inside[@]}" 2>&1) ||
         { printf '%s\n' "$apt_out" >&2; exit 1; }
     chroot "$work/case" dpkg-query -W -f '${Package} ${Installed-Size}\n' | sort >"$work/after"
-    local added kb apt_mb
+    local added kb apt_mb get_mb
     added=$(comm -13 "$work/before" "$work/after" | wc -l)
     kb=$(comm -13 "$work/before" "$work/after" | awk '{ s += $2 } END { print s + 0 }')
     apt_mb=$(printf '%s\n' "$apt_out" | sed -n 's/^After this operation, \(.*\) of additional disk space will be used.*/\1/p')
-    printf '%-44s %4d packages  %7.1f MB installed (apt: %s)\n' "$name" "$added" "$(awk -v kb="$kb" 'BEGIN { print kb / 1024 }')" "$apt_mb"
+    get_mb=$(printf '%s\n' "$apt_out" | sed -n 's/^Need to get \([^ ]* [kMG]*B\).*/\1/p')
+    printf '%-44s %4d packages  %7.1f MB installed (apt: %s on disk, %s to download)\n' "$name" "$added" \
+        "$(awk -v kb="$kb" 'BEGIN { print kb / 1024 }')" "$apt_mb" "$get_mb"
+    # The largest of them.
+    comm -13 "$work/before" "$work/after" | sort -k2 -rn | head -n "${AURAVOX_FOOTPRINT_TOP:-6}" |
+        awk '{ printf "    %-36s %7.1f MB\n", $1, $2 / 1024 }'
+    if [ -n "${AURAVOX_FOOTPRINT_LIST:-}" ]; then
+        comm -13 "$work/before" "$work/after" | awk '{ printf "      %s", $1 } END { print "" }'
+    fi
     if [ "$name" = "auravox-headless" ]; then
         check_system_user
     fi
@@ -71,7 +79,8 @@ check_system_user() {
     [ -d "$c/var/lib/auravox" ] || { echo "  FAIL: no /var/lib/auravox" >&2; exit 1; }
     [ ! -e "$c/etc/systemd/system/multi-user.target.wants/auravox.service" ] ||
         { echo "  FAIL: the system unit was enabled at install" >&2; exit 1; }
-    chroot "$c" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q auravox-headless >/dev/null
+    chroot "$c" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q auravox-headless >"$work/purge.log" 2>&1 ||
+        { cat "$work/purge.log" >&2; exit 1; }
     if chroot "$c" getent passwd auravox >/dev/null || chroot "$c" getent group auravox >/dev/null ||
         [ -e "$c/var/lib/auravox" ]; then
         echo "  FAIL: the auravox user, its group or its folder is left after purge" >&2
