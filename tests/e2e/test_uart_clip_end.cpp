@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace auravox;
@@ -188,6 +189,32 @@ struct Figures
 
 } // namespace
 
+// The one UART is had by one run at a time: the two programs' runs of this
+// test, which the suite may start side by side, and those of other builds on
+// the machine. Held from construction, waiting for the run before to end.
+class UartTurn
+{
+public:
+    UartTurn() : m_fd(::open("/run/lock/auravox-test-ttyS0.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~UartTurn()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    UartTurn(const UartTurn &) = delete;
+    UartTurn &operator=(const UartTurn &) = delete;
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
 // The desktop program and the one without a window, with the same results.
 class UartClipEnd : public ::testing::TestWithParam<const char *>
 {};
@@ -199,6 +226,8 @@ TEST_P(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAf
         GTEST_SKIP() << "/dev/ttyS0 and the serial driver's line report are root's";
     if (readSerialLines() < 0)
         GTEST_SKIP() << "/proc/tty/driver/serial names no UART at ttyS0";
+    const UartTurn turn;
+    ASSERT_TRUE(turn.held()) << "the lock of the UART's runs";
 
     const PacedPipeDevice device;
     QTemporaryDir home;
