@@ -47,6 +47,9 @@ bool HamlibPtt::connectRig()
         m_error = QStringLiteral("%1: Hamlib has no rig model %2").arg(where()).arg(m_settings.model);
         return false;
     }
+    // Hamlib answers get_ptt from a cache of what it last set: the guard must
+    // see what the rig has now (another program may have keyed it).
+    rig_set_cache_timeout_ms(m_rig, HAMLIB_CACHE_ALL, 0);
     setConf(m_rig, "rig_pathname", m_settings.port.toLocal8Bit());
     setConf(m_rig, "timeout", QByteArray::number(m_settings.timeoutMs));
     setConf(m_rig, "retry", "0");
