@@ -47,12 +47,20 @@ void SerialPortControl::chooseNoPort(const QString &cause)
 QString SerialPortControl::usePtt(const PttSettings &ptt)
 {
     if (ptt.kind == PttKind::Serial) {
-        if (m_transmitter.isOtherKind())
-            m_transmitter.close(QStringLiteral("the serial port chosen"));
-        return {};
+        if (!m_transmitter.isOtherKind())
+            return {};
+        // Back to the serial port: the port chosen before is opened again.
+        m_transmitter.close(QStringLiteral("the serial port chosen"));
+        if (m_portName == TransmitterPort::kNoPortName || openChosenPort())
+            return {};
+        const QString error = m_transmitter.lastError();
+        m_portName = TransmitterPort::kNoPortName;
+        return error;
     }
+    // The serial port's choice stays (COM= is saved as it was, and comes back
+    // with the serial port); only the port is closed.
     if (m_transmitter.isOpen() && !m_transmitter.isOtherKind())
-        chooseNoPort(QStringLiteral("another kind of transmitter port chosen"));
+        m_transmitter.close(QStringLiteral("another kind of transmitter port chosen"));
     const QStringList problems = ptt.problems();
     if (!problems.isEmpty()) {
         m_transmitter.close(QStringLiteral("settings changed"));

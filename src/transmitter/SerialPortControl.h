@@ -39,9 +39,10 @@ public:
     // (the program's real ones, or a test's).
     void setDeviceFactory(PttDeviceFactory factory) { m_factory = std::move(factory); }
     // Puts the transmitter on the kind `ptt` chooses: for the serial port, the
-    // other kind's device is closed (the port list opens a port); for another
-    // kind its device is opened, closing whatever was open. Empty when that
-    // worked; otherwise why not (also in the log), and nothing is open.
+    // other kind's device is closed and the chosen port opened again; for
+    // another kind its device is opened, closing whatever was open (the port
+    // name stays chosen). Empty when that worked; otherwise why not (also in
+    // the log), and nothing is open.
     QString usePtt(const PttSettings &ptt);
 
     Transmitter &transmitter() { return m_transmitter; }

@@ -291,3 +291,27 @@ TEST(GpioPort, LibgpiodNamesAChipThatIsNotThere)
     EXPECT_FALSE(chip.requestOutput(3, false, false)) << "no chip, no line";
     EXPECT_EQ(chip.value(3), -1);
 }
+
+// From the serial port to a GPIO line and back: the port is released and
+// closed, its choice kept, and opened again when the serial port comes back.
+TEST(GpioPort, SwitchingKindsClosesTheSerialPortAndBringsItBack)
+{
+    GpioStation s;
+    s.h->choosePort(QStringLiteral("COM2"));
+    s.h->serial().calls.clear();
+    ASSERT_TRUE(s.choose().startsWith(QLatin1String("Open: ")));
+    EXPECT_EQ(s.h->serial().calls, QStringList({"DTR-", "RTS-", "close"}));
+    EXPECT_EQ(s.h->com().portName(), QStringLiteral("COM2"));
+
+    s.board.calls.clear();
+    s.h->serial().calls.clear();
+    KindControls k(*s.h);
+    k.chooseKind(0);
+    EXPECT_TRUE(k.find<QWidget>("ListBoxCOM")->isEnabled());
+    k.use();
+    // Released by the transmitter, and once more by the device as it closes.
+    EXPECT_EQ(s.board.calls, QStringList({"set 17 = 0", "set 17 = 0", "close"}));
+    EXPECT_EQ(s.h->serial().calls, QStringList({"open COM2"}));
+    EXPECT_EQ(s.h->find<QLabel>("LabelCOM")->text(), QStringLiteral("COM2"));
+    EXPECT_TRUE(k.outcome().isEmpty());
+}

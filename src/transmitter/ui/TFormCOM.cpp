@@ -271,7 +271,11 @@ void TFormCOM::deviceApplied(const QString &error)
 {
     const PttKind kind = m_settings.ptt().kind;
     if (kind == PttKind::Serial) {
-        m_kindEditor->showOutcome(QString(), false);
+        m_kindEditor->showOutcome(error, !error.isEmpty());
+        if (m_control.isOpen())
+            portOpened();
+        else
+            menuComNoneclick();
         m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
                                                                                            : m_control.portName());
         return;
