@@ -4,8 +4,7 @@ namespace auravox {
 
 GpioPtt::GpioPtt(const GpioSettings &settings, std::unique_ptr<GpioChip> chip)
     : m_settings(settings), m_chip(std::move(chip))
-{
-}
+{}
 
 GpioPtt::~GpioPtt()
 {

@@ -17,8 +17,8 @@ PortSettings::PortSettings(QObject *parent) : QObject(parent)
 
 void PortSettings::setLines(const Transmitter::Lines &lines)
 {
-    if (lines.dtr == m_lines.dtr && lines.rts == m_lines.rts && lines.dsr == m_lines.dsr &&
-        lines.cts == m_lines.cts && lines.dcd == m_lines.dcd)
+    if (lines.dtr == m_lines.dtr && lines.rts == m_lines.rts && lines.dsr == m_lines.dsr && lines.cts == m_lines.cts
+        && lines.dcd == m_lines.dcd)
         return;
     m_lines = lines;
     emit changed();
@@ -91,7 +91,8 @@ void PortSettings::declareConfig(ConfigRegistry &r)
         const QString zero = QLatin1String(key) + QLatin1Char('0');
         bool Transmitter::Lines::*f = field;
         r.add(ConfigKeys::make(
-            ConfigSection::Serial, position, key, [this, zero, f] { return m_lines.*f ? QStringList() : QStringList{zero}; },
+            ConfigSection::Serial, position, key,
+            [this, zero, f] { return m_lines.*f ? QStringList() : QStringList{zero}; },
             [this, f](const QString &v) {
                 if (v != QLatin1String("0"))
                     return;
@@ -172,26 +173,51 @@ QList<PttKey> pttKeys()
                  p.kind = *k;
              return k.has_value();
          }},
-        textKey("CM108_DEVICE=", [](const P &p) { return p.cm108.device; }, [](P &p, const QString &v) { p.cm108.device = v; }),
+        textKey(
+            "CM108_DEVICE=", [](const P &p) { return p.cm108.device; },
+            [](P &p, const QString &v) { p.cm108.device = v; }),
         {"CM108_ID=",
          [](const P &p) {
-             return QStringLiteral("%1:%2").arg(p.cm108.vendorId, 4, 16, QLatin1Char('0')).arg(p.cm108.productId, 4, 16, QLatin1Char('0'));
+             return QStringLiteral("%1:%2")
+                 .arg(p.cm108.vendorId, 4, 16, QLatin1Char('0'))
+                 .arg(p.cm108.productId, 4, 16, QLatin1Char('0'));
          },
          [](P &p, const QString &v) { return parseUsbId(v, &p.cm108.vendorId, &p.cm108.productId); }},
-        numberKey("CM108_GPIO=", [](const P &p) { return p.cm108.pttGpio; }, [](P &p, int n) { p.cm108.pttGpio = n; }, 1, 8),
-        numberKey("CM108_INHIBIT=", [](const P &p) { return p.cm108.inhibitBit; }, [](P &p, int n) { p.cm108.inhibitBit = n; }, -1, 7),
-        numberKey("CM108_START=", [](const P &p) { return p.cm108.startBit; }, [](P &p, int n) { p.cm108.startBit = n; }, -1, 7),
-        textKey("GPIO_CHIP=", [](const P &p) { return p.gpio.chip; }, [](P &p, const QString &v) { p.gpio.chip = v; }),
-        numberKey("GPIO_PTT=", [](const P &p) { return p.gpio.pttLine; }, [](P &p, int n) { p.gpio.pttLine = n; }, -1, 1023),
-        flagKey("GPIO_PTT_LOW=", [](const P &p) { return p.gpio.pttActiveLow; }, [](P &p, bool b) { p.gpio.pttActiveLow = b; }),
-        numberKey("GPIO_START=", [](const P &p) { return p.gpio.startLine; }, [](P &p, int n) { p.gpio.startLine = n; }, -1, 1023),
-        numberKey("GPIO_INHIBIT=", [](const P &p) { return p.gpio.inhibitLine; }, [](P &p, int n) { p.gpio.inhibitLine = n; }, -1, 1023),
-        flagKey("GPIO_INPUT_LOW=", [](const P &p) { return p.gpio.inputsActiveLow; }, [](P &p, bool b) { p.gpio.inputsActiveLow = b; }),
-        numberKey("RIG_MODEL=", [](const P &p) { return p.rig.model; }, [](P &p, int n) { p.rig.model = n; }, 1, 999999),
-        textKey("RIG_PORT=", [](const P &p) { return p.rig.port; }, [](P &p, const QString &v) { p.rig.port = v; }),
-        numberKey("RIG_BAUD=", [](const P &p) { return p.rig.baud; }, [](P &p, int n) { p.rig.baud = n; }, 0, 4000000),
-        flagKey("RIG_DCD=", [](const P &p) { return p.rig.inhibitOnDcd; }, [](P &p, bool b) { p.rig.inhibitOnDcd = b; }),
-        numberKey("RIG_TIMEOUT=", [](const P &p) { return p.rig.timeoutMs; }, [](P &p, int n) { p.rig.timeoutMs = n; }, 50, 10000),
+        numberKey(
+            "CM108_GPIO=", [](const P &p) { return p.cm108.pttGpio; }, [](P &p, int n) { p.cm108.pttGpio = n; }, 1, 8),
+        numberKey(
+            "CM108_INHIBIT=", [](const P &p) { return p.cm108.inhibitBit; },
+            [](P &p, int n) { p.cm108.inhibitBit = n; }, -1, 7),
+        numberKey(
+            "CM108_START=", [](const P &p) { return p.cm108.startBit; }, [](P &p, int n) { p.cm108.startBit = n; }, -1,
+            7),
+        textKey(
+            "GPIO_CHIP=", [](const P &p) { return p.gpio.chip; }, [](P &p, const QString &v) { p.gpio.chip = v; }),
+        numberKey(
+            "GPIO_PTT=", [](const P &p) { return p.gpio.pttLine; }, [](P &p, int n) { p.gpio.pttLine = n; }, -1, 1023),
+        flagKey(
+            "GPIO_PTT_LOW=", [](const P &p) { return p.gpio.pttActiveLow; },
+            [](P &p, bool b) { p.gpio.pttActiveLow = b; }),
+        numberKey(
+            "GPIO_START=", [](const P &p) { return p.gpio.startLine; }, [](P &p, int n) { p.gpio.startLine = n; }, -1,
+            1023),
+        numberKey(
+            "GPIO_INHIBIT=", [](const P &p) { return p.gpio.inhibitLine; }, [](P &p, int n) { p.gpio.inhibitLine = n; },
+            -1, 1023),
+        flagKey(
+            "GPIO_INPUT_LOW=", [](const P &p) { return p.gpio.inputsActiveLow; },
+            [](P &p, bool b) { p.gpio.inputsActiveLow = b; }),
+        numberKey(
+            "RIG_MODEL=", [](const P &p) { return p.rig.model; }, [](P &p, int n) { p.rig.model = n; }, 1, 999999),
+        textKey(
+            "RIG_PORT=", [](const P &p) { return p.rig.port; }, [](P &p, const QString &v) { p.rig.port = v; }),
+        numberKey(
+            "RIG_BAUD=", [](const P &p) { return p.rig.baud; }, [](P &p, int n) { p.rig.baud = n; }, 0, 4000000),
+        flagKey(
+            "RIG_DCD=", [](const P &p) { return p.rig.inhibitOnDcd; }, [](P &p, bool b) { p.rig.inhibitOnDcd = b; }),
+        numberKey(
+            "RIG_TIMEOUT=", [](const P &p) { return p.rig.timeoutMs; }, [](P &p, int n) { p.rig.timeoutMs = n; }, 50,
+            10000),
     };
 }
 

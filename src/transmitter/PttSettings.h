@@ -25,12 +25,12 @@ std::optional<PttKind> pttKindFromName(const QString &name);
 struct Cm108Settings
 {
     static constexpr int kNoBit = -1;
-    QString device;                 // "/dev/hidraw2"; empty: the first fob found by its IDs
-    quint16 vendorId = 0x0d8c;      // C-Media
-    quint16 productId = 0;          // 0: any of C-Media's CM108/CM119 family
-    int pttGpio = 3;                // GPIO1..GPIO8 of the chip
-    int inhibitBit = 1;             // volume down, as interface boards wire COS; kNoBit: none
-    int startBit = kNoBit;          // none
+    QString device;            // "/dev/hidraw2"; empty: the first fob found by its IDs
+    quint16 vendorId = 0x0d8c; // C-Media
+    quint16 productId = 0;     // 0: any of C-Media's CM108/CM119 family
+    int pttGpio = 3;           // GPIO1..GPIO8 of the chip
+    int inhibitBit = 1;        // volume down, as interface boards wire COS; kNoBit: none
+    int startBit = kNoBit;     // none
     bool operator==(const Cm108Settings &) const = default;
 };
 
@@ -55,9 +55,9 @@ struct RigSettings
     static constexpr int kNetworkModel = 2;
     int model = kNetworkModel;
     QString port = QStringLiteral("127.0.0.1:4532");
-    int baud = 0;              // 0: the model's own speed
-    bool inhibitOnDcd = true;  // the rig's squelch (DCD) inhibits announcements
-    int timeoutMs = 1000;      // a rig that does not answer within this is a failed call
+    int baud = 0;             // 0: the model's own speed
+    bool inhibitOnDcd = true; // the rig's squelch (DCD) inhibits announcements
+    int timeoutMs = 1000;     // a rig that does not answer within this is a failed call
     bool operator==(const RigSettings &) const = default;
 };
 

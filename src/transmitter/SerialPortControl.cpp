@@ -65,7 +65,8 @@ QString SerialPortControl::usePtt(const PttSettings &ptt)
     if (!problems.isEmpty()) {
         m_transmitter.close(QStringLiteral("settings changed"));
         const QString error = problems.join(QLatin1Char(' '));
-        qCWarning(lcPort).noquote() << QStringLiteral("%1 transmitter port not opened: %2").arg(pttKindName(ptt.kind), error);
+        qCWarning(lcPort).noquote()
+            << QStringLiteral("%1 transmitter port not opened: %2").arg(pttKindName(ptt.kind), error);
         return error;
     }
     if (!m_factory) {

@@ -6,8 +6,7 @@ namespace auravox {
 
 SerialPtt::SerialPtt(SerialLines &lines, const SerialLineChoice &choice, const QString &portName)
     : m_lines(lines), m_choice(choice), m_portName(portName), m_devicePath(lines.devicePath(portName))
-{
-}
+{}
 
 bool SerialPtt::open()
 {

@@ -162,16 +162,15 @@ ModemStatus Transmitter::modemStatus()
 bool Transmitter::retryRelease()
 {
     if (m_device->setPtt(false)) {
-        qCInfo(lcPtt).noquote() << QStringLiteral("PTT released on %1: %2 (the release was retried)")
-                                       .arg(where(), m_pendingRelease);
+        qCInfo(lcPtt).noquote()
+            << QStringLiteral("PTT released on %1: %2 (the release was retried)").arg(where(), m_pendingRelease);
         m_pendingRelease.clear();
         m_lastError.clear();
         return true;
     }
     m_lastError = m_device->lastError();
     if (++m_retryRun % kGuardLogEvery == 0)
-        qCWarning(lcPtt).noquote()
-            << QStringLiteral("PTT release still failing on %1: %2").arg(where(), m_lastError);
+        qCWarning(lcPtt).noquote() << QStringLiteral("PTT release still failing on %1: %2").arg(where(), m_lastError);
     return false;
 }
 
@@ -194,11 +193,10 @@ bool Transmitter::guardIdleLines()
     m_device->setPtt(false);
     showLed(false);
     if (m_guardRun++ % kGuardLogEvery == 0)
-        qCWarning(lcPort).noquote()
-            << QStringLiteral("%1 found up on %2 while no announcement runs (%3): dropped")
-                   .arg(up->join(QLatin1Char('+')), where(),
-                        m_serial ? QStringLiteral("another program opened the port?")
-                                 : QStringLiteral("another program keyed it?"));
+        qCWarning(lcPort).noquote() << QStringLiteral("%1 found up on %2 while no announcement runs (%3): dropped")
+                                           .arg(up->join(QLatin1Char('+')), where(),
+                                                m_serial ? QStringLiteral("another program opened the port?")
+                                                         : QStringLiteral("another program keyed it?"));
     return true;
 }
 

@@ -215,8 +215,8 @@ TEST(Cm108, TheHeadlessProgramReleasesTheFobOnSigterm)
     StandInHidraw fob;
     ASSERT_TRUE(fob.isValid());
     QTemporaryDir home;
-    const QByteArray ini = "[AURAVOX V2.2.3]\r\nCOM=0\r\nDTR=0\r\nPTT_TYPE=CM108\r\nCM108_DEVICE=" +
-                           fob.path().toLocal8Bit() + "\r\nCM108_GPIO=4\r\n";
+    const QByteArray ini = "[AURAVOX V2.2.3]\r\nCOM=0\r\nDTR=0\r\nPTT_TYPE=CM108\r\nCM108_DEVICE="
+                           + fob.path().toLocal8Bit() + "\r\nCM108_GPIO=4\r\n";
     ASSERT_TRUE(writeFile(home.filePath(QStringLiteral("auravox.ini")), ini));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -239,7 +239,8 @@ TEST(Cm108, TheHeadlessProgramReleasesTheFobOnSigterm)
     EXPECT_EQ(atStop, report(0x00, 0x08).repeated(atStop.size() / 5)) << "releases only";
     const QByteArray saved = readFile(home.filePath(QStringLiteral("auravox.ini")));
     EXPECT_TRUE(saved.contains("\r\nCOM=0\r\nDTR=0\r\n")) << saved.toStdString();
-    EXPECT_TRUE(saved.endsWith("\r\nPTT_TYPE=CM108\r\nCM108_DEVICE=" + fob.path().toLocal8Bit() + "\r\nCM108_GPIO=4\r\n"))
+    EXPECT_TRUE(
+        saved.endsWith("\r\nPTT_TYPE=CM108\r\nCM108_DEVICE=" + fob.path().toLocal8Bit() + "\r\nCM108_GPIO=4\r\n"))
         << "after every other key:\n"
         << saved.toStdString();
 }

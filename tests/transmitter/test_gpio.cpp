@@ -26,8 +26,8 @@ const QDateTime kMorning(QDate(2026, 3, 1), QTime(10, 5, 30));
 // The board's lines, which outlive each chip handle the program opens.
 struct Board
 {
-    std::map<int, bool> value;  // logical
-    std::map<int, int> rising;  // edges not yet read
+    std::map<int, bool> value;   // logical
+    std::map<int, int> rising;   // edges not yet read
     std::set<int> heldElsewhere; // requested by another program
     std::set<int> held;          // requested by the program
     std::map<int, bool> activeLow;
@@ -287,7 +287,8 @@ TEST(GpioPort, LibgpiodNamesAChipThatIsNotThere)
 {
     LibgpiodChip chip;
     EXPECT_FALSE(chip.open(QStringLiteral("/dev/gpiochip-none")));
-    EXPECT_TRUE(chip.lastError().startsWith(QLatin1String("/dev/gpiochip-none: open ("))) << chip.lastError().toStdString();
+    EXPECT_TRUE(chip.lastError().startsWith(QLatin1String("/dev/gpiochip-none: open (")))
+        << chip.lastError().toStdString();
     EXPECT_FALSE(chip.requestOutput(3, false, false)) << "no chip, no line";
     EXPECT_EQ(chip.value(3), -1);
 }

@@ -70,20 +70,34 @@ TEST(PttSettings, DefaultsWriteNothingNewAndTheKindsKeysComeLastOnlyWhenChanged)
 
 TEST(PttSettings, EveryKeyReadsBackAsWritten)
 {
-    const QStringList lines{"COM=3",          "DTR=0",          "PTT_TYPE=GPIO",       "CM108_DEVICE=/dev/hidraw3",
-                            "CM108_ID=0d8c:000c", "CM108_GPIO=4", "CM108_INHIBIT=-1",   "CM108_START=2",
-                            "GPIO_CHIP=gpiochip1", "GPIO_PTT=17", "GPIO_PTT_LOW=1",     "GPIO_START=22",
-                            "GPIO_INHIBIT=27", "GPIO_INPUT_LOW=1", "RIG_MODEL=1",       "RIG_PORT=/dev/ttyACM0",
-                            "RIG_BAUD=9600",  "RIG_DCD=0",        "RIG_TIMEOUT=500"};
+    const QStringList lines{"COM=3",
+                            "DTR=0",
+                            "PTT_TYPE=GPIO",
+                            "CM108_DEVICE=/dev/hidraw3",
+                            "CM108_ID=0d8c:000c",
+                            "CM108_GPIO=4",
+                            "CM108_INHIBIT=-1",
+                            "CM108_START=2",
+                            "GPIO_CHIP=gpiochip1",
+                            "GPIO_PTT=17",
+                            "GPIO_PTT_LOW=1",
+                            "GPIO_START=22",
+                            "GPIO_INHIBIT=27",
+                            "GPIO_INPUT_LOW=1",
+                            "RIG_MODEL=1",
+                            "RIG_PORT=/dev/ttyACM0",
+                            "RIG_BAUD=9600",
+                            "RIG_DCD=0",
+                            "RIG_TIMEOUT=500"};
     EXPECT_EQ(loadAndSave(lines), lines);
 }
 
 TEST(PttSettings, AValueAKeyDoesNotTakeIsLoggedAndLeavesTheSetting)
 {
     LogCapture log;
-    EXPECT_EQ(loadAndSave({"PTT_TYPE=USB", "CM108_GPIO=9", "CM108_ID=0d8c", "GPIO_PTT=x", "RIG_DCD=Y",
-                           "RIG_TIMEOUT=20"}),
-              QStringList());
+    EXPECT_EQ(
+        loadAndSave({"PTT_TYPE=USB", "CM108_GPIO=9", "CM108_ID=0d8c", "GPIO_PTT=x", "RIG_DCD=Y", "RIG_TIMEOUT=20"}),
+        QStringList());
     EXPECT_EQ(log.matching({"auravox.port", "is not a value this key takes"}).size(), 6);
     EXPECT_EQ(log.matching({"auravox.ini: CM108_GPIO=9 is not a value this key takes: kept at 3"}).size(), 1);
 }

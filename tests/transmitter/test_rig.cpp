@@ -44,10 +44,10 @@ public:
     // is ready): true when it does.
     bool start()
     {
-        m_process.start(QStringLiteral("rigctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"),
-                                                    QStringLiteral("RIG"), QStringLiteral("-D"), QStringLiteral("RIG"),
-                                                    QStringLiteral("-T"), QStringLiteral("127.0.0.1"),
-                                                    QStringLiteral("-t"), QString::number(m_port)});
+        m_process.start(QStringLiteral("rigctld"),
+                        {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"), QStringLiteral("RIG"),
+                         QStringLiteral("-D"), QStringLiteral("RIG"), QStringLiteral("-T"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("-t"), QString::number(m_port)});
         if (!m_process.waitForStarted())
             return false;
         return QTest::qWaitFor(
@@ -72,8 +72,8 @@ public:
     QString rigctl(const QStringList &command) const
     {
         QProcess p;
-        p.start(QStringLiteral("rigctl"), QStringList{QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
-                                                      address()} + command);
+        p.start(QStringLiteral("rigctl"),
+                QStringList{QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"), address()} + command);
         p.waitForFinished(20000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
@@ -187,7 +187,8 @@ TEST(RigPort, ARigThatStopsAnsweringIsAFailedKeyAndTheReleaseIsRetriedUntilItAns
     ASSERT_TRUE(h->runUntilIdle());
     const QStringList failed = log.matching({"auravox.ptt", "PTT keying (PTT) failed on rig model 2 at"});
     ASSERT_EQ(failed.size(), 1);
-    EXPECT_TRUE(failed.first().contains(QLatin1String(": announcement started by the button"))) << failed.first().toStdString();
+    EXPECT_TRUE(failed.first().contains(QLatin1String(": announcement started by the button")))
+        << failed.first().toStdString();
     EXPECT_EQ(log.matching({"PTT release failed on rig model 2", "end of the announcement"}).size(), 1);
     Transmitter &tx = h->windows().serialPort().transmitter();
     EXPECT_TRUE(tx.releasePending());
@@ -195,7 +196,7 @@ TEST(RigPort, ARigThatStopsAnsweringIsAFailedKeyAndTheReleaseIsRetriedUntilItAns
     h->tick();
     EXPECT_TRUE(tx.releasePending()) << "still no answer";
 
-    ASSERT_TRUE(rig.start()); // rigctld is back on the same port
+    ASSERT_TRUE(rig.start());                               // rigctld is back on the same port
     rig.rigctl({QStringLiteral("T"), QStringLiteral("1")}); // as the rig was left
     h->tick();
     EXPECT_FALSE(tx.releasePending());
@@ -210,8 +211,8 @@ TEST(RigPort, TheHeadlessProgramLeavesTheRigUnkeyedOnSigterm)
 {
     REQUIRE_RIGCTLD(rig);
     QTemporaryDir home;
-    const QByteArray ini = "[AURAVOX V2.2.3]\r\nPTT_TYPE=RIG\r\nRIG_PORT=" + rig.address().toLocal8Bit() +
-                           "\r\nRIG_DCD=0\r\n";
+    const QByteArray ini =
+        "[AURAVOX V2.2.3]\r\nPTT_TYPE=RIG\r\nRIG_PORT=" + rig.address().toLocal8Bit() + "\r\nRIG_DCD=0\r\n";
     ASSERT_TRUE(writeFile(home.filePath(QStringLiteral("auravox.ini")), ini));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -224,7 +225,8 @@ TEST(RigPort, TheHeadlessProgramLeavesTheRigUnkeyedOnSigterm)
     QByteArray err;
     while (!err.contains("opened, PTT off") && p.waitForReadyRead(20000))
         err += p.readAllStandardError();
-    ASSERT_TRUE(err.contains("rig model 2 at " + rig.address().toLocal8Bit() + " opened, PTT off")) << err.toStdString();
+    ASSERT_TRUE(err.contains("rig model 2 at " + rig.address().toLocal8Bit() + " opened, PTT off"))
+        << err.toStdString();
     rig.rigctl({QStringLiteral("T"), QStringLiteral("1")});
     ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
     ASSERT_TRUE(p.waitForFinished(20000));

@@ -62,8 +62,7 @@ TEST(Transmitter, OpenStateComesFromThePortAndErrorsNameThePathAndReason)
     EXPECT_FALSE(r.tx.open(QStringLiteral("COM10")));
     EXPECT_FALSE(r.tx.isOpen());
     EXPECT_EQ(r.tx.lastError(), QStringLiteral("/dev/fake10: Device or resource busy"));
-    EXPECT_EQ(log.of("auravox.port"),
-              QStringList({"COM10 can't be opened: /dev/fake10: Device or resource busy"}));
+    EXPECT_EQ(log.of("auravox.port"), QStringList({"COM10 can't be opened: /dev/fake10: Device or resource busy"}));
 
     ASSERT_TRUE(r.tx.open(QStringLiteral("COM1")));
     EXPECT_TRUE(r.tx.lastError().isEmpty());
@@ -136,10 +135,11 @@ TEST(Transmitter, AFailedReleaseIsRetriedAtEveryIdlePollUntilItWorks)
     EXPECT_FALSE(r.tx.releasePending());
     EXPECT_FALSE(r.lines.dtr || r.lines.rts);
     EXPECT_TRUE(r.tx.lastError().isEmpty());
-    EXPECT_EQ(log.matching({"auravox.ptt", "PTT released on /dev/fake1 (COM1): end of the announcement (the release was "
-                                           "retried)"})
-                  .size(),
-              1);
+    EXPECT_EQ(
+        log.matching({"auravox.ptt", "PTT released on /dev/fake1 (COM1): end of the announcement (the release was "
+                                     "retried)"})
+            .size(),
+        1);
     r.lines.calls.clear();
     EXPECT_FALSE(r.tx.guardIdleLines());
     EXPECT_TRUE(r.lines.calls.isEmpty()) << "lines down: left alone";

@@ -17,8 +17,8 @@ namespace {
 // CM119, CM119A, CM119B and the HS-100 variants interface boards are built on.
 bool isFobProduct(quint16 product)
 {
-    return (product >= 0x0008 && product <= 0x000f) || product == 0x0012 || product == 0x0013 ||
-           product == 0x013a || product == 0x013c;
+    return (product >= 0x0008 && product <= 0x000f) || product == 0x0012 || product == 0x0013 || product == 0x013a
+           || product == 0x013c;
 }
 
 // "HID_ID=0003:00000D8C:0000013C" in a hidraw device's uevent.
@@ -44,8 +44,7 @@ bool usbIds(const QString &uevent, quint16 *vendor, quint16 *product)
 
 Cm108Ptt::Cm108Ptt(const Cm108Settings &settings, QString sysRoot, QString devRoot)
     : m_settings(settings), m_sysRoot(std::move(sysRoot)), m_devRoot(std::move(devRoot)), m_path(settings.device)
-{
-}
+{}
 
 Cm108Ptt::~Cm108Ptt()
 {
@@ -57,9 +56,8 @@ QString Cm108Ptt::findFob(const QString &sysRoot, const QString &devRoot, quint1
     QDir dir(sysRoot + QStringLiteral("/class/hidraw"));
     QStringList nodes = dir.entryList({QStringLiteral("hidraw*")}, QDir::Dirs | QDir::System | QDir::NoDotAndDotDot);
     // hidraw10 after hidraw9
-    std::sort(nodes.begin(), nodes.end(), [](const QString &a, const QString &b) {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    });
+    std::sort(nodes.begin(), nodes.end(),
+              [](const QString &a, const QString &b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
     for (const QString &node : nodes) {
         quint16 vendor = 0, product = 0;
         if (!usbIds(dir.filePath(node + QStringLiteral("/device/uevent")), &vendor, &product))
@@ -161,7 +159,9 @@ ModemStatus Cm108Ptt::inputs()
 
 QString Cm108Ptt::where() const
 {
-    return QStringLiteral("%1 (CM108 GPIO%2)").arg(m_path.isEmpty() ? QStringLiteral("hidraw") : m_path).arg(m_settings.pttGpio);
+    return QStringLiteral("%1 (CM108 GPIO%2)")
+        .arg(m_path.isEmpty() ? QStringLiteral("hidraw") : m_path)
+        .arg(m_settings.pttGpio);
 }
 
 } // namespace auravox

@@ -54,8 +54,8 @@ bool LibgpiodChip::requestOutput(int offset, bool activeLow, bool value)
     gpiod_line *l = m_chip ? gpiod_chip_get_line(m_chip, static_cast<unsigned>(offset)) : nullptr;
     if (!l)
         return fail(QStringLiteral("line %1").arg(offset), m_chip ? errno : ENODEV);
-    if (gpiod_line_request_output_flags(l, kConsumer, activeLow ? GPIOD_LINE_REQUEST_FLAG_ACTIVE_LOW : 0,
-                                        value ? 1 : 0) != 0)
+    if (gpiod_line_request_output_flags(l, kConsumer, activeLow ? GPIOD_LINE_REQUEST_FLAG_ACTIVE_LOW : 0, value ? 1 : 0)
+        != 0)
         return fail(QStringLiteral("line %1 as an output").arg(offset), errno);
     m_lines[offset] = l;
     return true;
@@ -66,8 +66,8 @@ bool LibgpiodChip::requestInput(int offset, bool activeLow)
     gpiod_line *l = m_chip ? gpiod_chip_get_line(m_chip, static_cast<unsigned>(offset)) : nullptr;
     if (!l)
         return fail(QStringLiteral("line %1").arg(offset), m_chip ? errno : ENODEV);
-    if (gpiod_line_request_both_edges_events_flags(l, kConsumer,
-                                                   activeLow ? GPIOD_LINE_REQUEST_FLAG_ACTIVE_LOW : 0) != 0)
+    if (gpiod_line_request_both_edges_events_flags(l, kConsumer, activeLow ? GPIOD_LINE_REQUEST_FLAG_ACTIVE_LOW : 0)
+        != 0)
         return fail(QStringLiteral("line %1 as an input with edge events").arg(offset), errno);
     m_lines[offset] = l;
     return true;

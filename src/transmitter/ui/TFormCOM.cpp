@@ -36,8 +36,8 @@ public:
 };
 } // namespace
 
-TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPrompts &prompts,
-                   PortIndicators &indicators, QWidget *parent)
+TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPrompts &prompts, PortIndicators &indicators,
+                   QWidget *parent)
     : QWidget(parent, Qt::Window), m_control(control), m_settings(settings), m_prompts(prompts),
       m_indicators(indicators)
 {
@@ -167,7 +167,7 @@ void TFormCOM::ListBoxCOMClick(QListWidgetItem *item)
     m_control.setPortName(item->text());
     OpenChosenPort();
     m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
-                                                                                       : m_control.portName());
+                                                                                      : m_control.portName());
 }
 
 void TFormCOM::OpenChosenPort()
@@ -237,7 +237,7 @@ void TFormCOM::choosePort(const QString &name)
     m_control.setPortName(name);
     OpenChosenPort();
     m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
-                                                                                       : m_control.portName());
+                                                                                      : m_control.portName());
     noteSavedPort();
 }
 
@@ -249,8 +249,8 @@ void TFormCOM::showPtt()
 
 void TFormCOM::enableSerialControls(bool on)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{ListBoxCOM, CheckBoxDTR, CheckBoxRTS, CheckBoxDSR, CheckBoxCTS,
-                                                       CheckBoxDCD})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{ListBoxCOM, CheckBoxDTR, CheckBoxRTS, CheckBoxDSR, CheckBoxCTS, CheckBoxDCD})
         w->setEnabled(on);
 }
 
@@ -277,7 +277,7 @@ void TFormCOM::deviceApplied(const QString &error)
         else
             menuComNoneclick();
         m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
-                                                                                           : m_control.portName());
+                                                                                          : m_control.portName());
         return;
     }
     if (!error.isEmpty()) {
