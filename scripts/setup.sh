@@ -13,6 +13,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev
     qt6-httpserver-dev qt6-websockets-dev
     libasound2-dev
+    libgpiod-dev libhamlib-dev libhamlib-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     chromium

@@ -7,6 +7,7 @@
 #include "platform/linux/AlsaWaveOutput.h"
 #include "platform/linux/MonitorStationFactory.h"
 #include "platform/linux/TermiosSerialLines.h"
+#include "transmitter/linux/PttDevices.h"
 
 #include <QApplication>
 
@@ -58,6 +59,7 @@ int main(int argc, char **argv)
     deps.main.prompts = &prompts;
     deps.main.programPath = QApplication::applicationFilePath();
     deps.serialLines = &serialLines;
+    deps.pttDevices = makePttDevice;
     deps.publicFolder = WorkingFolder::publicWeatherFolder();
     deps.webServer = true;
 

@@ -25,6 +25,7 @@ constexpr int Sound = 1100;
 constexpr int Release = 1200;
 constexpr int Serial = 1300;
 constexpr int Voice = 1400; // the operator's voice folder
+constexpr int Ptt = 1500;   // the other kinds of transmitter port than the serial lines
 } // namespace ConfigSection
 
 // One key of the configuration file.

@@ -94,6 +94,8 @@ HeadlessStation::HeadlessStation(const HeadlessDeps &deps, QObject *parent)
     m_models.sound.bindEngine(*m_engine);
     m_models.port.bindTransmitter(m_serial.transmitter());
     m_models.port.openRequestedPorts(m_serial);
+    m_serial.setDeviceFactory(deps.pttDevices);
+    m_models.port.openDevices(m_serial);
     m_serial.discoverPorts();
     m_engine->setTransmitter(&m_serial.transmitter());
 

@@ -34,6 +34,8 @@ struct HeadlessDeps
     Clock *clock = nullptr;
     WaveOutput *waveOutput = nullptr;
     SerialLines *serialLines = nullptr;
+    // The devices of the other kinds of transmitter port (none: only the serial port).
+    PttDeviceFactory pttDevices;
     // The program's full path, for the start-at-login entry.
     QString programPath;
     // Where the Internet sources also leave their summary files (empty: nowhere).

@@ -10,6 +10,7 @@
 #include "platform/linux/AlsaWaveOutput.h"
 #include "platform/linux/MonitorStationFactory.h"
 #include "platform/linux/TermiosSerialLines.h"
+#include "transmitter/linux/PttDevices.h"
 
 #include <QCoreApplication>
 
@@ -41,6 +42,7 @@ int main(int argc, char **argv)
     deps.clock = &clock;
     deps.waveOutput = &waveOutput;
     deps.serialLines = &serialLines;
+    deps.pttDevices = makePttDevice;
     deps.programPath = QCoreApplication::applicationFilePath();
     deps.publicFolder = WorkingFolder::publicWeatherFolder();
     deps.webServer = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AnnounceHooks.h"
+#include "transmitter/PttDevice.h"
 #include "transmitter/Transmitter.h"
 
 #include <QString>
@@ -34,12 +35,23 @@ public:
     // Drops both lines, closes the port, and chooses no port.
     void chooseNoPort(const QString &cause = QStringLiteral("no port chosen"));
 
+    // The kinds other than the serial port: their devices are made by `factory`
+    // (the program's real ones, or a test's).
+    void setDeviceFactory(PttDeviceFactory factory) { m_factory = std::move(factory); }
+    // Puts the transmitter on the kind `ptt` chooses: for the serial port, the
+    // other kind's device is closed and the chosen port opened again; for
+    // another kind its device is opened, closing whatever was open (the port
+    // name stays chosen). Empty when that worked; otherwise why not (also in
+    // the log), and nothing is open.
+    QString usePtt(const PttSettings &ptt);
+
     Transmitter &transmitter() { return m_transmitter; }
     const Transmitter &transmitter() const { return m_transmitter; }
 
 private:
     SerialLines &m_lines;
     Transmitter m_transmitter;
+    PttDeviceFactory m_factory;
     QStringList m_portList{TransmitterPort::kNoPortName};
     QString m_portName = TransmitterPort::kNoPortName;
 };

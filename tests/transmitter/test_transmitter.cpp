@@ -62,8 +62,7 @@ TEST(Transmitter, OpenStateComesFromThePortAndErrorsNameThePathAndReason)
     EXPECT_FALSE(r.tx.open(QStringLiteral("COM10")));
     EXPECT_FALSE(r.tx.isOpen());
     EXPECT_EQ(r.tx.lastError(), QStringLiteral("/dev/fake10: Device or resource busy"));
-    EXPECT_EQ(log.of("auravox.port"),
-              QStringList({"COM10 can't be opened: /dev/fake10: Device or resource busy"}));
+    EXPECT_EQ(log.of("auravox.port"), QStringList({"COM10 can't be opened: /dev/fake10: Device or resource busy"}));
 
     ASSERT_TRUE(r.tx.open(QStringLiteral("COM1")));
     EXPECT_TRUE(r.tx.lastError().isEmpty());
@@ -111,4 +110,60 @@ TEST(Transmitter, AFailedKeyIsLoggedWithTheReason)
     EXPECT_EQ(log.matching({"auravox.ptt", "keying (DTR+RTS) failed", "Input/output error"}).size(), 1);
     r.tx.release(QStringLiteral("end of the announcement"));
     EXPECT_EQ(log.matching({"auravox.ptt", "release failed", "end of the announcement"}).size(), 1);
+}
+
+// A release that fails (the adapter pulled out, a rig that stopped answering)
+// is tried again at every idle poll until it works, and the guard looks at
+// nothing else meanwhile.
+TEST(Transmitter, AFailedReleaseIsRetriedAtEveryIdlePollUntilItWorks)
+{
+    Rig r;
+    ASSERT_TRUE(r.tx.open(QStringLiteral("COM1")));
+    r.tx.key(QStringLiteral("announcement started by the button"));
+    r.lines.linesFail = true;
+    LogCapture log;
+    r.tx.release(QStringLiteral("end of the announcement"));
+    EXPECT_TRUE(r.tx.releasePending());
+    EXPECT_FALSE(r.led) << "the LED says what was asked";
+    r.lines.calls.clear();
+    EXPECT_FALSE(r.tx.guardIdleLines());
+    EXPECT_EQ(r.lines.calls, QStringList({"DTR-", "RTS-"}));
+    EXPECT_TRUE(r.tx.releasePending());
+
+    r.lines.linesFail = false;
+    EXPECT_TRUE(r.tx.guardIdleLines());
+    EXPECT_FALSE(r.tx.releasePending());
+    EXPECT_FALSE(r.lines.dtr || r.lines.rts);
+    EXPECT_TRUE(r.tx.lastError().isEmpty());
+    EXPECT_EQ(
+        log.matching({"auravox.ptt", "PTT released on /dev/fake1 (COM1): end of the announcement (the release was "
+                                     "retried)"})
+            .size(),
+        1);
+    r.lines.calls.clear();
+    EXPECT_FALSE(r.tx.guardIdleLines());
+    EXPECT_TRUE(r.lines.calls.isEmpty()) << "lines down: left alone";
+
+    // A key before the retry worked: the end of that announcement releases.
+    r.tx.key(QStringLiteral("x"));
+    r.lines.linesFail = true;
+    r.tx.release(QStringLiteral("y"));
+    r.lines.linesFail = false;
+    r.tx.key(QStringLiteral("z"));
+    EXPECT_FALSE(r.tx.releasePending());
+    EXPECT_FALSE(r.tx.guardIdleLines()) << "keyed: the guard stays out";
+}
+
+// Another kind of device replaces the serial port, which is released and
+// closed first; a kind this program lacks opens nothing.
+TEST(Transmitter, AnotherKindReplacesTheSerialPortAfterReleasingIt)
+{
+    Rig r;
+    ASSERT_TRUE(r.tx.open(QStringLiteral("COM2")));
+    r.lines.calls.clear();
+    EXPECT_FALSE(r.tx.openDevice(nullptr));
+    EXPECT_EQ(r.lines.calls, QStringList({"DTR-", "RTS-", "close"}));
+    EXPECT_FALSE(r.tx.isOpen());
+    EXPECT_EQ(r.tx.lastError(), QStringLiteral("this kind of transmitter port is not built into this program"));
+    EXPECT_TRUE(r.tx.portName().isEmpty());
 }

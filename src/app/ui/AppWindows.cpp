@@ -17,6 +17,8 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sou
 {
     m_models = std::make_unique<StationModels>(deps.main.programPath, m_units);
     m_models->port.bindTransmitter(m_serial.transmitter());
+    m_serial.setDeviceFactory(deps.pttDevices);
+    m_models->port.openDevices(m_serial);
     m_form1 = std::make_unique<TForm1>(deps.main, *m_models);
     // The main window's creation lists the serial ports.
     m_portList = m_serial.discoverPorts();

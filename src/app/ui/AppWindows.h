@@ -39,6 +39,8 @@ struct AppDeps
 {
     MainWindowDeps main;
     SerialLines *serialLines = nullptr;
+    // The devices of the other kinds of transmitter port (none: only the serial port).
+    PttDeviceFactory pttDevices;
     // The Monitor II station library; the program's own (the serial driver,
     // or its simulator) when not given.
     MonitorStation *monitorStation = nullptr;

@@ -1,6 +1,7 @@
 #include "transmitter/ui/TFormCOM.h"
 
 #include "platform/UserPrompts.h"
+#include "transmitter/ui/PttKindEditor.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -35,8 +36,8 @@ public:
 };
 } // namespace
 
-TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPrompts &prompts,
-                   PortIndicators &indicators, QWidget *parent)
+TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPrompts &prompts, PortIndicators &indicators,
+                   QWidget *parent)
     : QWidget(parent, Qt::Window), m_control(control), m_settings(settings), m_prompts(prompts),
       m_indicators(indicators)
 {
@@ -44,7 +45,9 @@ TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPromp
     setWindowTitle(QStringLiteral("COM Port "));
     resize(330, 260);
 
-    auto *root = new QHBoxLayout(this);
+    auto *outer = new QVBoxLayout(this);
+    auto *root = new QHBoxLayout;
+    outer->addLayout(root);
     auto *left = new QVBoxLayout;
     left->addWidget(new QLabel(QStringLiteral("Choose COM port and operating signals"), this));
     ListBoxCOM = new QListWidget(this);
@@ -77,6 +80,14 @@ TFormCOM::TFormCOM(SerialPortControl &control, PortSettings &settings, UserPromp
     LabelConsole->setStyleSheet(QStringLiteral("color: red"));
     LabelConsole->hide();
     left->addWidget(LabelConsole);
+    m_kindEditor = new PttKindEditor(this);
+    outer->addWidget(m_kindEditor);
+    connect(m_kindEditor, &PttKindEditor::kindChosen, this,
+            [this](PttKind kind) { enableSerialControls(kind == PttKind::Serial); });
+    connect(m_kindEditor, &PttKindEditor::useClicked, this, &TFormCOM::usePttClicked);
+    connect(&m_settings, &PortSettings::pttChanged, this, &TFormCOM::showPtt);
+    connect(&m_settings, &PortSettings::deviceApplied, this, &TFormCOM::deviceApplied);
+    showPtt();
 
     connect(ListBoxCOM, &QListWidget::itemClicked, this, &TFormCOM::ListBoxCOMClick);
     showLines();
@@ -156,7 +167,7 @@ void TFormCOM::ListBoxCOMClick(QListWidgetItem *item)
     m_control.setPortName(item->text());
     OpenChosenPort();
     m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
-                                                                                       : m_control.portName());
+                                                                                      : m_control.portName());
 }
 
 void TFormCOM::OpenChosenPort()
@@ -226,8 +237,60 @@ void TFormCOM::choosePort(const QString &name)
     m_control.setPortName(name);
     OpenChosenPort();
     m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
-                                                                                       : m_control.portName());
+                                                                                      : m_control.portName());
     noteSavedPort();
+}
+
+void TFormCOM::showPtt()
+{
+    m_kindEditor->showSettings(m_settings.ptt());
+    enableSerialControls(m_settings.ptt().kind == PttKind::Serial);
+}
+
+void TFormCOM::enableSerialControls(bool on)
+{
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{ListBoxCOM, CheckBoxDTR, CheckBoxRTS, CheckBoxDSR, CheckBoxCTS, CheckBoxDCD})
+        w->setEnabled(on);
+}
+
+void TFormCOM::usePttClicked()
+{
+    QStringList problems;
+    const PttSettings edited = m_kindEditor->edited(&problems);
+    if (problems.isEmpty())
+        problems = m_settings.setPtt(edited);
+    if (!problems.isEmpty()) {
+        m_kindEditor->showOutcome(problems.join(QLatin1Char(' ')), true);
+        return;
+    }
+    m_settings.applyAgain(); // the same settings: the device is opened again
+}
+
+void TFormCOM::deviceApplied(const QString &error)
+{
+    const PttKind kind = m_settings.ptt().kind;
+    if (kind == PttKind::Serial) {
+        m_kindEditor->showOutcome(error, !error.isEmpty());
+        if (m_control.isOpen())
+            portOpened();
+        else
+            menuComNoneclick();
+        m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
+                                                                                          : m_control.portName());
+        return;
+    }
+    if (!error.isEmpty()) {
+        m_kindEditor->showOutcome(error, true);
+        m_indicators.showPortCaption(QStringLiteral("COM"));
+        m_indicators.showNoPort();
+        if (m_loading)
+            m_indicators.showPortError(QStringLiteral("COM port error"));
+        return;
+    }
+    m_kindEditor->showOutcome(QStringLiteral("Open: ") + transmitter().where(), false);
+    m_indicators.showPortCaption(pttKindName(kind));
+    m_indicators.showDcd(transmitter().modemStatus().dcd);
 }
 
 } // namespace auravox

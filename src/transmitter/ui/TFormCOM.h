@@ -13,6 +13,7 @@ class QListWidgetItem;
 
 namespace auravox {
 
+class PttKindEditor;
 class UserPrompts;
 
 // What the serial port window shows on the main window.
@@ -70,6 +71,11 @@ private:
     void choosePort(const QString &name);
     // After a successful open: the DCD state at once, and the console warning.
     void portOpened();
+    // The kind editor's "Use", and what came of it.
+    void usePttClicked();
+    void deviceApplied(const QString &error);
+    void showPtt();
+    void enableSerialControls(bool on);
 
     SerialPortControl &m_control;
     PortSettings &m_settings;
@@ -88,6 +94,7 @@ private:
     QCheckBox *CheckBoxDCD = nullptr;
     // Shown while the open port is the kernel console.
     QLabel *LabelConsole = nullptr;
+    PttKindEditor *m_kindEditor = nullptr;
 };
 
 } // namespace auravox

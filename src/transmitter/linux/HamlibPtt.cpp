@@ -1,0 +1,159 @@
+#include "transmitter/linux/HamlibPtt.h"
+
+#include <hamlib/rig.h>
+
+namespace auravox {
+
+namespace {
+void setConf(RIG *rig, const char *name, const QByteArray &value)
+{
+    rig_set_conf(rig, rig_token_lookup(rig, name), value.constData());
+}
+
+// Hamlib's text for an error code, without the debug trace some versions add.
+QString errorText(int code)
+{
+    const QString text = QString::fromLocal8Bit(rigerror(code));
+    return text.section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+} // namespace
+
+HamlibPtt::HamlibPtt(const RigSettings &settings) : m_settings(settings)
+{
+    // Hamlib traces to standard error by default; the journal gets our lines.
+    rig_set_debug(RIG_DEBUG_NONE);
+}
+
+HamlibPtt::~HamlibPtt()
+{
+    close();
+}
+
+QString HamlibPtt::where() const
+{
+    return QStringLiteral("rig model %1 at %2").arg(m_settings.model).arg(m_settings.port);
+}
+
+bool HamlibPtt::fail(const char *what, int code)
+{
+    m_error = QStringLiteral("%1: %2: %3").arg(where(), QLatin1String(what), errorText(code));
+    return false;
+}
+
+bool HamlibPtt::connectRig()
+{
+    m_rig = rig_init(static_cast<rig_model_t>(m_settings.model));
+    if (!m_rig) {
+        m_error = QStringLiteral("%1: Hamlib has no rig model %2").arg(where()).arg(m_settings.model);
+        return false;
+    }
+    // Hamlib answers get_ptt from a cache of what it last set: the guard must
+    // see what the rig has now (another program may have keyed it).
+    rig_set_cache_timeout_ms(m_rig, HAMLIB_CACHE_ALL, 0);
+    setConf(m_rig, "rig_pathname", m_settings.port.toLocal8Bit());
+    setConf(m_rig, "timeout", QByteArray::number(m_settings.timeoutMs));
+    setConf(m_rig, "retry", "0");
+    if (m_settings.baud > 0)
+        setConf(m_rig, "serial_speed", QByteArray::number(m_settings.baud));
+    const int rc = rig_open(m_rig);
+    if (rc != RIG_OK) {
+        fail("open", rc);
+        rig_cleanup(m_rig);
+        m_rig = nullptr;
+        return false;
+    }
+    m_connected = true;
+    return true;
+}
+
+void HamlibPtt::disconnectRig()
+{
+    if (!m_rig)
+        return;
+    if (m_connected)
+        rig_close(m_rig);
+    rig_cleanup(m_rig);
+    m_rig = nullptr;
+    m_connected = false;
+}
+
+bool HamlibPtt::open()
+{
+    close();
+    if (!connectRig())
+        return false;
+    if (!setPtt(false)) {
+        disconnectRig();
+        return false;
+    }
+    return true;
+}
+
+void HamlibPtt::close()
+{
+    if (!m_rig)
+        return;
+    if (m_connected)
+        rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF);
+    disconnectRig();
+}
+
+bool HamlibPtt::ready()
+{
+    if (m_connected)
+        return true;
+    // The rig stopped answering before: open it again (rigctld restarted, the
+    // cable back in). The handle stays, so the device still counts as open.
+    if (rig_open(m_rig) != RIG_OK)
+        return false;
+    m_connected = true;
+    return true;
+}
+
+bool HamlibPtt::setPtt(bool on)
+{
+    if (!m_rig) {
+        m_error = where() + QStringLiteral(": not open");
+        return false;
+    }
+    if (!ready()) {
+        m_error = where() + QStringLiteral(": the rig does not answer (opening it again failed)");
+        return false;
+    }
+    const int rc = rig_set_ptt(m_rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+    if (rc != RIG_OK) {
+        rig_close(m_rig);
+        m_connected = false;
+        return fail(on ? "set PTT on" : "set PTT off", rc);
+    }
+    return true;
+}
+
+ModemStatus HamlibPtt::inputs()
+{
+    ModemStatus s;
+    if (!m_rig || !m_settings.inhibitOnDcd || !ready())
+        return s;
+    dcd_t dcd = RIG_DCD_OFF;
+    const int rc = rig_get_dcd(m_rig, RIG_VFO_CURR, &dcd);
+    if (rc != RIG_OK) {
+        fail("get DCD", rc);
+        return s;
+    }
+    s.dcd = dcd == RIG_DCD_ON;
+    return s;
+}
+
+std::optional<QStringList> HamlibPtt::pttFoundUp()
+{
+    if (!m_rig || !ready())
+        return std::nullopt;
+    ptt_t ptt = RIG_PTT_OFF;
+    if (rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt) != RIG_OK)
+        return std::nullopt;
+    if (ptt == RIG_PTT_OFF)
+        return QStringList();
+    return QStringList{QStringLiteral("PTT")};
+}
+
+} // namespace auravox

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "transmitter/PttDevice.h"
+#include "transmitter/PttSettings.h"
+
+struct s_rig;
+
+namespace auravox {
+
+// A rig through Hamlib: PTT by rig_set_ptt, the inhibit by its squelch
+// (rig_get_dcd), for a model on a serial port or rigctld on the network
+// (model 2, "host:port"). Every call waits at most the settings' time limit,
+// with no retry inside Hamlib: a rig that stops answering is a failed call
+// with Hamlib's reason, and the next call opens the rig again first.
+class HamlibPtt final : public PttDevice
+{
+public:
+    explicit HamlibPtt(const RigSettings &settings);
+    ~HamlibPtt() override;
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return m_rig != nullptr; }
+    bool setPtt(bool on) override;
+    QString pttName() const override { return QStringLiteral("PTT"); }
+    // DCD (the squelch open) as `dcd`; a rig has no start input.
+    ModemStatus inputs() override;
+    bool startsOnCts() const override { return false; }
+    bool startsOnDsr() const override { return false; }
+    bool inhibitsOnDcd() const override { return m_settings.inhibitOnDcd; }
+    // The rig's own PTT state (rig_get_ptt); nullopt when it does not answer.
+    std::optional<QStringList> pttFoundUp() override;
+    QString where() const override;
+    QString lastError() const override { return m_error; }
+
+private:
+    bool connectRig();
+    void disconnectRig();
+    // After a failed call: the rig is opened again before the next one.
+    bool ready();
+    bool fail(const char *what, int code);
+
+    RigSettings m_settings;
+    s_rig *m_rig = nullptr;
+    bool m_connected = false;
+    QString m_error;
+};
+
+} // namespace auravox
