@@ -191,7 +191,10 @@ void AprsSource::decode()
 {
     const AprsSettings s = settings();
     const QString path = dataPath();
-    const AprsReading r = (path.isEmpty() || OutsideFile::probe(path) == OutsideFile::Status::Missing)
+    // A fetch whose page gave no weather line leaves that page in the cache:
+    // it is no report, and the values of the last good one stay.
+    const bool pageLeft = errorNumber() != AprsError::None && path == kCacheFile;
+    const AprsReading r = (pageLeft || path.isEmpty() || OutsideFile::probe(path) == OutsideFile::Status::Missing)
                               ? decodeMissingAprs(s, snapshot())
                               : decodeAprsFile(path, s, snapshot());
     // Every cycle paints the eight value captions black first.

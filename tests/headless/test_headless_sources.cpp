@@ -47,7 +47,7 @@ QByteArray fixture(const char *name)
 // A headless station in a working folder of its own, on a manual clock.
 struct Daemon
 {
-    explicit Daemon(const QByteArray &ini, MonitorStation *station = nullptr)
+    explicit Daemon(const QByteArray &ini, MonitorStation *monitorStation = nullptr)
         : clock(QDateTime(QDate(2026, 12, 7), QTime(11, 0, 30)))
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
@@ -63,11 +63,11 @@ struct Daemon
         deps.clock = &clock;
         deps.waveOutput = &wave;
         deps.serialLines = &lines;
-        deps.monitorStation = station ? station : &monitor;
+        deps.monitorStation = monitorStation ? monitorStation : &monitor;
         deps.programPath = QStringLiteral("/usr/bin/auravoxd");
         deps.siblingLink = false;
         deps.releaseCheck = false;
-        this->station = std::make_unique<HeadlessStation>(deps);
+        station = std::make_unique<HeadlessStation>(deps);
     }
     ~Daemon()
     {
