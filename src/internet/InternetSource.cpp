@@ -18,18 +18,25 @@ namespace auravox {
 void mergeDisplay(SourceDisplay &into, const SourceDisplay &d)
 {
     const std::pair<SourceCaption *, const SourceCaption *> captions[] = {
-        {&into.indoorTemp, &d.indoorTemp}, {&into.outdoorTemp, &d.outdoorTemp}, {&into.pressure, &d.pressure},
-        {&into.trend, &d.trend},           {&into.wind, &d.wind},               {&into.gust, &d.gust},
-        {&into.direction, &d.direction},   {&into.humidity, &d.humidity},       {&into.rain, &d.rain},
-        {&into.windChill, &d.windChill},   {&into.indoorHumidity, &d.indoorHumidity},
+        {&into.indoorTemp, &d.indoorTemp},
+        {&into.outdoorTemp, &d.outdoorTemp},
+        {&into.pressure, &d.pressure},
+        {&into.trend, &d.trend},
+        {&into.wind, &d.wind},
+        {&into.gust, &d.gust},
+        {&into.direction, &d.direction},
+        {&into.humidity, &d.humidity},
+        {&into.rain, &d.rain},
+        {&into.windChill, &d.windChill},
+        {&into.indoorHumidity, &d.indoorHumidity},
     };
     for (const auto &[to, from] : captions) {
         if (!from->text.isEmpty())
             *to = *from;
     }
-    for (const auto &[to, from] : {std::pair{&into.dewPoint, &d.dewPoint}, std::pair{&into.airportCode, &d.airportCode},
-                                   std::pair{&into.pressureAdjustUnit, &d.pressureAdjustUnit},
-                                   std::pair{&into.trendUnit, &d.trendUnit}}) {
+    for (const auto &[to, from] :
+         {std::pair{&into.dewPoint, &d.dewPoint}, std::pair{&into.airportCode, &d.airportCode},
+          std::pair{&into.pressureAdjustUnit, &d.pressureAdjustUnit}, std::pair{&into.trendUnit, &d.trendUnit}}) {
         if (!from->isEmpty())
             *to = *from;
     }

@@ -18,7 +18,8 @@
 namespace auravox {
 
 MetarSource::MetarSource(const SourceContext &context, QObject *parent)
-    : InternetSource(SourceKind::Metar, QStringLiteral(" METAR weather data"), QStringLiteral("METAR_"), context, parent)
+    : InternetSource(SourceKind::Metar, QStringLiteral(" METAR weather data"), QStringLiteral("METAR_"), context,
+                     parent)
 {}
 
 void MetarSource::enterAction()
@@ -53,9 +54,13 @@ int MetarSource::takeDownload(bool ok)
     if (!file.open(QIODevice::ReadOnly))
         return MetarError::Open;
     switch (classifyMetarDownload(file.read(3))) {
-    case MetarDownload::TooShort: return MetarError::Download;
-    case MetarDownload::WebPage: file.close(); return extractReport();
-    case MetarDownload::Report: break; // a plain report serves as it stands
+    case MetarDownload::TooShort:
+        return MetarError::Download;
+    case MetarDownload::WebPage:
+        file.close();
+        return extractReport();
+    case MetarDownload::Report:
+        break; // a plain report serves as it stands
     }
     return MetarError::None;
 }

@@ -54,8 +54,8 @@ void MonitorSource::showStatusLine(const QString &text)
     if (error && text != m_loggedError) {
         qCWarning(lcSource).noquote() << name() << "error:" << text << QStringLiteral("(COM%1)").arg(m_port);
         m_loggedError = text;
-    } else if (!error && !m_loggedError.isEmpty() &&
-               text.startsWith(QLatin1String("Reading Weather Monitor completed"))) {
+    } else if (!error && !m_loggedError.isEmpty()
+               && text.startsWith(QLatin1String("Reading Weather Monitor completed"))) {
         qCInfo(lcSource).noquote() << name() << "error cleared (was" << m_loggedError + QLatin1Char(')');
         m_loggedError.clear();
     }
@@ -206,8 +206,8 @@ void MonitorSource::takeDeferredReading()
 void MonitorSource::topOfHour(const ClockFields &f)
 {
     const int stamp = f.hour * 100 + f.minute;
-    if (f.minute != 0 || !(m_hooks.isChosenSource && m_hooks.isChosenSource()) || !m_hourlyLog || !m_ready ||
-        stamp == m_lastLogged)
+    if (f.minute != 0 || !(m_hooks.isChosenSource && m_hooks.isChosenSource()) || !m_hourlyLog || !m_ready
+        || stamp == m_lastLogged)
         return;
     const QString line = MonitorReading::logLine(snapshot());
     if (m_hooks.log)

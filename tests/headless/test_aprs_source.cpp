@@ -97,8 +97,8 @@ TEST_F(AprsSourceTest, ThePageIsFetchedOnTheEventLoopAndItsLastRawLineDecoded)
     other.setInterval(5);
     QObject::connect(&other, &QTimer::timeout, [&] {
         if (++ticks == 3)
-            server.answerHeld("/info", HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"),
-                                                          200, "text/html"));
+            server.answerHeld(
+                "/info", HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"), 200, "text/html"));
     });
     other.start();
     ASSERT_TRUE(ended.wait(5000));
@@ -123,8 +123,8 @@ TEST_F(AprsSourceTest, ThePageIsFetchedOnTheEventLoopAndItsLastRawLineDecoded)
 TEST_F(AprsSourceTest, APacketWithoutWeatherOrAPageWithoutPacketKeepsTheValuesAndAsksForTheLogin)
 {
     AprsSource source(context);
-    server.route("/info", HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"), 200,
-                                             "text/html"));
+    server.route("/info",
+                 HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"), 200, "text/html"));
     server.route("/status", HttpResponse::text(page(""), 200, "text/html"));
     server.route("/nothing", HttpResponse::text("<html><p>please log in</p></html>", 200, "text/html"));
     QSignalSpy ended(&source, &AprsSource::fetchEnded);
@@ -172,8 +172,8 @@ TEST_F(AprsSourceTest, APacketWithoutWeatherOrAPageWithoutPacketKeepsTheValuesAn
 TEST_F(AprsSourceTest, WhileTheLoginPageIsShownAnAddressIsNeitherFetchedNorDecoded)
 {
     AprsSource source(context);
-    server.route("/info", HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"), 200,
-                                             "text/html"));
+    server.route("/info",
+                 HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"), 200, "text/html"));
     source.setEntry(server.url(QStringLiteral("/info")));
     QSignalSpy displayed(&source, &WeatherSource::displayed);
     source.setLoginShown(true);
@@ -233,14 +233,19 @@ TEST_F(AprsSourceTest, SettingsLoadAndSaveUnderTheWindowsKeysInTheirOrder)
     ConfigRegistry registry;
     source.declareConfig(registry, ConfigSection::Aprs);
     const QStringList lines = {
-        QStringLiteral("APRS_TEMPEXT=Y"),  QStringLiteral("APRS_VITVENT=Y"),
-        QStringLiteral("APRS_KNOT=Y"),     QStringLiteral("APRS_DGF=N"),
-        QStringLiteral("APRS_INC=N"),      QStringLiteral("APRS_METPERI=7"),
+        QStringLiteral("APRS_TEMPEXT=Y"),
+        QStringLiteral("APRS_VITVENT=Y"),
+        QStringLiteral("APRS_KNOT=Y"),
+        QStringLiteral("APRS_DGF=N"),
+        QStringLiteral("APRS_INC=N"),
+        QStringLiteral("APRS_METPERI=7"),
         QStringLiteral("APRS_DAT=https://aprs.fi/?c=raw&call=F4ABC-13 //club"),
         QStringLiteral("APRS_LIST=https://aprs.fi/?c=raw&call=F4ABC-13 //club"),
         QStringLiteral("APRS_LIST=/home/f4abc/wxnow.txt"),
-        QStringLiteral("APRS_POFFSET=-3"), QStringLiteral("APRS_TU=1"),
-        QStringLiteral("APRS_ID=f4abc"),   QStringLiteral("APRS_PW=secret"),
+        QStringLiteral("APRS_POFFSET=-3"),
+        QStringLiteral("APRS_TU=1"),
+        QStringLiteral("APRS_ID=f4abc"),
+        QStringLiteral("APRS_PW=secret"),
     };
     registry.apply(lines);
     EXPECT_EQ(source.rawWind(), AprsWindUnit::Knot);
@@ -258,9 +263,10 @@ TEST_F(AprsSourceTest, SettingsLoadAndSaveUnderTheWindowsKeysInTheirOrder)
     AprsSource fresh(context);
     ConfigRegistry other;
     fresh.declareConfig(other, ConfigSection::Aprs);
-    EXPECT_EQ(other.lines(QStringLiteral("[h]")), (QStringList{QStringLiteral("[h]"), QStringLiteral("APRS_DGF=Y"), QStringLiteral("APRS_INC=Y"),
-                                              QStringLiteral("APRS_METPERI=1"), QStringLiteral("APRS_POFFSET=0"),
-                                              QStringLiteral("APRS_TU=0")}));
+    EXPECT_EQ(
+        other.lines(QStringLiteral("[h]")),
+        (QStringList{QStringLiteral("[h]"), QStringLiteral("APRS_DGF=Y"), QStringLiteral("APRS_INC=Y"),
+                     QStringLiteral("APRS_METPERI=1"), QStringLiteral("APRS_POFFSET=0"), QStringLiteral("APRS_TU=0")}));
     // A file that is not there and is no address: nothing taken, error 6.
     other.apply({QStringLiteral("APRS_DAT=nowhere")});
     EXPECT_TRUE(fresh.entry().isEmpty());

@@ -92,7 +92,8 @@ TEST(HeadlessProgram, TheFirstTickLoadsTheFileOpensTheStationsPortAndKeepsEveryS
     EXPECT_EQ(d.station->announcer().scheduler().periodMinutes(), 10);
     EXPECT_TRUE(d.station->serialPort().isOpen()) << "COM=1 opens the port";
     EXPECT_EQ(d.station->sourceChoice().chosen(), SourceKind::MonitorII);
-    EXPECT_TRUE(d.monitor.calls.contains(QStringLiteral("OpenCommPort 2 2400"))) << d.monitor.calls.join(' ').toStdString();
+    EXPECT_TRUE(d.monitor.calls.contains(QStringLiteral("OpenCommPort 2 2400")))
+        << d.monitor.calls.join(' ').toStdString();
     EXPECT_EQ(d.station->sourceChoice().activeSource(), SourceKind::MonitorII) << "read at the load";
     EXPECT_EQ(d.station->monitor().timer()->interval(), 3 * 60000);
     EXPECT_TRUE(d.station->monitor().timer()->isActive());

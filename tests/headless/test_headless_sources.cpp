@@ -134,9 +134,10 @@ TEST(HeadlessSources, TheChosenMetarSourceFetchesAfterTheLoadAndIsSpokenFrom)
 {
     LocalHttpServer server;
     ASSERT_TRUE(server.start());
-    server.route("/ogimet/getmetar",
-                 HttpResponse::text("<html><pre><b>LFPG 071030Z 24010KT 9999 FEW020 12/08 Q1013 NOSIG=</b></pre></html>",
-                                    200, "text/html"));
+    server.route(
+        "/ogimet/getmetar",
+        HttpResponse::text("<html><pre><b>LFPG 071030Z 24010KT 9999 FEW020 12/08 Q1013 NOSIG=</b></pre></html>", 200,
+                           "text/html"));
     const QByteArray address = server.url(QStringLiteral("/ogimet/getmetar?icao=LFPG")).toUtf8() + " //Paris CDG";
     Daemon d(header() + "METEO=METAR\r\nMETAR_TEMPEXT=Y\r\nMETAR_DAT=" + address + "\r\n");
     QSignalSpy ended(&d.station->metar(), &MetarSource::fetchEnded);
@@ -148,7 +149,8 @@ TEST(HeadlessSources, TheChosenMetarSourceFetchesAfterTheLoadAndIsSpokenFrom)
     EXPECT_EQ(d.station->sourceChoice().activeSource(), SourceKind::Metar);
     EXPECT_DOUBLE_EQ(d.station->metar().snapshot().outdoorTemp, 12);
     EXPECT_TRUE(d.station->metar().selection().has(WeatherItem::OutdoorTemp));
-    EXPECT_EQ(readAll(QStringLiteral("metar_web.txt")), QByteArray("LFPG 071030Z 24010KT 9999 FEW020 12/08 Q1013 NOSIG=\r\n"));
+    EXPECT_EQ(readAll(QStringLiteral("metar_web.txt")),
+              QByteArray("LFPG 071030Z 24010KT 9999 FEW020 12/08 Q1013 NOSIG=\r\n"));
     EXPECT_TRUE(d.station->metar().timer()->isActive());
 
     // A failed refresh leaves the weather out, without a window to say so.

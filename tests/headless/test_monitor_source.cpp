@@ -34,7 +34,9 @@ struct Rig
         source = std::make_unique<MonitorSource>(st ? st : &station, context);
         MonitorHooks hooks;
         hooks.announcing = [this] { return announcing; };
-        hooks.portList = [] { return QStringList{QStringLiteral("No COM"), QStringLiteral("COM1"), QStringLiteral("COM2")}; };
+        hooks.portList = [] {
+            return QStringList{QStringLiteral("No COM"), QStringLiteral("COM1"), QStringLiteral("COM2")};
+        };
         hooks.timeField = [] { return QStringLiteral(" 13:59:58"); };
         hooks.log = [this](const QString &line) { logged << line; };
         hooks.isChosenSource = [this] { return chosen; };
@@ -91,11 +93,12 @@ TEST(MonitorSource, APortChoiceOpensTheStationAndReadsEveryValueAtOnce)
     QStringList lines;
     for (const QList<QVariant> &args : status)
         lines << args.at(0).toString();
-    EXPECT_EQ(lines, (QStringList{QStringLiteral("Reading Weather Monitor ... (6)"),
-                                  QStringLiteral("Reading Weather Monitor (5)"), QStringLiteral("Reading Weather Monitor (4)"),
-                                  QStringLiteral("Reading Weather Monitor (3)"), QStringLiteral("Reading Weather Monitor (2)"),
-                                  QStringLiteral("Reading Weather Monitor (1)"),
-                                  QStringLiteral("Reading Weather Monitor completed ( 13:59:58 )")}));
+    EXPECT_EQ(
+        lines,
+        (QStringList{QStringLiteral("Reading Weather Monitor ... (6)"), QStringLiteral("Reading Weather Monitor (5)"),
+                     QStringLiteral("Reading Weather Monitor (4)"), QStringLiteral("Reading Weather Monitor (3)"),
+                     QStringLiteral("Reading Weather Monitor (2)"), QStringLiteral("Reading Weather Monitor (1)"),
+                     QStringLiteral("Reading Weather Monitor completed ( 13:59:58 )")}));
     EXPECT_EQ(s.timer()->interval(), 60000);
     EXPECT_TRUE(s.timer()->isActive());
 

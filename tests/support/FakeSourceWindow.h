@@ -42,8 +42,7 @@ class FakeSourceWindow final : private FakeSourceHolder, public WeatherSourceWin
 public:
     FakeSourceWindow(SourceKind kind, const SourceWindowContext &context)
         : FakeSourceHolder(kind, context), WeatherSourceWindow(fakeSource, true, context)
-    {
-    }
+    {}
 
     void closeDataFile() override { ++fileCloses; }
 

@@ -103,7 +103,9 @@ void TFormMeteoAPRS::buildUnits()
 void TFormMeteoAPRS::showUnits()
 {
     const AprsWindUnit wind = m_aprs.rawWind();
-    (wind == AprsWindUnit::Kmh ? RadioButtonKM : wind == AprsWindUnit::Knot ? RadioButtonKnot : RadioButtonMile)
+    (wind == AprsWindUnit::Kmh    ? RadioButtonKM
+     : wind == AprsWindUnit::Knot ? RadioButtonKnot
+                                  : RadioButtonMile)
         ->setChecked(true);
     (m_aprs.rawTemperature() == AprsTemperatureUnit::Celsius ? RadioButtondegC : RadioButtonDegF)->setChecked(true);
     (m_aprs.rawRain() == AprsRainUnit::Millimetre ? RadioButtonMM : RadioButtonInch)->setChecked(true);
