@@ -93,11 +93,13 @@ TEST_F(AprsSourceTest, ThePageIsFetchedOnTheEventLoopAndItsLastRawLineDecoded)
     EXPECT_FALSE(source.isReady());
     // Another timer runs while the server holds the page.
     int ticks = 0;
+    bool answered = false;
     QTimer other;
     other.setInterval(5);
     QObject::connect(&other, &QTimer::timeout, [&] {
-        if (++ticks == 3)
-            server.answerHeld(
+        // From the third tick on, once the request has come.
+        if (++ticks >= 3 && !answered)
+            answered = server.answerHeld(
                 "/info", HttpResponse::text(page("<span class='raw_line'>" + kPacket + "</span>\n"), 200, "text/html"));
     });
     other.start();
