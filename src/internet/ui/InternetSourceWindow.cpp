@@ -84,6 +84,12 @@ InternetSourceWindow::InternetSourceWindow(InternetSource &source, const Layout 
     bindInternetSource();
 }
 
+InternetSourceWindow::~InternetSourceWindow()
+{
+    // The source may outlive its window: its messages go nowhere then.
+    m_internet.setMessageHandler({});
+}
+
 void InternetSourceWindow::bindInternetSource()
 {
     InternetSource &s = m_internet;

@@ -34,6 +34,7 @@ public:
 
     InternetSourceWindow(InternetSource &source, const Layout &layout, const SourceWindowContext &context,
                          QWidget *parent = nullptr);
+    ~InternetSourceWindow() override;
 
     InternetSource &internetSource() { return m_internet; }
     // Choosing the source: one refresh (which fetches an address at once).
