@@ -1,14 +1,15 @@
 #include "daemon/HeadlessStation.h"
 
+#include "app/ClockText.h"
 #include "app/ConfigFile.h"
 #include "app/ReleaseCheck.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "common/Log.h"
 #include "common/TextFile.h"
+#include "platform/linux/MonitorStationFactory.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace auravox {
@@ -36,9 +37,6 @@ QString sourceCaption(SourceKind kind)
     }
     return QStringLiteral("No weather data");
 }
-
-// A key that no line of the file can hold (a line never holds a line break).
-const QString kNeverAKey = QStringLiteral("\n=");
 
 } // namespace
 
@@ -96,7 +94,7 @@ HeadlessStation::HeadlessStation(const HeadlessDeps &deps, QObject *parent)
     m_models.port.openRequestedPorts(m_serial);
     m_serial.setDeviceFactory(deps.pttDevices);
     m_models.port.openDevices(m_serial);
-    m_serial.discoverPorts();
+    m_portList = m_serial.discoverPorts();
     m_engine->setTransmitter(&m_serial.transmitter());
 
     buildLinks(deps);
@@ -105,10 +103,7 @@ HeadlessStation::HeadlessStation(const HeadlessDeps &deps, QObject *parent)
     // The keys in the desktop program's order: the models, the choice, each source.
     m_models.declareConfig(m_config);
     m_choice.declareConfig(m_config);
-    m_ws23->declareConfig(m_config, ConfigSection::Ws23);
-    m_ws28->declareConfig(m_config, ConfigSection::Ws28);
-    m_pro2->declareConfig(m_config, ConfigSection::Pro2);
-    keepUnknownKeys();
+    declareSourceKeys();
 
     m_web = std::make_unique<StationWeb>(*m_engine, m_models, &m_serial, webHooks(), m_clock, deps.webPort,
                                          deps.webOptions);
@@ -125,9 +120,11 @@ HeadlessStation::~HeadlessStation()
     m_engine->setWeather(nullptr);
     m_engine->setTransmitter(nullptr);
     m_recorder.reset();
-    m_choice.setSource(SourceKind::Ws23, nullptr);
-    m_choice.setSource(SourceKind::Ws28, nullptr);
-    m_choice.setSource(SourceKind::Pro2, nullptr);
+    for (SourceKind kind : SourceChoice::kSources)
+        m_choice.setSource(kind, nullptr);
+    m_metar.reset();
+    m_aprs.reset();
+    m_monitor.reset(); // closes the station's port
     m_pro2.reset();
     m_ws28.reset();
     m_ws23.reset();
@@ -177,9 +174,16 @@ void HeadlessStation::buildSources(const HeadlessDeps &deps)
     m_choice.setSource(SourceKind::Ws23, m_ws23.get());
     m_choice.setSource(SourceKind::Ws28, m_ws28.get());
     m_choice.setSource(SourceKind::Pro2, m_pro2.get());
-    // The Monitor II, METAR and APRS sources are chosen and kept in the file;
-    // they read nothing here until their logic objects join the choice.
-    connect(&m_choice, &SourceChoice::chosenChanged, this, [this](SourceKind kind) { noteMissingSource(kind); });
+    buildMonitor(deps);
+    // What a message box would say goes to the status text and the log.
+    auto tell = [this](const QString &text) { m_prompts.message(text); };
+    m_aprs = std::make_unique<AprsSource>(m_sourceContext);
+    m_aprs->setMessageHandler(tell);
+    connect(m_aprs.get(), &AprsSource::loginBrowserNeeded, this, &HeadlessStation::loginBrowserRequested);
+    m_choice.setSource(SourceKind::Aprs, m_aprs.get());
+    m_metar = std::make_unique<MetarSource>(m_sourceContext);
+    m_metar->setMessageHandler(tell);
+    m_choice.setSource(SourceKind::Metar, m_metar.get());
     connect(&m_models.units, &UnitsModel::changed, this, [this] { m_choice.refreshChosen(); });
 
     SourceWeatherSpeech::Source weather;
@@ -194,18 +198,29 @@ void HeadlessStation::buildSources(const HeadlessDeps &deps)
     m_engine->setWeather(m_weatherSpeech.get());
 }
 
-bool HeadlessStation::hasSource(SourceKind kind) const
+void HeadlessStation::buildMonitor(const HeadlessDeps &deps)
 {
-    return kind != SourceKind::None && m_choice.source(kind) != nullptr;
-}
-
-void HeadlessStation::noteMissingSource(SourceKind kind)
-{
-    if (kind == SourceKind::None || hasSource(kind) || m_missingNoted.contains(kind))
-        return;
-    m_missingNoted << kind;
-    qCWarning(lcSource).noquote() << sourceCaption(kind)
-                                  << "is not ready: this source needs the desktop program (auravox) for now";
+    MonitorStation *station = deps.monitorStation;
+    if (!station) {
+        m_ownStation = createMonitorStation();
+        station = m_ownStation.get();
+    }
+    m_monitor = std::make_unique<MonitorSource>(station, m_sourceContext);
+    MonitorHooks hooks;
+    hooks.announcing = [this] { return m_engine->busy(); };
+    hooks.portList = [this] {
+        // A simulated station answers on COM1, even on a machine without it.
+        QStringList ports = m_portList;
+        if (simulatedMonitorWanted() && !ports.contains(QStringLiteral("COM1")))
+            ports.insert(ports.isEmpty() ? 0 : 1, QStringLiteral("COM1"));
+        return ports;
+    };
+    hooks.timeField = [this] { return ClockText::time(m_clock.now()); };
+    hooks.log = [this](const QString &line) { m_engine->addLogEntry(line); };
+    hooks.isChosenSource = [this] { return m_choice.chosen() == SourceKind::MonitorII; };
+    m_monitor->setHooks(hooks);
+    m_choice.setSource(SourceKind::MonitorII, m_monitor.get());
+    m_engine->setTopOfHourAction([this](const ClockFields &f) { m_monitor->topOfHour(f); });
 }
 
 void HeadlessStation::loginBrowserRequested()
@@ -216,37 +231,17 @@ void HeadlessStation::loginBrowserRequested()
     m_loginNoted = true;
 }
 
-void HeadlessStation::keepUnknownKeys()
+void HeadlessStation::declareSourceKeys()
 {
-    // Keys of the sources this program has no logic for yet (Monitor II,
-    // APRS_..., METAR_...) are written back as they were read, each in its
-    // source's section, so that running it never loses them.
-    ConfigKey keep;
-    keep.section = 0;
-    keep.family = true;
-    keep.key = QString(); // every key: any declared key that matches it wins
-    keep.load = [this](const QString &key, const QString &value) {
-        const int section = key.startsWith(QLatin1String("APRS_"))    ? ConfigSection::Aprs
-                            : key.startsWith(QLatin1String("METAR_")) ? ConfigSection::Metar
-                                                                      : ConfigSection::MonitorII;
-        QStringList &kept = m_keptLines[section];
-        const QString line = key + value;
-        // A key met again replaces its line, as a declared key's last value wins.
-        const qsizetype at = kept.indexOf(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(key)));
-        if (at >= 0)
-            kept[at] = line;
-        else
-            kept << line;
-    };
-    m_config.add(keep);
-    for (int section : {ConfigSection::MonitorII, ConfigSection::Aprs, ConfigSection::Metar}) {
-        ConfigKey write;
-        write.section = section;
-        write.position = 100000;
-        write.key = kNeverAKey;
-        write.save = [this, section] { return m_keptLines.value(section); };
-        m_config.add(write);
-    }
+    // Each source in its section, the favourites where the desktop's windows put them.
+    m_monitor->declareConfig(m_config, ConfigSection::MonitorII);
+    m_ws23->declareConfig(m_config, ConfigSection::Ws23);
+    m_ws28->declareConfig(m_config, ConfigSection::Ws28);
+    m_aprs->declareConfig(m_config, ConfigSection::Aprs);
+    m_aprsFavourites.declareConfig(m_config, ConfigSection::Aprs, 230);
+    m_metar->declareConfig(m_config, ConfigSection::Metar);
+    m_metarFavourites.declareConfig(m_config, ConfigSection::Metar, 230);
+    m_pro2->declareConfig(m_config, ConfigSection::Pro2);
 }
 
 void HeadlessStation::showStatus(const QString &text)
@@ -270,9 +265,9 @@ void HeadlessStation::loadConfiguration()
     }
     if (m_logExistedAtStart)
         m_engine->loadLog();
+    m_monitor->startUp();
     // The source starts only now, with every one of its keys applied.
     m_choice.applyPendingSource();
-    noteMissingSource(m_choice.chosen());
     m_engine->player().allocMem();
     // The file is the only record of the volume: set it on the chosen device
     // even when neither it nor the balance moved from its default.
@@ -339,6 +334,11 @@ void HeadlessStation::stop()
     emit stopped();
 }
 
+void HeadlessStation::Links::takeDeferredReading()
+{
+    m_station.m_monitor->takeDeferredReading();
+}
+
 void HeadlessStation::Links::sendSiblingDone()
 {
     m_station.m_sibling->sendDone();
@@ -366,8 +366,7 @@ StationWebHooks HeadlessStation::webHooks()
     h.chosenSource = [this] { return m_choice.chosen(); };
     h.activeSource = [this] { return m_choice.activeSource(); };
     h.sourceCaption = [](SourceKind kind) { return sourceCaption(kind); };
-    // Every source can be chosen; one this program cannot read yet shows as not ready.
-    h.hasSource = [](SourceKind kind) { return kind != SourceKind::None; };
+    h.hasSource = [this](SourceKind kind) { return m_choice.source(kind) != nullptr; };
     h.snapshot = [this](SourceKind kind) {
         const WeatherSource *s = m_choice.source(kind);
         return s ? s->snapshot() : WeatherSnapshot();

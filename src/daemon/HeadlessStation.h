@@ -6,18 +6,21 @@
 #include "engine/AnnounceHooks.h"
 #include "engine/Announcer.h"
 #include "engine/WeatherPhrases.h"
+#include "internet/AprsSource.h"
+#include "internet/Favourites.h"
+#include "internet/MetarSource.h"
 #include "peers/RecorderControl.h"
 #include "peers/linux/SiblingLink.h"
 #include "peers/linux/UnixRecorderSocket.h"
 #include "platform/UserPrompts.h"
 #include "stations/HistorySource.h"
+#include "stations/MonitorSource.h"
 #include "transmitter/SerialPortControl.h"
 #include "weather/SourceChoice.h"
 #include "weather/UnitSettings.h"
 #include "weather/WeatherSource.h"
 #include "web/StationWebServer.h"
 
-#include <QMap>
 #include <QObject>
 
 #include <memory>
@@ -25,6 +28,7 @@
 namespace auravox {
 
 class Clock;
+class MonitorStation;
 class SerialLines;
 class WaveOutput;
 
@@ -36,6 +40,9 @@ struct HeadlessDeps
     SerialLines *serialLines = nullptr;
     // The devices of the other kinds of transmitter port (none: only the serial port).
     PttDeviceFactory pttDevices;
+    // The Monitor II station library; the program's own (the serial driver,
+    // or its simulator) when not given.
+    MonitorStation *monitorStation = nullptr;
     // The program's full path, for the start-at-login entry.
     QString programPath;
     // Where the Internet sources also leave their summary files (empty: nowhere).
@@ -92,9 +99,12 @@ public:
 
     bool startupPending() const override { return m_startupPending; }
     QString statusText() const override { return m_status; }
-    // Whether the program has the logic of that source (Monitor II, METAR and
-    // APRS come with their own objects; until then they are chosen but never ready).
-    bool hasSource(SourceKind kind) const;
+    // The six sources, as the choice holds them.
+    WeatherSource *source(SourceKind kind) const { return m_choice.source(kind); }
+    MonitorSource &monitor() { return *m_monitor; }
+    AprsSource &aprs() { return *m_aprs; }
+    MetarSource &metar() { return *m_metar; }
+    Favourites &favourites(SourceKind kind) { return kind == SourceKind::Aprs ? m_aprsFavourites : m_metarFavourites; }
     // An APRS source that asks for its login page: said in the status and the log.
     void loginBrowserRequested();
 
@@ -117,11 +127,11 @@ private:
     void tickStarting() override;
 
     void buildSources(const HeadlessDeps &deps);
+    void buildMonitor(const HeadlessDeps &deps);
     void buildLinks(const HeadlessDeps &deps);
-    void keepUnknownKeys();
+    void declareSourceKeys();
     void loadConfiguration();
     void checkReleaseAtStart();
-    void noteMissingSource(SourceKind kind);
     StationWebHooks webHooks();
     WeatherContext weatherContext() const;
 
@@ -129,6 +139,7 @@ private:
     {
     public:
         explicit Links(HeadlessStation &station) : m_station(station) {}
+        void takeDeferredReading() override;
         void sendSiblingDone() override;
         void renewSiblingLink() override;
         void recorderStart() override;
@@ -151,8 +162,6 @@ private:
     bool m_stopped = false;
     bool m_loginNoted = false;
     bool m_releaseCheck = true;
-    QList<SourceKind> m_missingNoted;
-    QMap<int, QStringList> m_keptLines; // keys of sources this program has no logic for yet, by section
     SerialPortControl m_serial;
     std::unique_ptr<Announcer> m_engine;
     SourceContext m_sourceContext;
@@ -160,6 +169,13 @@ private:
     std::unique_ptr<Ws23Source> m_ws23;
     std::unique_ptr<Ws28Source> m_ws28;
     std::unique_ptr<Pro2Source> m_pro2;
+    std::unique_ptr<MonitorStation> m_ownStation;
+    QStringList m_portList; // found at start: "No COM", then the ports
+    std::unique_ptr<MonitorSource> m_monitor;
+    std::unique_ptr<AprsSource> m_aprs;
+    std::unique_ptr<MetarSource> m_metar;
+    Favourites m_aprsFavourites{QStringLiteral("APRS_FAV")};
+    Favourites m_metarFavourites{QStringLiteral("METAR_FAV")};
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
     Links m_links{*this};
     std::unique_ptr<SiblingResponder> m_sibling;

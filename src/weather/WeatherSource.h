@@ -149,27 +149,4 @@ private:
     WeatherSnapshot m_snapshot;
 };
 
-// A source whose reading its window still takes, through the window's own
-// functions (the Monitor II, APRS and METAR windows).
-class WindowReadSource final : public WeatherSource
-{
-    Q_OBJECT
-public:
-    using WeatherSource::WeatherSource;
-
-    void setReader(std::function<void()> read) { m_read = std::move(read); }
-    void setReadyRule(std::function<bool()> ready) { m_ready = std::move(ready); }
-
-    bool isReady() const override { return m_ready ? m_ready() : WeatherSource::isReady(); }
-    void takeReading() override
-    {
-        if (m_read)
-            m_read();
-    }
-
-private:
-    std::function<void()> m_read;
-    std::function<bool()> m_ready;
-};
-
 } // namespace auravox

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -67,6 +68,26 @@ struct Web
     LocalHttpServer server;
 };
 
+// Waits on the event loop until the source's fetches are over: at least one
+// has ended since `spy` was made, and none runs (Enter's own refresh fetches again).
+bool settled(InternetSourceWindow &w, QSignalSpy &spy)
+{
+    for (int i = 0; i < 10; ++i) {
+        if (!spy.isEmpty() && !w.internetSource().fetching())
+            return true;
+        spy.wait(5000);
+    }
+    return false;
+}
+
+// Runs `action` (a click, Enter, Refresh) and waits for its fetches.
+template <typename Action> bool fetched(InternetSourceWindow &w, Action action)
+{
+    QSignalSpy spy(&w.internetSource(), &InternetSource::fetchEnded);
+    action();
+    return settled(w, spy);
+}
+
 QByteArray page(const QByteArray &inner)
 {
     return "<html><head><title>ogimet</title></head><body>\n<p>TAF: LFPG 071030Z 0712/0818 24012KT</p>\n"
@@ -87,7 +108,7 @@ TEST(MetarWindow, ChoosingTheSourceFetchesDecodesAndWritesTheExchangeFiles)
     EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("LabelNomICAO"))->text(), QStringLiteral("Paris CDG"));
     for (WeatherItem i : {WeatherItem::OutdoorTemp, WeatherItem::Pressure, WeatherItem::WindSpeed})
         click(w.itemBox(i));
-    click(h.windows().formChoixMeteo().radioButton(SourceKind::Metar));
+    ASSERT_TRUE(fetched(w, [&] { click(h.windows().formChoixMeteo().radioButton(SourceKind::Metar)); }));
 
     EXPECT_TRUE(w.errorLine().isEmpty()) << w.errorLine().toStdString();
     EXPECT_EQ(readFile(h.folder() + QStringLiteral("/metar_web.txt")), kReport + "\r\n")
@@ -123,7 +144,10 @@ TEST(MetarWindow, FailuresShowTheirNumberAndTheTimerRunsOn)
     TFormMeteoMETAR &w = h.windows().formMeteoMETAR();
     auto fetch = [&](const QString &entry) {
         w.setEntryText(entry);
-        w.EnterAction();
+        if (InternetSource::isAddress(entry))
+            EXPECT_TRUE(fetched(w, [&] { w.EnterAction(); })) << entry.toStdString();
+        else
+            w.EnterAction(); // no download
         return w.errorLine();
     };
     EXPECT_EQ(fetch(web.metar("/ogimet/missing")), QStringLiteral("File error #1"));
@@ -155,10 +179,13 @@ TEST(MetarWindow, AnnouncementPlaysOnWhileAServerNeverAnswers)
     ASSERT_FALSE(normal.isEmpty());
 
     const qsizetype before = h.playedClips().size();
+    bool busyAtEnd = true;
+    QObject::connect(&w.internetSource(), &InternetSource::fetchEnded, &w,
+                     [&] { busyAtEnd = h.form().announcer().busy(); });
     h.clickButton1();
     ASSERT_TRUE(h.form().announcer().busy());
-    w.ButtonRafraichirClick(); // waits for the download, the event loop running
-    EXPECT_FALSE(h.form().announcer().busy()) << "the announcement played through during the wait";
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); })); // the event loop runs on during the download
+    EXPECT_FALSE(busyAtEnd) << "the announcement played through during the wait";
     EXPECT_EQ(h.playedClips().mid(before), normal);
     EXPECT_EQ(w.errorLine(), QStringLiteral("File error #1"));
     EXPECT_TRUE(w.timer()->isActive());
@@ -193,7 +220,7 @@ TEST(MetarWindow, ARefreshInProgressKeepsTheLastReadingUntilItsOutcome)
     click(h.find<QCheckBox>("CheckBoxHeure"));
 
     // No report was ever decoded: the exchange file names no time.
-    click(h.windows().formChoixMeteo().radioButton(SourceKind::Metar));
+    ASSERT_TRUE(fetched(w, [&] { click(h.windows().formChoixMeteo().radioButton(SourceKind::Metar)); }));
     EXPECT_EQ(w.errorLine(), QStringLiteral("File error #1"));
     EXPECT_EQ(readFile(h.folder() + QStringLiteral("/metar_uiview.txt")),
               QByteArray("\r\n.../...g...t...r000p...P...h..b.....\r\n"));
@@ -207,7 +234,7 @@ TEST(MetarWindow, ARefreshInProgressKeepsTheLastReadingUntilItsOutcome)
         << failed.join(QLatin1Char('\n')).toStdString();
 
     web.server.route("/ogimet/getmetar", HttpResponse::text(page(kReport), 200, "text/html"));
-    w.ButtonRafraichirClick();
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); }));
     ASSERT_TRUE(w.errorLine().isEmpty());
     EXPECT_TRUE(LogCapture::take().contains(
         QStringLiteral("auravox.source: METAR weather data error cleared (was File error #1)")));
@@ -225,11 +252,14 @@ TEST(MetarWindow, ARefreshInProgressKeepsTheLastReadingUntilItsOutcome)
         errorDuring = w.errorLine();
         readyDuring = w.isReady();
     });
+    bool busyAtEnd = true;
+    QObject::connect(&w.internetSource(), &InternetSource::fetchEnded, &w,
+                     [&] { busyAtEnd = h.form().announcer().busy(); });
     qsizetype before = h.playedClips().size();
     h.clickButton1();
     ASSERT_TRUE(h.form().announcer().busy());
-    w.ButtonRafraichirClick(); // the announcement plays during the download
-    EXPECT_FALSE(h.form().announcer().busy());
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); })); // the announcement plays during the download
+    EXPECT_FALSE(busyAtEnd);
     EXPECT_EQ(shownDuring, QStringLiteral("Downloading ..."));
     EXPECT_TRUE(errorDuring.isEmpty());
     EXPECT_TRUE(readyDuring);
@@ -240,7 +270,7 @@ TEST(MetarWindow, ARefreshInProgressKeepsTheLastReadingUntilItsOutcome)
     // During a refresh after a failure the source stays out.
     before = h.playedClips().size();
     h.clickButton1();
-    w.ButtonRafraichirClick();
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); }));
     EXPECT_EQ(shownDuring, QStringLiteral("Downloading ..."));
     EXPECT_EQ(errorDuring, QStringLiteral("File error #1"));
     EXPECT_FALSE(readyDuring);
@@ -249,14 +279,14 @@ TEST(MetarWindow, ARefreshInProgressKeepsTheLastReadingUntilItsOutcome)
     // The staleness gate still holds during a download: two hours after the
     // report, it is left out.
     web.server.route("/ogimet/getmetar", HttpResponse::text(page(kReport), 200, "text/html"));
-    w.ButtonRafraichirClick();
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); }));
     ASSERT_TRUE(w.errorLine().isEmpty());
     h.find<QAction>("MenuAnnonce1h")->trigger();
     h.clock().setNow(DateTimeUtil::fromDays(w.snapshot().readingTime).addSecs(2 * 3600));
     web.server.route("/ogimet/getmetar", silent);
     before = h.playedClips().size();
     h.clickButton1();
-    w.ButtonRafraichirClick();
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); }));
     EXPECT_TRUE(readyDuring);
     EXPECT_TRUE(h.playedClips().mid(before).isEmpty());
 }
@@ -274,7 +304,7 @@ TEST(AprsWindow, ARefreshInProgressKeepsTheLastReading)
     click(w.itemBox(WeatherItem::WindSpeed));
     click(h.find<QCheckBox>("CheckBoxDate"));
     click(h.find<QCheckBox>("CheckBoxHeure"));
-    click(h.windows().formChoixMeteo().radioButton(SourceKind::Aprs));
+    ASSERT_TRUE(fetched(w, [&] { click(h.windows().formChoixMeteo().radioButton(SourceKind::Aprs)); }));
     ASSERT_TRUE(w.errorLine().isEmpty());
     const QStringList spoken = h.announce();
     ASSERT_EQ(spoken, L({"SON_WIND", "SON19", "SON_KMH"}));
@@ -290,7 +320,7 @@ TEST(AprsWindow, ARefreshInProgressKeepsTheLastReading)
     });
     const qsizetype before = h.playedClips().size();
     h.clickButton1();
-    w.ButtonRafraichirClick();
+    ASSERT_TRUE(fetched(w, [&] { w.ButtonRafraichirClick(); }));
     EXPECT_EQ(shownDuring, QStringLiteral("Downloading"));
     EXPECT_TRUE(readyDuring);
     EXPECT_EQ(h.playedClips().mid(before), spoken);
@@ -320,7 +350,7 @@ TEST(MetarWindow, HistoryOfTenAndFavourites)
     EXPECT_TRUE(web.server.requests().isEmpty());
     w.show();
     fav.show();
-    click(fav.findChild<QPushButton *>(QStringLiteral("Button2")));
+    ASSERT_TRUE(fetched(w, [&] { click(fav.findChild<QPushButton *>(QStringLiteral("Button2"))); }));
     EXPECT_EQ(web.server.hits("/ogimet/getmetar"), 1);
     EXPECT_FALSE(fav.isVisible()) << "the refresh hides the favourites";
     EXPECT_EQ(caption(w, WeatherItem::OutdoorTemp), QStringLiteral("Outdoor T (\u00b0C) = 12.0"));
@@ -362,7 +392,7 @@ TEST(AprsWindow, ThePageGivesItsLastRawLineAndTheWeatherIsDecoded)
     web.server.route("/nothing", HttpResponse::text("<html><p>please log in to aprs.fi</p></html>", 200, "text/html"));
     TFormMeteoAPRS &w = h.windows().formMeteoAPRS();
     w.setEntryText(web.server.url(QStringLiteral("/info")) + QStringLiteral(" //club"));
-    click(h.windows().formChoixMeteo().radioButton(SourceKind::Aprs));
+    ASSERT_TRUE(fetched(w, [&] { click(h.windows().formChoixMeteo().radioButton(SourceKind::Aprs)); }));
     EXPECT_TRUE(w.errorLine().isEmpty()) << w.errorLine().toStdString();
     EXPECT_TRUE(readFile(h.folder() + QStringLiteral("/aprs_web.txt")).contains("_240/012g020t054"));
     EXPECT_EQ(caption(w, WeatherItem::WindSpeed), QStringLiteral("Wind (km/h) = 19"));
@@ -373,12 +403,12 @@ TEST(AprsWindow, ThePageGivesItsLastRawLineAndTheWeatherIsDecoded)
     // A packet without weather keeps the values; a page without any raw line
     // on the map service gives the login hint.
     w.setEntryText(web.server.url(QStringLiteral("/status")));
-    w.EnterAction();
+    ASSERT_TRUE(fetched(w, [&] { w.EnterAction(); }));
     EXPECT_EQ(w.errorLine(), QStringLiteral("File error #7"));
     EXPECT_EQ(caption(w, WeatherItem::WindSpeed), QStringLiteral("Wind (km/h) = 19"));
     EXPECT_FALSE(w.isReady());
     w.setEntryText(web.server.url(QStringLiteral("/nothing")) + QStringLiteral("?via=aprs.fi"));
-    w.EnterAction();
+    ASSERT_TRUE(fetched(w, [&] { w.EnterAction(); }));
     EXPECT_EQ(w.errorLine(), QStringLiteral("File error #6"));
     ASSERT_EQ(h.prompts().messages.size(), 1);
     EXPECT_TRUE(h.prompts().messages.first().contains(QStringLiteral("log in")));

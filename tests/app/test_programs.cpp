@@ -112,9 +112,7 @@ QByteArray savedAfterARun(const char *program, const QByteArray &ini)
 } // namespace
 
 // A file the desktop program saved is saved again byte for byte by the
-// headless one: the keys of every model and of the history sources in file
-// order, and the keys of the sources it has no logic for yet, kept as read in
-// their sections.
+// headless one: the keys of every model and of every source in file order.
 TEST(Programs, TheHeadlessProgramSavesTheDesktopsFileByteForByte)
 {
     const QByteArray ini = "[AURAVOX V2.2.3]\r\nRECORD=Y\r\nPERIOD=2\r\nSTART_RANGE=6\r\nEND_RANGE=22\r\n"

@@ -1,13 +1,14 @@
 // The headless program's station (src/daemon/HeadlessStation) on a
-// QCoreApplication: the first tick loads the configuration, the sources it
-// has no logic for yet keep their keys and say so once, and the stop releases
-// the transmitter and saves once.
+// QCoreApplication: the first tick loads the configuration and opens the
+// Monitor II station on its saved port, every source keeps its keys in its
+// section, and the stop releases the transmitter and saves once.
 
 #include "daemon/HeadlessStation.h"
 
 #include "app/ConfigFile.h"
 #include "common/Clock.h"
 #include "peers/linux/SiblingLink.h"
+#include "support/FakeMonitorStation.h"
 #include "support/FakeSerialLines.h"
 #include "support/FakeWaveOutput.h"
 #include "support/LogCapture.h"
@@ -51,6 +52,7 @@ struct Daemon
         deps.clock = &clock;
         deps.waveOutput = &wave;
         deps.serialLines = &lines;
+        deps.monitorStation = &monitor;
         deps.programPath = QStringLiteral("/usr/bin/auravoxd");
         deps.siblingLink = false;
         deps.releaseCheck = false;
@@ -67,6 +69,7 @@ struct Daemon
     ManualClock clock;
     FakeWaveOutput wave;
     FakeSerialLines lines;
+    FakeMonitorStation monitor;
     std::unique_ptr<HeadlessStation> station;
 };
 
@@ -75,12 +78,13 @@ const QByteArray kMonitorFile = "[AURAVOX V" AURAVOX_VERSION "]\r\nPERIOD=2\r\nM
 
 } // namespace
 
-TEST(HeadlessProgram, TheFirstTickLoadsTheFileOpensThePortAndKeepsTheKeysOfSourcesItCannotReadYet)
+TEST(HeadlessProgram, TheFirstTickLoadsTheFileOpensTheStationsPortAndKeepsEverySourcesKeysInPlace)
 {
     LogCapture log;
     Daemon d(kMonitorFile);
     EXPECT_TRUE(d.station->startupPending());
     EXPECT_FALSE(d.station->save()) << "nothing is saved before the load";
+    EXPECT_TRUE(d.monitor.calls.isEmpty()) << "no station call before the load";
     QSignalSpy loaded(d.station.get(), &HeadlessStation::loaded);
     d.station->announcer().tick();
     ASSERT_EQ(loaded.size(), 1);
@@ -88,17 +92,16 @@ TEST(HeadlessProgram, TheFirstTickLoadsTheFileOpensThePortAndKeepsTheKeysOfSourc
     EXPECT_EQ(d.station->announcer().scheduler().periodMinutes(), 10);
     EXPECT_TRUE(d.station->serialPort().isOpen()) << "COM=1 opens the port";
     EXPECT_EQ(d.station->sourceChoice().chosen(), SourceKind::MonitorII);
-    EXPECT_FALSE(d.station->hasSource(SourceKind::MonitorII));
-    EXPECT_EQ(d.station->sourceChoice().activeSource(), SourceKind::None) << "chosen, never ready";
-    EXPECT_EQ(log.matching({"Davis Weather Monitor II", "not ready"}).size(), 1) << log.lines.join('\n').toStdString();
+    EXPECT_TRUE(d.monitor.calls.contains(QStringLiteral("OpenCommPort 2 2400")))
+        << d.monitor.calls.join(' ').toStdString();
+    EXPECT_EQ(d.station->sourceChoice().activeSource(), SourceKind::MonitorII) << "read at the load";
+    EXPECT_EQ(d.station->monitor().timer()->interval(), 3 * 60000);
+    EXPECT_TRUE(d.station->monitor().timer()->isActive());
+    EXPECT_EQ(d.station->monitor().statusLine(), QStringLiteral("Reading Weather Monitor completed ( 10:05:00 )"));
+    EXPECT_TRUE(log.matching({"not ready"}).isEmpty()) << log.lines.join('\n').toStdString();
     const QJsonObject weather = d.station->stationWeb().status().value(QStringLiteral("weather")).toObject();
-    EXPECT_EQ(weather.value(QStringLiteral("gate")).toString(),
+    EXPECT_NE(weather.value(QStringLiteral("gate")).toString(),
               QStringLiteral("not ready: no file, address or station port"));
-
-    // Choosing it again (the page) says nothing more; a history source is ready to choose.
-    d.station->sourceChoice().setChosen(SourceKind::Ws23);
-    d.station->sourceChoice().setChosen(SourceKind::MonitorII);
-    EXPECT_EQ(log.matching({"Davis Weather Monitor II", "not ready"}).size(), 1);
 
     ASSERT_TRUE(d.station->save());
     const QByteArray saved = readAll(ConfigFile::kFile);
@@ -108,6 +111,17 @@ TEST(HeadlessProgram, TheFirstTickLoadsTheFileOpensThePortAndKeepsTheKeysOfSourc
     EXPECT_LT(saved.indexOf("APRS_ID="), saved.indexOf("METAR_METPERI=")) << "each in its source's place";
     EXPECT_LT(saved.indexOf("METAR_METPERI="), saved.indexOf("PRO2_METPERI=")) << saved.toStdString();
     EXPECT_EQ(saved.count("METPERI=3"), 1);
+}
+
+TEST(HeadlessProgram, ASavedPortThatIsGoneLeavesTheMonitorUnreadAndNotReady)
+{
+    Daemon d("[AURAVOX V" AURAVOX_VERSION "]\r\nMETEO=MON\r\nMETCOMM=7\r\n");
+    d.station->announcer().tick();
+    EXPECT_FALSE(d.monitor.calls.contains(QStringLiteral("OpenCommPort 7 2400")));
+    EXPECT_EQ(d.station->monitor().port(), 0) << "ends as No COM";
+    EXPECT_EQ(d.station->sourceChoice().activeSource(), SourceKind::None);
+    ASSERT_TRUE(d.station->save());
+    EXPECT_TRUE(readAll(ConfigFile::kFile).contains("\r\nMETEO=MON\r\nMETPERI=1\r\nMETCOMM=0\r\n"));
 }
 
 TEST(HeadlessProgram, TheStopReleasesTheTransmitterAndSavesOnceButNotBeforeTheLoad)

@@ -90,11 +90,13 @@ TEST_F(MetarSourceTest, FetchesOnTheEventLoopThenDecodesAndWritesTheSummaries)
 
     // Another timer fires while the server holds the page.
     int ticks = 0;
+    bool answered = false;
     QTimer other;
     other.setInterval(5);
     QObject::connect(&other, &QTimer::timeout, [&] {
-        if (++ticks == 3)
-            server.answerHeld("/metar", HttpResponse::text(kReport));
+        // From the third tick on, once the request has come.
+        if (++ticks >= 3 && !answered)
+            answered = server.answerHeld("/metar", HttpResponse::text(kReport));
     });
     other.start();
     ASSERT_TRUE(ended.wait(5000));

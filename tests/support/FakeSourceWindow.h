@@ -8,12 +8,12 @@
 
 namespace auravox::test {
 
-// A source window whose reading is whatever the test says.
-class FakeSourceWindow final : public WeatherSourceWindow
+// A source whose reading is whatever the test says.
+class FakeSource final : public WeatherSource
 {
 public:
-    FakeSourceWindow(SourceKind kind, const SourceWindowContext &context)
-        : WeatherSourceWindow(kind, QStringLiteral("Test source"), QStringLiteral("W23_"), true, context)
+    FakeSource(SourceKind kind, const SourceContext &context)
+        : WeatherSource(kind, QStringLiteral("Test source"), QStringLiteral("W23_"), context)
     {
     }
 
@@ -24,10 +24,30 @@ public:
             read(snapshot());
         timer()->start(); // as the readers do at the end of a reading
     }
-    void closeDataFile() override { ++fileCloses; }
 
     std::function<void(WeatherSnapshot &)> read;
     int readings = 0;
+};
+
+// Built before the window, which shows it.
+struct FakeSourceHolder
+{
+    FakeSourceHolder(SourceKind kind, const SourceContext &context) : fakeSource(kind, context) {}
+    FakeSource fakeSource;
+};
+
+// A source window over a FakeSource.
+class FakeSourceWindow final : private FakeSourceHolder, public WeatherSourceWindow
+{
+public:
+    FakeSourceWindow(SourceKind kind, const SourceWindowContext &context)
+        : FakeSourceHolder(kind, context), WeatherSourceWindow(fakeSource, true, context)
+    {}
+
+    void closeDataFile() override { ++fileCloses; }
+
+    std::function<void(WeatherSnapshot &)> &read = fakeSource.read;
+    int &readings = fakeSource.readings;
     int fileCloses = 0;
 };
 

@@ -41,26 +41,7 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sou
     auto startsMinimized = [this] { return m_models->startup.startMinimized(); };
     fillSourceContext(deps);
 
-    MonitorStation *station = deps.monitorStation;
-    if (!station) {
-        m_ownStation = createMonitorStation();
-        station = m_ownStation.get();
-    }
-    MonitorWindowDeps monitor;
-    monitor.station = station;
-    monitor.announcing = [this] { return m_form1->announcer().busy(); };
-    monitor.portList = [this] {
-        // A simulated station answers on COM1, even on a machine without it.
-        QStringList ports = m_portList;
-        if (simulatedMonitorWanted() && !ports.contains(QStringLiteral("COM1")))
-            ports.insert(ports.isEmpty() ? 0 : 1, QStringLiteral("COM1"));
-        return ports;
-    };
-    monitor.timeField = [this] { return m_form1->timeFieldText(); };
-    monitor.log = [this](const QString &line) { m_form1->addLogEntry(line); };
-    monitor.isChosenSource = [this] { return m_formChoixMeteo->checkedSource() == SourceKind::MonitorII; };
-    monitor.startsMinimized = startsMinimized;
-    m_formMeteo = std::make_unique<TFormMeteo>(monitor, m_sourceContext);
+    buildMonitor(deps, startsMinimized);
     m_formChoixMeteo = std::make_unique<TFormChoixMeteo>(m_sourceChoice);
     m_formChoixMeteo->setMainWindow(m_form1.get(), startsMinimized);
     m_ws23 = std::make_unique<Ws23Source>(m_sourceContext);
@@ -68,7 +49,8 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sou
     m_pro2 = std::make_unique<Pro2Source>(m_sourceContext);
     m_formMeteoW23 = std::make_unique<TFormMeteoW23>(*m_ws23, m_sourceContext);
     m_formMeteoW28 = std::make_unique<TFormMeteoW28>(*m_ws28, m_sourceContext);
-    m_formMeteoAPRS = std::make_unique<TFormMeteoAPRS>(m_sourceContext);
+    m_aprs = std::make_unique<AprsSource>(m_sourceContext);
+    m_formMeteoAPRS = std::make_unique<TFormMeteoAPRS>(*m_aprs, m_sourceContext);
     m_formMeteoPro2 = std::make_unique<TFormMeteoPro2>(*m_pro2, m_sourceContext);
     m_formMyUnits = std::make_unique<TFormMyUnits>(m_models->units);
     m_formFavAPRS =
@@ -86,7 +68,8 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sou
         m_formRecord->show();
         m_formRecord->raise();
     });
-    m_formMeteoMETAR = std::make_unique<TFormMeteoMETAR>(m_sourceContext);
+    m_metar = std::make_unique<MetarSource>(m_sourceContext);
+    m_formMeteoMETAR = std::make_unique<TFormMeteoMETAR>(*m_metar, m_sourceContext);
     m_formFavMETAR =
         std::make_unique<TFormFav>(QStringLiteral("METAR Favourites"), QStringLiteral("METAR_FAV"), *m_formMeteoMETAR);
     m_formMeteoMETAR->setFavourites(m_formFavMETAR.get());
@@ -118,7 +101,7 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sou
     addSourceWindow(m_formMeteoPro2.get(), ConfigSection::Pro2);
     m_form1->setLinks(&m_links);
     m_form1->setWindowAction(TForm1::Window::MonitorStartup, [this] { m_formMeteo->startUp(); });
-    m_form1->setTopOfHourAction([this](const ClockFields &f) { m_formMeteo->topOfHour(f); });
+    m_form1->setTopOfHourAction([this](const ClockFields &f) { m_monitor->topOfHour(f); });
 
     // The station page: its keys come after all the others; it listens once
     // the configuration has said where.
@@ -126,6 +109,38 @@ AppWindows::AppWindows(const AppDeps &deps) : m_serial(*deps.serialLines), m_sou
                                          deps.webPort, deps.webOptions);
     if (deps.webServer)
         QObject::connect(m_form1.get(), &TForm1::loaded, m_web.get(), [this] { m_web->start(); });
+}
+
+// The Monitor II source on the given station library (or the program's own)
+// and its window.
+void AppWindows::buildMonitor(const AppDeps &deps, std::function<bool()> startsMinimized)
+{
+    MonitorStation *station = deps.monitorStation;
+    if (!station) {
+        m_ownStation = createMonitorStation();
+        station = m_ownStation.get();
+    }
+    auto portList = [this] {
+        // A simulated station answers on COM1, even on a machine without it.
+        QStringList ports = m_portList;
+        if (simulatedMonitorWanted() && !ports.contains(QStringLiteral("COM1")))
+            ports.insert(ports.isEmpty() ? 0 : 1, QStringLiteral("COM1"));
+        return ports;
+    };
+    auto chosen = [this] { return m_sourceChoice.chosen() == SourceKind::MonitorII; };
+    m_monitor = std::make_unique<MonitorSource>(station, m_sourceContext);
+    MonitorHooks hooks;
+    hooks.announcing = [this] { return m_form1->announcer().busy(); };
+    hooks.portList = portList;
+    hooks.timeField = [this] { return m_form1->timeFieldText(); };
+    hooks.log = [this](const QString &line) { m_form1->addLogEntry(line); };
+    hooks.isChosenSource = chosen;
+    m_monitor->setHooks(hooks);
+    MonitorWindowDeps window;
+    window.portList = portList;
+    window.isChosenSource = chosen;
+    window.startsMinimized = std::move(startsMinimized);
+    m_formMeteo = std::make_unique<TFormMeteo>(*m_monitor, window, m_sourceContext);
 }
 
 // The main window's creation connects the sibling link.
@@ -207,7 +222,7 @@ void AppWindows::wireWindowActions()
 
 void AppWindows::Links::takeDeferredReading()
 {
-    m_app.m_formMeteo->takeDeferredReading();
+    m_app.m_monitor->takeDeferredReading();
 }
 
 void AppWindows::Links::recorderStart()
@@ -340,10 +355,12 @@ AppWindows::~AppWindows()
     m_formMeteoW23.reset();
     m_formMyUnits.reset();
     m_formChoixMeteo.reset();
-    m_formMeteo.reset(); // closes the station's port
-    m_sourceChoice.setSource(SourceKind::MonitorII, nullptr);
-    m_sourceChoice.setSource(SourceKind::Aprs, nullptr);
-    m_sourceChoice.setSource(SourceKind::Metar, nullptr);
+    m_formMeteo.reset();
+    for (SourceKind kind : SourceChoice::kSources)
+        m_sourceChoice.setSource(kind, nullptr);
+    m_metar.reset();
+    m_aprs.reset();
+    m_monitor.reset(); // closes the station's port
     m_pro2.reset();
     m_ws28.reset();
     m_ws23.reset();

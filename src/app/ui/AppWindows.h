@@ -6,6 +6,8 @@
 #include "app/ui/TFormMyUnits.h"
 #include "common/ConfigRegistry.h"
 #include "engine/WeatherPhrases.h"
+#include "internet/AprsSource.h"
+#include "internet/MetarSource.h"
 #include "internet/ui/TFormMeteoAPRS.h"
 #include "internet/ui/TFormMeteoMETAR.h"
 #include "peers/RecorderControl.h"
@@ -13,6 +15,7 @@
 #include "peers/linux/UnixRecorderSocket.h"
 #include "peers/ui/TFormRecord.h"
 #include "stations/HistorySource.h"
+#include "stations/MonitorSource.h"
 #include "stations/MonitorStation.h"
 #include "stations/ui/TFormChoixMeteo.h"
 #include "stations/ui/TFormMeteo.h"
@@ -103,6 +106,7 @@ private:
     StationWebHooks webHooks();
     void connectSibling(bool wanted);
     void fillSourceContext(const AppDeps &deps);
+    void buildMonitor(const AppDeps &deps, std::function<bool()> startsMinimized);
     void wireWindowActions();
     void hideSourceWindows();
     void showCurrentSource();
@@ -136,6 +140,9 @@ private:
     std::unique_ptr<Ws23Source> m_ws23;
     std::unique_ptr<Ws28Source> m_ws28;
     std::unique_ptr<Pro2Source> m_pro2;
+    std::unique_ptr<MonitorSource> m_monitor;
+    std::unique_ptr<AprsSource> m_aprs;
+    std::unique_ptr<MetarSource> m_metar;
     std::unique_ptr<SourceWeatherSpeech> m_weatherSpeech;
     std::unique_ptr<SiblingResponder> m_sibling;
     bool m_siblingWanted = true;

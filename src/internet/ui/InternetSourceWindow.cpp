@@ -1,15 +1,10 @@
 #include "internet/ui/InternetSourceWindow.h"
 
-#include "common/ConfigKeys.h"
-#include "common/ConfigRegistry.h"
 #include "common/Log.h"
-#include "common/OutsideFile.h"
 #include "platform/UserPrompts.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,13 +16,14 @@
 #include <QVBoxLayout>
 
 #include <climits>
-#include <cstdio>
 
 namespace auravox {
 
-InternetSourceWindow::InternetSourceWindow(const Layout &layout, const SourceWindowContext &context, QWidget *parent)
-    : WeatherSourceWindow(layout.kind, layout.title, layout.prefix, true, context, parent), m_layout(layout)
+InternetSourceWindow::InternetSourceWindow(InternetSource &source, const Layout &layout,
+                                           const SourceWindowContext &context, QWidget *parent)
+    : WeatherSourceWindow(source, true, context, parent), m_internet(source)
 {
+    unbindEntryFromPath();
     auto *root = static_cast<QVBoxLayout *>(this->layout());
     LabelHistoryFile->setText(layout.entryLabel);
     ButtonParcourir->setVisible(layout.browse);
@@ -85,6 +81,51 @@ InternetSourceWindow::InternetSourceWindow(const Layout &layout, const SourceWin
         if (this->context().showHelp)
             this->context().showHelp();
     });
+    bindInternetSource();
+}
+
+InternetSourceWindow::~InternetSourceWindow()
+{
+    // The source may outlive its window: its messages go nowhere then.
+    m_internet.setMessageHandler({});
+}
+
+void InternetSourceWindow::bindInternetSource()
+{
+    InternetSource &s = m_internet;
+    // What a message box says, the desktop program shows in one.
+    s.setMessageHandler([this](const QString &text) {
+        if (this->context().prompts)
+            this->context().prompts->message(text);
+    });
+    EditDat->setText(s.entry());
+    connect(EditDat, &QLineEdit::textChanged, &s, &InternetSource::setEntry);
+    connect(&s, &InternetSource::entryChanged, this, [this](const QString &text) {
+        if (EditDat->text() != text)
+            EditDat->setText(text);
+    });
+    connect(&s, &InternetSource::historyChanged, this, &InternetSourceWindow::showHistory);
+    connect(SpinEditOffSetPression, &QSpinBox::valueChanged, &s, &InternetSource::setPressureOffset);
+    connect(ComboBoxTU, &QComboBox::currentIndexChanged, &s, &InternetSource::setTimeBase);
+    connect(&s, &WeatherSource::settingsChanged, this, [this] {
+        SpinEditOffSetPression->setValue(m_internet.pressureOffset());
+        ComboBoxTU->setCurrentIndex(qBound(0, m_internet.timeBase(), ComboBoxTU->count() - 1));
+        showHistory();
+    });
+}
+
+void InternetSourceWindow::showHistory()
+{
+    // The rows are the source's history; the entry's row is the selected one.
+    const QStringList rows = m_internet.history();
+    QStringList shown;
+    for (int i = 0; i < ComboBoxPath->count(); ++i)
+        shown << ComboBoxPath->itemText(i);
+    if (shown != rows) {
+        ComboBoxPath->clear();
+        ComboBoxPath->addItems(rows);
+    }
+    ComboBoxPath->setCurrentIndex(static_cast<int>(rows.lastIndexOf(m_internet.entry())));
 }
 
 QString InternetSourceWindow::entryText() const
@@ -95,33 +136,6 @@ QString InternetSourceWindow::entryText() const
 void InternetSourceWindow::setEntryText(const QString &text)
 {
     EditDat->setText(text);
-}
-
-bool InternetSourceWindow::isAddress(const QString &text) const
-{
-    return text.startsWith(QLatin1String("http://")) || text.startsWith(QLatin1String("https://"));
-}
-
-bool InternetSourceWindow::loadingConfiguration() const
-{
-    return context().loadingConfiguration && context().loadingConfiguration();
-}
-
-void InternetSourceWindow::showErrorNumber()
-{
-    setErrorLine(QStringLiteral("File error #") + QString::number(m_errorNumber));
-}
-
-void InternetSourceWindow::armTimer()
-{
-    if (!TimerMeteo->isActive())
-        TimerMeteo->start();
-}
-
-void InternetSourceWindow::beep()
-{
-    if (context().prompts)
-        context().prompts->beep();
 }
 
 void InternetSourceWindow::tell(const QString &text)
@@ -136,17 +150,15 @@ void InternetSourceWindow::selectSource(bool showWindow)
     // One reading now: for an address the cycle downloads the page first.
     if (m_favourites)
         m_favourites->hide();
-    TimerMeteo->setInterval(SpinEditRafraichir->value() * 60000);
-    if (loadingConfiguration() && isAddress(EditDat->text()) && context().afterLoad) {
-        // The configuration load holds the clock: the first download waits
-        // until the load is over, so a slow or silent server never delays an
-        // announcement.
-        context().afterLoad([this] { TimerMeteoTimer(); });
-    } else {
-        TimerMeteoTimer();
-    }
+    m_internet.select();
     if (showWindow)
         show();
+}
+
+void InternetSourceWindow::EnterAction()
+{
+    EditDat->selectAll();
+    m_internet.enterAction();
 }
 
 void InternetSourceWindow::ButtonRafraichirClick()
@@ -156,45 +168,8 @@ void InternetSourceWindow::ButtonRafraichirClick()
     beforeRefresh();
     if (m_favourites)
         m_favourites->hide();
-    if (EditDat->text() != ComboBoxPath->currentText())
-        AddToHistory(EditDat->text());
-    TimerMeteo->setInterval(SpinEditRafraichir->value() * 60000);
-    if (!loadingConfiguration())
-        TimerMeteoTimer();
+    m_internet.refresh();
     m_busy = wasBusy;
-}
-
-void InternetSourceWindow::AddToHistory(const QString &text)
-{
-    if (text.isEmpty())
-        return;
-    ComboBoxPath->setCurrentIndex(-1);
-    int selected = -1;
-    for (int i = ComboBoxPath->count() - 1; i >= 0; --i) {
-        if (ComboBoxPath->itemText(i) == text) {
-            selected = i;
-            break;
-        }
-    }
-    if (selected < 0 && ComboBoxPath->count() < kHistorySize) {
-        ComboBoxPath->addItem(text);
-        selected = ComboBoxPath->count() - 1;
-    }
-    if (selected < 0) {
-        // Full: the new one comes first and the tenth goes.
-        ComboBoxPath->removeItem(kHistorySize - 1);
-        ComboBoxPath->insertItem(0, text);
-        selected = 0;
-    }
-    ComboBoxPath->setCurrentIndex(selected);
-}
-
-QStringList InternetSourceWindow::history() const
-{
-    QStringList list;
-    for (int i = 0; i < ComboBoxPath->count(); ++i)
-        list << ComboBoxPath->itemText(i);
-    return list;
 }
 
 void InternetSourceWindow::ComboBoxPathChange(int index)
@@ -211,100 +186,11 @@ void InternetSourceWindow::ComboBoxPathChange(int index)
     EnterAction();
 }
 
-void InternetSourceWindow::writeExchangeFile(const QString &path, const QByteArray &bytes, const QString &failure)
-{
-    // Written beside and renamed over the old one, so a reader never sees half
-    // a file. Not synced to the disk: the file is made again every refresh.
-    const QString temp = path + QStringLiteral(".part");
-    QFile file(temp);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-    file.close();
-    ok = ok && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0;
-    if (!ok) {
-        QFile::remove(temp);
-        tell(failure);
-    }
-}
-
-void InternetSourceWindow::writeExchangeFileTwice(const QString &name, const QByteArray &bytes,
-                                                  const QString &failurePublic, const QString &failureLocal,
-                                                  bool publicFirst)
-{
-    const QString publicFolder = context().publicFolder;
-    auto toPublic = [&] {
-        if (!publicFolder.isEmpty())
-            writeExchangeFile(QDir(publicFolder).filePath(name), bytes, failurePublic);
-    };
-    if (publicFirst)
-        toPublic();
-    writeExchangeFile(name, bytes, failureLocal);
-    if (!publicFirst)
-        toPublic();
-}
-
 void InternetSourceWindow::closeEvent(QCloseEvent *event)
 {
     if (m_favourites)
         m_favourites->close();
     WeatherSourceWindow::closeEvent(event);
-}
-
-void InternetSourceWindow::declareConfig(ConfigRegistry &registry, int section)
-{
-    declareItemKeys(registry, section);
-    declareLeadingKeys(registry, section);
-    const QString &p = m_layout.prefix;
-    auto intKey = [&](int position, const QString &key, std::function<int()> get, std::function<void(int)> set) {
-        registry.add(ConfigKeys::number(section, position, key, std::move(get), std::move(set)));
-    };
-    intKey(
-        200, p + QStringLiteral("METPERI="), [this] { return SpinEditRafraichir->value(); },
-        [this](int v) { SpinEditRafraichir->setValue(v); });
-
-    ConfigKey dat;
-    dat.section = section;
-    dat.position = 210;
-    dat.key = p + QStringLiteral("DAT=");
-    dat.save = [this, key = dat.key] {
-        return EditDat->text().isEmpty() ? QStringList() : QStringList{key + EditDat->text()};
-    };
-    dat.load = [this](const QString &, const QString &value) {
-        if (value.isEmpty())
-            return;
-        if (OutsideFile::probe(value) != OutsideFile::Status::Missing) {
-            EditDat->setText(value);
-            m_dataPath = value;
-        } else if (isAddress(value)) {
-            EditDat->setText(value);
-        } else {
-            setErrorLine(QStringLiteral("File error #6"));
-        }
-    };
-    registry.add(dat);
-
-    ConfigKey list;
-    list.section = section;
-    list.position = 220;
-    list.key = p + QStringLiteral("LIST=");
-    list.save = [this, key = list.key] {
-        QStringList lines;
-        for (const QString &entry : history())
-            lines << key + entry;
-        return lines;
-    };
-    list.load = [this](const QString &, const QString &value) {
-        if (!value.isEmpty() && ComboBoxPath->count() < kHistorySize)
-            ComboBoxPath->addItem(value);
-    };
-    registry.add(list);
-
-    intKey(
-        240, p + QStringLiteral("POFFSET="), [this] { return SpinEditOffSetPression->value(); },
-        [this](int v) { SpinEditOffSetPression->setValue(v); });
-    intKey(
-        250, p + QStringLiteral("TU="), [this] { return ComboBoxTU->currentIndex(); },
-        [this](int v) { ComboBoxTU->setCurrentIndex(qBound(0, v, ComboBoxTU->count() - 1)); });
-    declareTrailingKeys(registry, section);
 }
 
 // ---- favourites

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "internet/Favourites.h"
+#include "internet/InternetSource.h"
 #include "weather/ui/WeatherSourceWindow.h"
 
 #include <QStringList>
@@ -14,74 +15,51 @@ namespace auravox {
 
 class TFormFav;
 
-// The part the METAR and APRS windows share: the address or file entry and
-// its history of ten, the error number and its "File error #" line, the data
-// path the refresh cycle decodes, the pressure adjustment, the time base, the
-// favourites and the guards against one handler starting another.
+// The part the METAR and APRS windows share: they show their source (the
+// entry and its history, the error line, the captions) and edit its settings
+// (the entry, the pressure adjustment, the time base); the favourites window
+// and the help button.
 class InternetSourceWindow : public WeatherSourceWindow
 {
     Q_OBJECT
 public:
-    static constexpr int kHistorySize = 10;
+    static constexpr int kHistorySize = InternetSource::kHistorySize;
 
     struct Layout
     {
-        SourceKind kind = SourceKind::None;
-        QString title, prefix, entryLabel, dateLabel;
+        QString entryLabel, dateLabel;
         QStringList timeBases; // ComboBoxTU: "UT"/"TU", "Loc"
         bool browse = false;   // a Browse button for a local file
     };
 
-    InternetSourceWindow(const Layout &layout, const SourceWindowContext &context, QWidget *parent = nullptr);
+    InternetSourceWindow(InternetSource &source, const Layout &layout, const SourceWindowContext &context,
+                         QWidget *parent = nullptr);
+    ~InternetSourceWindow() override;
 
-    // Ready when a report file is known and the source has no error. A
-    // refresh's download in progress only shows "Downloading": until it ends,
-    // the last reading stays in use.
-    bool isReady() const override { return !m_dataPath.isEmpty() && errorLine().isEmpty(); }
+    InternetSource &internetSource() { return m_internet; }
     // Choosing the source: one refresh (which fetches an address at once).
     void selectSource(bool showWindow) override;
 
     // Enter in the entry: a fetch (or, for APRS, taking a file).
-    virtual void EnterAction() = 0;
+    virtual void EnterAction();
     void ButtonRafraichirClick() override;
     void ComboBoxPathChange(int index);
-    void AddToHistory(const QString &text);
-    QStringList history() const;
+    void AddToHistory(const QString &text) { m_internet.addToHistory(text); }
+    QStringList history() const { return m_internet.history(); }
 
-    int errorNumber() const { return m_errorNumber; }
+    int errorNumber() const { return m_internet.errorNumber(); }
     // The file the refresh cycle decodes.
-    QString reportPath() const { return m_dataPath; }
+    QString reportPath() const { return m_internet.dataPath(); }
     QString entryText() const;
     void setEntryText(const QString &text);
 
     void setFavourites(TFormFav *favourites) { m_favourites = favourites; }
 
-    void declareConfig(ConfigRegistry &registry, int section) override;
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-    // Keys after the items and before "…_METPERI=" (APRS raw units), at 110..190.
-    virtual void declareLeadingKeys(ConfigRegistry &, int) {}
-    // Keys after "…_TU=" (APRS login notes), from 260.
-    virtual void declareTrailingKeys(ConfigRegistry &, int) {}
     // Runs before a refresh (the APRS window closes its login browser).
     virtual void beforeRefresh() {}
-
-    bool isAddress(const QString &text) const;
-    // The working folder's cache file ("metar_web.txt") as the fetch writes it.
-    void setReportPath(const QString &path) { m_dataPath = path; }
-    void setErrorNumber(int n) { m_errorNumber = n; }
-    void showErrorNumber();
-    void armTimer();
-    bool loadingConfiguration() const;
-    // Writes one exchange file whole (never half a file); on failure the user
-    // is told `failure`.
-    void writeExchangeFile(const QString &path, const QByteArray &bytes, const QString &failure);
-    // The same file in the public folder (when there is one), then in the working folder.
-    void writeExchangeFileTwice(const QString &name, const QByteArray &bytes, const QString &failurePublic,
-                                const QString &failureLocal, bool publicFirst);
-    void beep();
     void tell(const QString &text);
 
     QComboBox *ComboBoxPath = nullptr;
@@ -93,13 +71,13 @@ protected:
     QLabel *LabelDate = nullptr;
 
     bool m_busy = false;
-    bool m_fetchFromTimer = false;
     TFormFav *m_favourites = nullptr;
 
 private:
-    Layout m_layout;
-    QString m_dataPath;
-    int m_errorNumber = 0;
+    void showHistory();
+    void bindInternetSource();
+
+    InternetSource &m_internet;
 };
 
 // "METAR Favourites" and "APRS Favourites": ten entries, each opened in its

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "internet/AprsDecoder.h"
+#include "internet/AprsSource.h"
 #include "internet/ui/InternetSourceWindow.h"
 
 class QGroupBox;
@@ -10,33 +10,30 @@ namespace auravox {
 
 class LoginBrowser;
 
-// "APRS weather data": the weather of one APRS station, from a local UI-View
-// weather file or from the raw packet on a page of the APRS map service.
+// "APRS weather data": shows the APRS source (the weather of one APRS station,
+// from a local UI-View weather file or a page of the APRS map service) and
+// edits its settings; the login browser of the map service.
 class TFormMeteoAPRS final : public InternetSourceWindow
 {
     Q_OBJECT
 public:
-    static inline const QString kCacheFile = QStringLiteral("aprs_web.txt");
-    // The APRS map service: its host, and its login page.
-    static inline const QString kServiceHost = QStringLiteral("aprs.fi");
-    static QString loginAddress() { return QStringLiteral("https://") + kServiceHost + QStringLiteral("/?c=login"); }
+    static inline const QString kCacheFile = AprsSource::kCacheFile;
+    static inline const QString kServiceHost = AprsSource::kServiceHost;
+    static QString loginAddress() { return AprsSource::loginAddress(); }
 
-    explicit TFormMeteoAPRS(const SourceWindowContext &context, QWidget *parent = nullptr);
+    TFormMeteoAPRS(AprsSource &source, const SourceWindowContext &context, QWidget *parent = nullptr);
     ~TFormMeteoAPRS() override;
 
+    AprsSource &aprsSource() { return m_aprs; }
     void EnterAction() override;
-    void takeReading() override;
     void ButtonParcourirClick();
     void ButtonLoginClick();
     void ShowLoginPage();
 
-    void FetchAprs(const QString &entry, const QString &destination);
     bool browserShown() const { return !m_browserHidden; }
     QRadioButton *unitButton(const char *name) const;
 
 protected:
-    void declareLeadingKeys(ConfigRegistry &registry, int section) override;
-    void declareTrailingKeys(ConfigRegistry &registry, int section) override;
     void beforeRefresh() override { hideBrowser(); }
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -44,9 +41,11 @@ protected:
 
 private:
     void hideBrowser();
-    void resetCaptions();
-    AprsSettings settings() const;
+    void buildUnits();
+    void bindUnits();
+    void showUnits();
 
+    AprsSource &m_aprs;
     QRadioButton *RadioButtonKM = nullptr, *RadioButtonMile = nullptr, *RadioButtonKnot = nullptr;
     QRadioButton *RadioButtondegC = nullptr, *RadioButtonDegF = nullptr;
     QRadioButton *RadioButtonMM = nullptr, *RadioButtonInch = nullptr;

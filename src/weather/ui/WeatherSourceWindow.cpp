@@ -46,24 +46,13 @@ WeatherSourceWindow::WeatherSourceWindow(WeatherSource &source, bool fileOrInter
     build(fileOrInternet);
 }
 
-WeatherSourceWindow::WeatherSourceWindow(SourceKind kind, const QString &title, const QString &configPrefix,
-                                         bool fileOrInternet, const SourceWindowContext &context, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_ownSource(std::make_unique<WindowReadSource>(kind, title, configPrefix, context)),
-      m_source(m_ownSource.get()), m_context(context)
-{
-    setWindowTitle(title);
-    m_ownSource->setReader([this] { takeReading(); });
-    m_ownSource->setReadyRule([this] { return isReady(); });
-    build(fileOrInternet);
-}
+WeatherSourceWindow::~WeatherSourceWindow() = default;
 
-WeatherSourceWindow::~WeatherSourceWindow()
+void WeatherSourceWindow::unbindEntryFromPath()
 {
-    // The source outlives no window that reads it.
-    if (m_ownSource) {
-        m_ownSource->setReader({});
-        m_ownSource->setReadyRule({});
-    }
+    m_entryIsPath = false;
+    if (EditDat)
+        disconnect(EditDat, &QLineEdit::textChanged, m_source, nullptr);
 }
 
 void WeatherSourceWindow::build(bool fileOrInternet)
@@ -160,25 +149,13 @@ void WeatherSourceWindow::bindSource()
     });
     connect(s, &WeatherSource::settingsChanged, this, [this] {
         SpinEditRafraichir->setValue(m_source->refreshMinutes());
-        if (EditDat && EditDat->text() != m_source->dataPath()) {
+        if (EditDat && m_entryIsPath && EditDat->text() != m_source->dataPath()) {
             EditDat->setText(m_source->dataPath());
             EditDat->selectAll();
         }
     });
     connect(s, &WeatherSource::errorLineShown, StaticTextErreur, &QLabel::setText);
     connect(s, &WeatherSource::displayed, this, &WeatherSourceWindow::showDisplay);
-}
-
-bool WeatherSourceWindow::isReady() const
-{
-    // A window that reads its source itself keeps the first rule: a file or address.
-    return m_ownSource ? !dataPath().isEmpty() : m_source->isReady();
-}
-
-void WeatherSourceWindow::takeReading()
-{
-    if (!m_ownSource)
-        m_source->takeReading();
 }
 
 void WeatherSourceWindow::selectSource(bool showWindow)

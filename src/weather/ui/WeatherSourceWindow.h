@@ -56,21 +56,16 @@ public:
     // A window over its source.
     WeatherSourceWindow(WeatherSource &source, bool fileOrInternet, const SourceWindowContext &context,
                         QWidget *parent = nullptr);
-    // A window that still takes its source's readings itself (takeReading()),
-    // over a source of its own.
-    WeatherSourceWindow(SourceKind kind, const QString &title, const QString &configPrefix, bool fileOrInternet,
-                        const SourceWindowContext &context, QWidget *parent = nullptr);
     ~WeatherSourceWindow() override;
 
     WeatherSource &source() { return *m_source; }
     const WeatherSource &source() const { return *m_source; }
     SourceKind kind() const { return m_source->kind(); }
 
-    // Whether the announcement may use this source (the source's rule; a
-    // window that reads its source itself may have its own).
-    virtual bool isReady() const;
-    // Reads the source now (a window over its source lets the source do it).
-    virtual void takeReading();
+    // Whether the announcement may use this source (the source's rule).
+    bool isReady() const { return m_source->isReady(); }
+    // Reads the source now.
+    void takeReading() { m_source->takeReading(); }
     // What choosing this source in the choice window does: a reading now, and
     // the window shown unless the program starts minimized.
     virtual void selectSource(bool showWindow);
@@ -123,6 +118,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
     const SourceWindowContext &context() const { return m_context; }
+    // The entry field is the source's own setting (an Internet source's
+    // address), not its data path: the window binds it itself.
+    void unbindEntryFromPath();
 
     QTimer *TimerMeteo = nullptr;
     QSpinBox *SpinEditRafraichir = nullptr;
@@ -142,8 +140,8 @@ private:
     void build(bool fileOrInternet);
     void bindSource();
 
-    std::unique_ptr<WindowReadSource> m_ownSource; // a window that reads its source itself
     WeatherSource *m_source = nullptr;
+    bool m_entryIsPath = true;
     SourceWindowContext m_context;
     std::array<QCheckBox *, kWeatherItemCount> m_items{};
 };
