@@ -237,12 +237,25 @@ void HeadlessStation::keepUnknownKeys()
             kept << line;
     };
     m_config.add(keep);
+    // A section of which the file held nothing is written as the desktop
+    // program writes those sources' defaults, so that a station set up here
+    // from an empty folder has the file the desktop program would have saved.
+    static const QMap<int, QStringList> kDefaults = {
+        {ConfigSection::MonitorII, {QStringLiteral("METPERI=1"), QStringLiteral("METCOMM=0")}},
+        {ConfigSection::Aprs,
+         {QStringLiteral("APRS_DGF=Y"), QStringLiteral("APRS_INC=Y"), QStringLiteral("APRS_METPERI=1"),
+          QStringLiteral("APRS_POFFSET=0"), QStringLiteral("APRS_TU=0")}},
+        {ConfigSection::Metar,
+         {QStringLiteral("METAR_METPERI=1"), QStringLiteral("METAR_POFFSET=0"), QStringLiteral("METAR_TU=0")}}};
     for (int section : {ConfigSection::MonitorII, ConfigSection::Aprs, ConfigSection::Metar}) {
         ConfigKey write;
         write.section = section;
         write.position = 100000;
         write.key = kNeverAKey;
-        write.save = [this, section] { return m_keptLines.value(section); };
+        write.save = [this, section] {
+            const QStringList kept = m_keptLines.value(section);
+            return kept.isEmpty() ? kDefaults.value(section) : kept;
+        };
         m_config.add(write);
     }
 }
@@ -383,6 +396,9 @@ StationWebHooks HeadlessStation::webHooks()
         if (WeatherSource *s = m_choice.source(kind))
             s->setItemSelected(item, on);
     };
+    h.source = [this](SourceKind kind) { return m_choice.source(kind); };
+    // No favourites here: they belong to the Internet sources, which have no logic in this program yet.
+    h.favourites = [](SourceKind) -> Favourites * { return nullptr; };
     h.startupPending = [this] { return m_startupPending; };
     h.statusText = [this] { return m_status; };
     h.save = [this] { return save() ? QString() : m_status; };
