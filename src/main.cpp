@@ -60,6 +60,7 @@ int main(int argc, char **argv)
     deps.serialLines = &serialLines;
     deps.publicFolder = WorkingFolder::publicWeatherFolder();
     deps.webServer = true;
+    deps.webPort = ProgramStart::webPortOverride();
 
     AppWindows windows(deps);
     TForm1 &form1 = windows.form1();
