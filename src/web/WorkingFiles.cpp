@@ -119,7 +119,7 @@ QString WorkingFiles::storeWave(const QString &name, const QByteArray &bytes, qs
     }
     temp.setAutoRemove(false);
     syncFolder(folder);
-    qCInfo(lcWeb).noquote() << "uploaded" << name << "(" << bytes.size() << "bytes) from the station page";
+    qCInfo(lcWeb).noquote() << QStringLiteral("uploaded %1 (%2 bytes) from the station page").arg(name).arg(bytes.size());
     return QString();
 }
 

@@ -21,6 +21,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUrl>
@@ -458,10 +459,27 @@ TEST_F(StationPage, AnUploadNeedsTheTokenAndIsRefusedUnlessThePlayerCanPlayIt)
     EXPECT_EQ(out.json().value(QStringLiteral("error")).toString(),
               QStringLiteral("the name must stay inside the working folder"));
     EXPECT_FALSE(QFile::exists(h.folder() + QStringLiteral("/header.wav")));
-    // Past the upload bound the body is not even read whole.
-    WavBuilder huge;
-    huge.data = QByteArray(static_cast<qsizetype>(WebServerOptions().maxUpload), '\0');
-    EXPECT_EQ(upload(QStringLiteral("header.wav"), huge.build()).status, 413);
+    // Past the upload bound the body is not even read: the length says it all.
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, port());
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    raw.write("POST /api/upload?name=header.wav HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: audio/wav\r\n"
+              "X-Auravox-Token: " + token + "\r\nContent-Length: " +
+              QByteArray::number(WebServerOptions().maxUpload + 1) + "\r\n\r\n");
+    QByteArray answer;
+    QEventLoop loop;
+    QObject::connect(&raw, &QTcpSocket::readyRead, &loop, [&] {
+        answer += raw.readAll();
+        if (answer.contains("\r\n\r\n"))
+            loop.quit();
+    });
+    QObject::connect(&raw, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413")) << answer.left(60).toStdString();
+    // Within it, a body larger than a change's limit is taken.
+    WavBuilder long_;
+    long_.data = WavBuilder::samples(64000, 4);
+    EXPECT_EQ(upload(QStringLiteral("long.wav"), long_.build()).status, 200);
 
     const Answer stored = upload(QStringLiteral("header.wav"), good);
     ASSERT_EQ(stored.status, 200) << stored.body.toStdString();

@@ -192,7 +192,8 @@ TEST(HttpRequestReader, OnlyTheUploadPathTakesTheLargerBody)
         HttpRequest request;
         const HttpRequestReader::Result result = reader.next(&request);
         EXPECT_EQ(result == HttpRequestReader::Result::Ready, c.ready) << c.target << ' ' << c.length;
-        if (!c.ready)
+        if (!c.ready) {
             EXPECT_EQ(reader.failureStatus(), 413) << c.target;
+        }
     }
 }
