@@ -1,6 +1,7 @@
 #include "app/StationWeb.h"
 #include "support/MainWindowHarness.h"
 #include "support/WavBuilder.h"
+#include "engine/VolumeControl.h"
 #include "stations/HistorySource.h"
 #include "web/StationWebServer.h"
 #include "web/WebPassword.h"
@@ -532,6 +533,10 @@ TEST_F(StationPage, EachSourcesOwnSettingsAreSetOnItsObjectAndSaved)
     EXPECT_EQ(h.windows().formMeteoW23().pressureOffsetEdit()->value(), -3);
     EXPECT_FALSE(static_cast<Ws28Source &>(*h.windows().source(SourceKind::Ws28)).absolutePressure());
     EXPECT_EQ(h.windows().formFavMETAR().favourites().entry(1), QStringLiteral("https://example.org/LFPG //Paris"));
+    // The balance alone reaches the sound card, though the volume slider did not move.
+    EXPECT_EQ(h.wave().volume(h.windows().stationWeb().status().value(QStringLiteral("settings")).toObject()
+                                  .value(QStringLiteral("soundDevice")).toInt()),
+              Volume::forPosition(Volume::kDefaultPosition, -40));
 
     const QByteArray saved = readFile(h.folder() + QStringLiteral("/auravox.ini"));
     for (const QByteArray &line : {QByteArray("\r\nW23_METPERI=5\r\n"), "\r\nW23_DAT=" + history.toUtf8() + "\r\n",
