@@ -29,7 +29,9 @@ const PROGRAMS = [process.env.AURAVOX_DAEMON, process.env.AURAVOX_PROGRAM].filte
 const PASSWORD = 'browser-setup-password';
 const VOLUME = 2;   // slider position: 0 the loudest, 10 silent
 const BALANCE = 20; // the right channel 20 % lower
-const ITEMS = ['TEMPEXT', 'PRESATM', 'VITVENT'];
+// Three items this history file reads plausibly (its outdoor sensor reads 81 °C,
+// which the source marks and the speech leaves out, and no wind).
+const ITEMS = ['TEMPINT', 'PRESATM', 'PRETEND'];
 
 for (const [path, what] of [[CHROMIUM, 'chromium'], [FAKETIME, 'libfaketime']]) {
   if (!existsSync(path)) {
@@ -212,8 +214,8 @@ async function setUpStation(program, tag) {
     await page.$eval('#fs-file', (e) => { e.value = ''; });
     await page.type('#fs-file', 'history.dat');
     await choose(page, '#fs-period', 5);
-    await choose(page, '#fs-start', 0);
-    await choose(page, '#fs-end', 24);
+    await choose(page, '#fs-start', 6);
+    await choose(page, '#fs-end', 22);
     await page.click('#first-button');
     await page.waitForSelector('#first-start[hidden]', { timeout: 10000 });
 
@@ -272,7 +274,7 @@ async function setUpStation(program, tag) {
     browser = null;
     station.child.kill('SIGTERM');
     await station.exited;
-    return { dirs, entry, port, ini: readFileSync(join(dirs.home, 'auravox.ini')), capture: readFileSync(dirs.capture) };
+    return { dirs, entry, port, weather: status.weather, ini: readFileSync(join(dirs.home, 'auravox.ini')), capture: readFileSync(dirs.capture) };
   } finally {
     if (browser) await browser.close();
     if (station.child.exitCode === null) {
@@ -290,13 +292,21 @@ function checkAnnouncement(result) {
   assert.equal(clips[0].toLowerCase(), 'header.wav', `the header comes first: ${clips}`);
   const expected = Buffer.concat(clips.map((c) => played(pcm(clipBytes(c, dirs.home)), gains(VOLUME, BALANCE))));
   assert.equal(capture.length, expected.length, `the capture holds ${capture.length} bytes, the clips ${expected.length}`);
-  assert.ok(capture.equals(expected), 'the capture is the clips at the volume and balance set');
-  assert.ok(capture.subarray(0, 8).some((b) => b !== 0), 'the header is heard');
-  // The weather items came out of the history file.
-  const spoken = entry.spoken.toLowerCase();
-  assert.match(spoken, /temperature/);
-  assert.match(spoken, /pressure/);
-  assert.match(spoken, /wind/);
+  if (!capture.equals(expected)) {
+    let at = 0;
+    while (capture[at] === expected[at]) at++;
+    const frame = Math.floor(at / 4);
+    const show = (b) => [b.readInt16LE(frame * 4), b.readInt16LE(frame * 4 + 2)].join('/');
+    assert.fail(`the capture differs from the clips at the volume and balance set from frame ${frame}: ` +
+                `${show(capture)} instead of ${show(expected)}`);
+  }
+  assert.ok(capture.subarray(0, 4000 * 4).some((b) => b !== 0), 'the header is heard');
+  // The three items, as the page said they would be spoken, came out of the history file.
+  const { weather } = result;
+  assert.equal(weather.source, 'W23');
+  const phrases = ITEMS.map((key) => weather.items.find((i) => i.key === key).spoken);
+  assert.ok(phrases.every((p) => p), `each item is spoken: ${JSON.stringify(weather.items)}`);
+  for (const p of phrases) assert.ok(entry.spoken.includes(p), `"${entry.spoken}" says "${p}"`);
 }
 
 function checkIni(result) {
@@ -304,7 +314,7 @@ function checkIni(result) {
   assert.ok(text.startsWith('[AURAVOX V'), text.slice(0, 40));
   assert.ok(!/[^\r]\n/.test(text), 'every line ends in CR LF');
   const lines = text.split('\r\n');
-  for (const line of ['FICHIER_ENTETE=header.wav', 'ENTETE=Y', 'DATE=N', 'PERIOD=1', 'START_RANGE=0', 'END_RANGE=24',
+  for (const line of ['FICHIER_ENTETE=header.wav', 'ENTETE=Y', 'DATE=N', 'PERIOD=1', 'START_RANGE=6', 'END_RANGE=22',
                       `VOLUME=${VOLUME}`, `BALANCE=${BALANCE}`, 'OSOUND=-1', 'METEO=W23', 'W23_DAT=history.dat',
                       ...ITEMS.map((i) => `W23_${i}=Y`), `COM=${result.port === 'COM1' ? 1 : 0}`, 'RTS=0',
                       'CTS=0', 'DSR=0', 'DCD=0'])
