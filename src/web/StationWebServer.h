@@ -2,6 +2,7 @@
 
 #include "web/WebPassword.h"
 #include "web/WebSessions.h"
+#include "web/WorkingFiles.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -38,7 +39,7 @@ struct WebServerOptions
     qsizetype maxBody = 8 * 1024;
     qsizetype maxPending = 64 * 1024;
     // An uploaded wave's body (POST /api/upload).
-    qsizetype maxUpload = 4 * 1024 * 1024;
+    qsizetype maxUpload = WorkingFiles::kMaxUploadBytes;
     int maxConnections = 32;
     // What one source (see clientSource) may hold of them; when the slots
     // run out a new connection takes the place of the longest-waiting one of
