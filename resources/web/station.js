@@ -221,7 +221,7 @@ const FILLERS = {
     f.file.value = own.file;
     f.refreshMinutes.value = own.refreshMinutes;
     const history = HISTORY_SOURCES.includes(kind);
-    for (const el of f.querySelectorAll('[data-only]')) {
+    for (const el of $('source-form').querySelectorAll('[data-only]')) {
       const only = el.dataset.only;
       el.hidden = !(only === kind || (only === 'history' && history) || (only === 'favourites' && own.favourites));
     }

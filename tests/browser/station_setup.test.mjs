@@ -197,6 +197,8 @@ async function setUpStation(program, tag) {
              '--disable-component-update', '--no-first-run', '--disable-sync', `--user-data-dir=${dirs.chrome}`],
     });
     const page = await browser.newPage();
+    const scriptErrors = [];
+    page.on('pageerror', (e) => scriptErrors.push(e.message));
     await page.setViewport({ width: 1280, height: 1000 });
     await page.goto(url, { waitUntil: 'domcontentloaded' });
 
@@ -268,6 +270,10 @@ async function setUpStation(program, tag) {
     }, { polling: 500, timeout: 6 * 60 * 1000 }, ready);
     const entry = (await readJson(url + 'api/announcements')).announcements
       .find((a) => a.trigger === 'schedule' && a.start >= ready);
+    // The page shows it in its history, and every form was filled without a script error.
+    await page.waitForFunction(() => [...document.querySelectorAll('#history li')]
+      .some((li) => li.textContent.includes('schedule') && li.textContent.includes('done')), { timeout: 10000 });
+    assert.deepEqual(scriptErrors, []);
     assert.ok(entry, `no scheduled announcement:\n${station.log()}`);
     assert.equal(entry.outcome, 'done', JSON.stringify(entry));
     await browser.close();
