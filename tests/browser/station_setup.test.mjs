@@ -177,7 +177,7 @@ async function submit(page, form, button) {
 }
 
 // The whole set-up through the page; the program's auravox.ini and what it played.
-async function setUpStation(program, tag) {
+async function setUpStation(program, tag, onlyPort) {
   const dirs = folders(tag);
   const env = environment(dirs);
   const set = spawnSync(program, ['--set-web-password'], { env, input: PASSWORD + '\n', encoding: 'utf8' });
@@ -209,7 +209,8 @@ async function setUpStation(program, tag) {
     await page.waitForSelector('#logged-in:not([hidden])');
     await page.waitForFunction(() => !document.querySelector('#first-form fieldset').disabled);
     const ports = await page.$$eval('#fs-port option', (os) => os.map((o) => o.value));
-    const port = ports.includes('COM1') ? 'COM1' : 'No COM';
+    // The second program takes the port the first one could have, so that their files can be compared.
+    let port = (onlyPort || 'COM1') !== 'No COM' && ports.includes('COM1') ? 'COM1' : 'No COM';
     await choose(page, '#fs-port', port);
     await choose(page, '#fs-sound', -1); // the system's card: the capture
     await choose(page, '#fs-source', 'W23');
@@ -220,6 +221,16 @@ async function setUpStation(program, tag) {
     await choose(page, '#fs-end', 22);
     await page.click('#first-button');
     await page.waitForSelector('#first-start[hidden]', { timeout: 10000 });
+    // The machine's one real port may be held by another program (another
+    // test): the page says so, and the station goes on without a port.
+    const firstResult = await page.$eval('#first-result', (o) => o.textContent);
+    if (firstResult === 'COM port error') {
+      console.log(`# ${port} is busy elsewhere: set up without a port`);
+      port = 'No COM';
+      await choose(page, '#port-select', port);
+    } else {
+      assert.equal(firstResult, 'Saved.');
+    }
 
     // The port's lines: PTT on DTR alone; no line starts or inhibits a message.
     await page.waitForFunction((p) => document.getElementById('port-select').value === p, {}, port);
@@ -336,7 +347,7 @@ test('a station set up through the page alone speaks as set and saves it as the 
   const results = [];
   try {
     for (const program of PROGRAMS) {
-      const result = await setUpStation(program, results.length ? 'desktop' : 'headless');
+      const result = await setUpStation(program, results.length ? 'desktop' : 'headless', results[0]?.port);
       results.push(result);
       checkAnnouncement(result);
       checkIni(result);
