@@ -17,6 +17,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     chromium
+    libfaketime
     xvfb openbox xdotool x11-utils
 )
 # The browser test of the station page runs on node; a node from elsewhere

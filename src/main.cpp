@@ -62,6 +62,7 @@ int main(int argc, char **argv)
     deps.pttDevices = makePttDevice;
     deps.publicFolder = WorkingFolder::publicWeatherFolder();
     deps.webServer = true;
+    deps.webPort = ProgramStart::webPortOverride();
 
     AppWindows windows(deps);
     TForm1 &form1 = windows.form1();

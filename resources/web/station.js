@@ -2,8 +2,13 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-const state = { token: sessionStorage.getItem('auravox-token') || '', revisions: {}, settings: null, dirty: false,
-                loggedIn: false, busy: false };
+const state = { token: sessionStorage.getItem('auravox-token') || '', revisions: {}, settings: null,
+                dirty: new Set(), loggedIn: false, busy: false };
+const SOURCES = [['NONE', 'No weather data'], ['MON', 'Davis Weather Monitor II'], ['PRO2', 'Davis Vantage Pro2'],
+  ['W23', 'Lacrosse WS-2310 / 2315 / 2355 +'], ['W28', 'Lacrosse WS-2800 / 3610 +'],
+  ['APRS', 'APRS data (UI-VIEW format)'], ['METAR', 'METAR data (Aviation)']];
+const HISTORY_SOURCES = ['W23', 'W28', 'PRO2'];
+const PERIODS = [0, 5, 10, 15, 20, 30, 60];
 const ITEM_NAMES = { TEMPINT: 'Indoor temp.', TEMPEXT: 'Outdoor temp.', PRESATM: 'Pressure', PRETEND: 'Trend',
   VITVENT: 'Wind', VITRAFA: 'Gust', DIRVENT: 'Direction', TRES: 'Wind chill', PLUIE: 'Rain / weather',
   HUMIDI: 'Humidity' };
@@ -67,9 +72,10 @@ function showStatus(s) {
     $('password').placeholder = s.access.passwordSet ? 'Station password' : 'No password set';
   }
   $('play-button').disabled = !state.loggedIn || s.busy || s.startupPending;
-  $('settings-fields').disabled = !state.loggedIn;
+  for (const f of document.querySelectorAll('fieldset.needs-login')) f.disabled = !state.loggedIn;
   state.settings = s.settings;
-  if (!state.dirty) fillSettings(s.settings);
+  $('first-start').hidden = !s.firstStart;
+  fillAll(s.settings);
 }
 
 function age(seconds) {
@@ -129,42 +135,189 @@ function showHistory(list) {
   }
 }
 
-function fillSettings(s) {
+// Replaces a select's options (value, text), keeping the value when it is still there.
+function options(select, list, value) {
+  const key = JSON.stringify(list);
+  if (select.dataset.key !== key) {
+    select.replaceChildren(...list.map(([v, t]) => new Option(t, String(v))));
+    select.dataset.key = key;
+  }
+  if (value !== undefined) select.value = String(value);
+}
+
+function soundList(s) {
+  return [[-1, 'Let the system choose the sound card'], ...s.soundDevices.map((name, i) => [i, name])];
+}
+
+function portList(s) {
+  return (s.ports || ['No COM']).map((p) => [p, p]);
+}
+
+function waveList(s) {
+  return [['', '(none)'], ...s.waveFiles.map((f) => [f, f])];
+}
+
+const FILLERS = {
+  message(f, s) {
+    f.period.value = String(s.period);
+    f.startHour.value = String(s.startHour);
+    f.endHour.value = String(s.endHour);
+    for (const k of ['header', 'hello', 'date', 'dateUS', 'timeIs', 'time', 'goodbye']) f[k].checked = s[k];
+    f.pause.value = s.pause;
+    options(f.source, SOURCES, s.source);
+    for (const k of ['temperature', 'pressure', 'wind', 'rain']) f[k].value = s.units[k];
+    const boxes = $('item-boxes');
+    boxes.replaceChildren();
+    // In speaking order, not the JSON's.
+    for (const key of Object.keys(ITEM_NAMES).filter((k) => k in s.items)) {
+      const label = document.createElement('label');
+      const box = document.createElement('input');
+      box.type = 'checkbox';
+      box.name = 'item-' + key;
+      box.checked = s.items[key];
+      label.append(box, ' ' + (ITEM_NAMES[key] || key));
+      boxes.appendChild(label);
+    }
+  },
+  first(f, s) {
+    options(f.port, portList(s), s.port);
+    options(f.soundDevice, soundList(s), s.soundDevice);
+    options(f.source, SOURCES, s.source);
+    const own = s.sources[s.source];
+    f.file.value = own ? own.file : '';
+    options(f.period, PERIODS.map((p) => [p, p ? String(p) : 'none']), s.period);
+    f.startHour.value = String(s.startHour);
+    f.endHour.value = String(s.endHour);
+  },
+  port(f, s, status) {
+    options(f.port, portList(s), s.port);
+    f.useDtr.checked = status.port.useDtr;
+    f.useRts.checked = status.port.useRts;
+    f.startOnDsr.checked = status.port.startOnDsr;
+    f.startOnCts.checked = status.port.startOnCts;
+    f.inhibitOnDcd.checked = status.port.inhibitOnDcd;
+  },
+  sound(f, s) {
+    options(f.soundDevice, soundList(s), s.soundDevice);
+    f.volume.value = s.volume;
+    f.balance.value = s.balance;
+    f.maxVolume.value = s.maxVolume;
+    options(f.voiceFolder, [['', '(the built-in voice)'], ...s.folders.map((d) => [d, d])], s.voiceFolder);
+  },
+  files(f, s) {
+    for (const k of ['headerFile', 'helloFile', 'goodbyeFile']) {
+      const list = waveList(s);
+      if (s[k] && !s.waveFiles.includes(s[k])) list.push([s[k], s[k]]);
+      options(f[k], list, s[k]);
+    }
+  },
+  upload() {},
+  source(f, s) {
+    const kinds = SOURCES.filter(([k]) => k in s.sources);
+    const kind = f.kind.value && f.kind.value in s.sources ? f.kind.value : (s.source in s.sources ? s.source : kinds[0]?.[0]);
+    options(f.kind, kinds, kind);
+    const own = s.sources[kind];
+    if (!own) return;
+    f.file.value = own.file;
+    f.refreshMinutes.value = own.refreshMinutes;
+    const history = HISTORY_SOURCES.includes(kind);
+    for (const el of $('source-form').querySelectorAll('[data-only]')) {
+      const only = el.dataset.only;
+      el.hidden = !(only === kind || (only === 'history' && history) || (only === 'favourites' && own.favourites));
+    }
+    if (history) {
+      f.pressureOffset.value = own.pressureOffset;
+      f.trendThreshold.value = own.trendThreshold;
+      f.trendThreshold.max = own.trendMax;
+    }
+    if ('absolutePressure' in own) f.absolutePressure.checked = own.absolutePressure;
+    if ('searchCurrentMonth' in own) f.searchCurrentMonth.checked = own.searchCurrentMonth;
+    if (own.favourites) f.favourites.value = own.favourites.join('\n').replace(/\n+$/, '');
+    $('source-error').hidden = !own.error;
+    $('source-error').textContent = own.error;
+  },
+  program(f, s) {
+    f.weatherAge.value = String(s.weatherAge);
+    for (const k of ['sixteenPoints', 'recordWhilePlaying', 'releaseCheck', 'startAtLogin', 'startMinimized']) f[k].checked = s[k];
+    f.recorderPath.value = s.recorderPath;
+  },
+};
+
+// What each form asks the station to change.
+const CHANGES = {
+  message(f) {
+    const change = { period: Number(f.period.value), startHour: Number(f.startHour.value),
+      endHour: Number(f.endHour.value), pause: Number(f.pause.value), source: f.source.value,
+      units: { temperature: f.temperature.value, pressure: f.pressure.value, wind: f.wind.value, rain: f.rain.value } };
+    for (const k of ['header', 'hello', 'date', 'dateUS', 'timeIs', 'time', 'goodbye']) change[k] = f[k].checked;
+    if (state.settings && f.source.value === state.settings.source) {
+      change.items = {};
+      for (const box of document.querySelectorAll('#item-boxes input')) change.items[box.name.slice(5)] = box.checked;
+    }
+    return change;
+  },
+  first(f) {
+    const change = { port: f.port.value, soundDevice: Number(f.soundDevice.value), source: f.source.value,
+      period: Number(f.period.value), startHour: Number(f.startHour.value), endHour: Number(f.endHour.value) };
+    if (f.source.value !== 'NONE' && f.file.value) change.sources = { [f.source.value]: { file: f.file.value } };
+    return change;
+  },
+  port(f) {
+    const change = { port: f.port.value };
+    for (const k of ['useDtr', 'useRts', 'startOnDsr', 'startOnCts', 'inhibitOnDcd']) change[k] = f[k].checked;
+    return change;
+  },
+  sound(f) {
+    return { soundDevice: Number(f.soundDevice.value), volume: Number(f.volume.value), balance: Number(f.balance.value),
+      maxVolume: Number(f.maxVolume.value), voiceFolder: f.voiceFolder.value };
+  },
+  files(f) {
+    return { headerFile: f.headerFile.value, helloFile: f.helloFile.value, goodbyeFile: f.goodbyeFile.value };
+  },
+  source(f) {
+    const kind = f.kind.value;
+    const own = state.settings.sources[kind] || {};
+    const mine = { file: f.file.value, refreshMinutes: Number(f.refreshMinutes.value) };
+    if (HISTORY_SOURCES.includes(kind)) {
+      mine.pressureOffset = Number(f.pressureOffset.value);
+      mine.trendThreshold = Number(f.trendThreshold.value);
+    }
+    if ('absolutePressure' in own) mine.absolutePressure = f.absolutePressure.checked;
+    if ('searchCurrentMonth' in own) mine.searchCurrentMonth = f.searchCurrentMonth.checked;
+    const change = { sources: { [kind]: mine } };
+    if (own.favourites) {
+      const lines = f.favourites.value.split('\n').map((l) => l.trim()).slice(0, 10);
+      while (lines.length < 10) lines.push('');
+      change.favourites = { [kind]: lines };
+    }
+    return change;
+  },
+  program(f) {
+    const change = { weatherAge: Number(f.weatherAge.value), recorderPath: f.recorderPath.value };
+    for (const k of ['sixteenPoints', 'recordWhilePlaying', 'releaseCheck', 'startAtLogin', 'startMinimized']) change[k] = f[k].checked;
+    return change;
+  },
+};
+
+let lastStatus = null;
+function fillAll(s) {
   if (!s) return;
-  const f = $('settings-form').elements;
-  f.period.value = String(s.period);
-  f.startHour.value = String(s.startHour);
-  f.endHour.value = String(s.endHour);
-  for (const k of ['header', 'hello', 'date', 'dateUS', 'timeIs', 'time', 'goodbye']) f[k].checked = s[k];
-  f.pause.value = s.pause;
-  f.source.value = s.source;
-  for (const k of ['temperature', 'pressure', 'wind', 'rain']) f[k].value = s.units[k];
-  const boxes = $('item-boxes');
-  boxes.replaceChildren();
-  // In speaking order, not the JSON's.
-  for (const key of Object.keys(ITEM_NAMES).filter((k) => k in s.items)) {
-    const on = s.items[key];
-    const label = document.createElement('label');
-    const box = document.createElement('input');
-    box.type = 'checkbox';
-    box.name = 'item-' + key;
-    box.checked = on;
-    label.append(box, ' ' + (ITEM_NAMES[key] || key));
-    boxes.appendChild(label);
+  for (const form of document.querySelectorAll('form[data-form]')) {
+    const name = form.dataset.form;
+    if (!state.dirty.has(name)) FILLERS[name](form.elements, s, lastStatus);
   }
 }
 
-function settingsChange() {
-  const f = $('settings-form').elements;
-  const change = { period: Number(f.period.value), startHour: Number(f.startHour.value),
-    endHour: Number(f.endHour.value), pause: Number(f.pause.value), source: f.source.value,
-    units: { temperature: f.temperature.value, pressure: f.pressure.value, wind: f.wind.value, rain: f.rain.value } };
-  for (const k of ['header', 'hello', 'date', 'dateUS', 'timeIs', 'time', 'goodbye']) change[k] = f[k].checked;
-  if (state.settings && f.source.value === state.settings.source) {
-    change.items = {};
-    for (const box of document.querySelectorAll('#item-boxes input')) change.items[box.name.slice(5)] = box.checked;
-  }
-  return change;
+async function uploadWave(form) {
+  const file = form.elements.wave.files[0];
+  const name = form.elements.name.value || (file && file.name) || '';
+  if (!file) return { ok: false, data: { error: 'Choose a wave file first.' } };
+  const reply = await fetch('/api/upload?name=' + encodeURIComponent(name), {
+    method: 'POST', credentials: 'same-origin', body: file,
+    headers: { 'Content-Type': 'audio/wav', 'X-Auravox-Token': state.token } });
+  let data = {};
+  try { data = await reply.json(); } catch (e) { /* an empty answer */ }
+  return { ok: reply.ok, status: reply.status, data };
 }
 
 async function refresh() {
@@ -183,6 +336,7 @@ async function refresh() {
   }
   if (!s.ok) { notice(s.data.error || `The station answered ${s.status}.`); return; }
   if ($('notice').classList.contains('info') || $('notice').textContent.startsWith('The station does not')) notice('');
+  lastStatus = s.data;
   showStatus(s.data);
   const r = s.data.revisions;
   if (r.announcements !== state.revisions.announcements) {
@@ -202,8 +356,7 @@ async function refresh() {
 }
 
 function setup() {
-  for (const name of ['startHour', 'endHour']) {
-    const select = $('settings-form').elements[name];
+  for (const select of document.querySelectorAll('select[name=startHour], select[name=endHour]')) {
     for (let h = 0; h <= 24; h++) select.add(new Option(String(h).padStart(2, '0'), String(h)));
   }
   $('login-form').addEventListener('submit', async (ev) => {
@@ -231,14 +384,30 @@ function setup() {
     notice(r.ok ? '' : (r.data.error || `Refused (${r.status}).`));
     refresh();
   });
-  const form = $('settings-form');
-  form.addEventListener('input', () => { state.dirty = true; });
-  form.addEventListener('submit', async (ev) => {
-    ev.preventDefault();
-    const r = await api('/api/settings', settingsChange());
-    $('settings-result').textContent = r.ok ? 'Saved.' : (r.data.error || `Refused (${r.status}).`);
-    if (r.ok) { state.dirty = false; fillSettings(r.data); }
-  });
+  for (const form of document.querySelectorAll('form[data-form]')) {
+    const name = form.dataset.form;
+    form.addEventListener('input', () => { state.dirty.add(name); });
+    form.addEventListener('change', (ev) => {
+      // Another source chosen in the source form shows its own settings.
+      if (name === 'source' && ev.target.name === 'kind' && state.settings) {
+        FILLERS.source(form.elements, state.settings);
+        state.dirty.delete(name);
+      }
+    });
+    form.addEventListener('submit', async (ev) => {
+      ev.preventDefault();
+      const result = form.querySelector('output');
+      result.textContent = '…';
+      const r = name === 'upload' ? await uploadWave(form) : await api('/api/settings', CHANGES[name](form.elements));
+      result.textContent = r.ok ? (name === 'upload' ? `Stored ${r.data.stored}.` : 'Saved.')
+                                : (r.data.error || `Refused (${r.status}).`);
+      if (r.ok) {
+        state.dirty.delete(name);
+        if (name === 'upload') form.reset();
+        refresh();
+      }
+    });
+  }
   refresh();
   setInterval(refresh, 1000);
 }

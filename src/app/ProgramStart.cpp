@@ -108,4 +108,11 @@ void stopOnSignals(QObject *owner, std::function<void()> stop)
         onStop();
 }
 
+int webPortOverride()
+{
+    bool ok = false;
+    const int port = qEnvironmentVariableIntValue("AURAVOX_WEB_PORT", &ok);
+    return ok && port >= 0 && port <= 65535 ? port : -1;
+}
+
 } // namespace auravox::ProgramStart

@@ -34,6 +34,11 @@ QString enterWorkingFolder(const QString &programDir, const char *programName);
 // loaded). A stop asked for before the event loop runs is answered at once.
 void stopOnSignals(QObject *owner, std::function<void()> stop);
 
+// The station page's port from $AURAVOX_WEB_PORT (0: a free one, shown in the
+// log), or -1 when unset or not a port: the configuration's port then.
+// Tests and a box set up from scratch need it before auravox.ini exists.
+int webPortOverride();
+
 } // namespace ProgramStart
 
 } // namespace auravox

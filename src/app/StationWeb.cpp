@@ -1,14 +1,20 @@
 #include "app/StationWeb.h"
 
 #include "app/ClockText.h"
+#include "app/ConfigFile.h"
 #include "app/StationModels.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
 #include "common/Log.h"
 #include "common/Rounding.h"
 #include "engine/Announcer.h"
+#include "common/OutsideFile.h"
 #include "engine/WeatherPhrases.h"
+#include "internet/Favourites.h"
+#include "stations/HistorySource.h"
 #include "transmitter/SerialPortControl.h"
+#include "weather/WeatherSource.h"
+#include "web/WorkingFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,20 +55,12 @@ const BoxInfo kBoxes[] = {{"header", Box::Header, &SettingsChange::header},
                           {"timeIs", Box::TimeIs, &SettingsChange::timeIs},
                           {"goodbye", Box::Goodbye, &SettingsChange::goodbye}};
 
-// A file or folder of the working folder, by a name relative to it: the
+// A file or folder of the working folder, by a name relative to it: its
 // absolute path, or nothing when the name leaves the folder.
 std::optional<QString> insideWorkingFolder(const QString &name)
 {
-    if (name.isEmpty() || QDir::isAbsolutePath(name))
-        return std::nullopt;
-    const QString base = QDir::current().canonicalPath();
-    const QString path = QDir::cleanPath(base + QLatin1Char('/') + name);
-    if (!path.startsWith(base + QLatin1Char('/')))
-        return std::nullopt;
-    const QFileInfo info(path);
-    if (info.exists() && !info.canonicalFilePath().startsWith(base + QLatin1Char('/')))
-        return std::nullopt; // a link out of the folder
-    return name;
+    QString why;
+    return WorkingFiles().resolve(name, &why);
 }
 
 QString number(double v, bool decimals)
@@ -293,6 +291,7 @@ QJsonObject StationWeb::settingsStatus()
     o.insert(QStringLiteral("soundDevices"), QJsonArray::fromStringList(m_engine.deviceNames(&ok)));
     o.insert(QStringLiteral("volume"), s.volume());
     o.insert(QStringLiteral("balance"), s.balance());
+    o.insert(QStringLiteral("maxVolume"), s.maxVolume());
     o.insert(QStringLiteral("voiceFolder"), s.voiceFolder());
     o.insert(QStringLiteral("recorderPath"), m_models.recorder.programPath());
     o.insert(QStringLiteral("releaseCheck"), m_models.startup.releaseCheckAtStart());
@@ -300,7 +299,91 @@ QJsonObject StationWeb::settingsStatus()
     o.insert(QStringLiteral("startMinimized"), m_models.startup.startMinimized());
     if (m_port)
         o.insert(QStringLiteral("ports"), QJsonArray::fromStringList(m_port->portList()));
+    o.insert(QStringLiteral("port"), m_port ? m_port->portName() : TransmitterPort::kNoPortName);
+    const WorkingFiles files;
+    o.insert(QStringLiteral("waveFiles"), QJsonArray::fromStringList(files.waveFiles()));
+    o.insert(QStringLiteral("folders"), QJsonArray::fromStringList(files.folders()));
+    o.insert(QStringLiteral("sources"), sourcesStatus());
     return o;
+}
+
+QJsonObject StationWeb::sourcesStatus()
+{
+    QJsonObject o;
+    for (SourceKind kind : {SourceKind::MonitorII, SourceKind::Ws23, SourceKind::Ws28, SourceKind::Pro2,
+                            SourceKind::Aprs, SourceKind::Metar}) {
+        const WeatherSource *source = m_hooks.source ? m_hooks.source(kind) : nullptr;
+        if (!source)
+            continue;
+        QJsonObject s{{QStringLiteral("caption"), m_hooks.sourceCaption ? m_hooks.sourceCaption(kind) : QString()},
+                      {QStringLiteral("file"), source->dataPath()},
+                      {QStringLiteral("refreshMinutes"), source->refreshMinutes()},
+                      {QStringLiteral("error"), source->errorLine()}};
+        if (const auto *history = qobject_cast<const HistorySource *>(source)) {
+            s.insert(QStringLiteral("pressureOffset"), history->pressureOffset());
+            s.insert(QStringLiteral("trendThreshold"), history->trendThreshold());
+            s.insert(QStringLiteral("trendMax"), history->trendMax());
+        }
+        if (const auto *ws28 = qobject_cast<const Ws28Source *>(source))
+            s.insert(QStringLiteral("absolutePressure"), ws28->absolutePressure());
+        if (const auto *pro2 = qobject_cast<const Pro2Source *>(source))
+            s.insert(QStringLiteral("searchCurrentMonth"), pro2->searchCurrentMonth());
+        if (const Favourites *fav = m_hooks.favourites ? m_hooks.favourites(kind) : nullptr) {
+            QStringList entries;
+            for (int n = 1; n <= Favourites::kCount; ++n)
+                entries << fav->entry(n);
+            s.insert(QStringLiteral("favourites"), QJsonArray::fromStringList(entries));
+        }
+        o.insert(sourceName(kind), s);
+    }
+    return o;
+}
+
+QString StationWeb::sourceRefusal(SourceKind kind, const SourceSettingsChange &c) const
+{
+    const WeatherSource *source = m_hooks.source ? m_hooks.source(kind) : nullptr;
+    if (!source)
+        return QStringLiteral("%1 has no settings this program can set").arg(sourceName(kind));
+    const auto *history = qobject_cast<const HistorySource *>(source);
+    if (c.file && !c.file->isEmpty()) {
+        const bool exists = OutsideFile::probe(*c.file) != OutsideFile::Status::Missing;
+        const bool address = c.file->startsWith(QLatin1String("http://")) || c.file->startsWith(QLatin1String("https://"));
+        // The window's texts: a history file must exist; a report may also be an address.
+        if (history && !exists)
+            return QStringLiteral("File error");
+        if (!history && !exists && !address)
+            return QStringLiteral("File error #6");
+    }
+    if ((c.pressureOffset || c.trendThreshold) && !history)
+        return QStringLiteral("%1 has no pressure adjustment or trend threshold").arg(sourceName(kind));
+    if (c.trendThreshold && *c.trendThreshold > history->trendMax())
+        return QStringLiteral("the trend threshold of %1 is 1 to %2").arg(sourceName(kind)).arg(history->trendMax());
+    if (c.absolutePressure && !qobject_cast<const Ws28Source *>(source))
+        return QStringLiteral("only W28 reads the absolute or the relative pressure");
+    if (c.searchCurrentMonth && !qobject_cast<const Pro2Source *>(source))
+        return QStringLiteral("only PRO2 searches the current month's file");
+    return QString();
+}
+
+void StationWeb::applySource(SourceKind kind, const SourceSettingsChange &c)
+{
+    WeatherSource *source = m_hooks.source(kind);
+    auto *history = qobject_cast<HistorySource *>(source);
+    if (c.refreshMinutes)
+        source->setRefreshMinutes(*c.refreshMinutes);
+    if (history && c.pressureOffset)
+        history->setPressureOffset(*c.pressureOffset);
+    if (history && c.trendThreshold)
+        history->setTrendThreshold(*c.trendThreshold);
+    if (auto *ws28 = qobject_cast<Ws28Source *>(source); ws28 && c.absolutePressure)
+        ws28->setAbsolutePressure(*c.absolutePressure);
+    if (auto *pro2 = qobject_cast<Pro2Source *>(source); pro2 && c.searchCurrentMonth)
+        pro2->setSearchCurrentMonth(*c.searchCurrentMonth);
+    // The file last, as the window's browse button: a history file taken is read at once.
+    if (c.file && history && !c.file->isEmpty())
+        history->chooseFile(*c.file);
+    else if (c.file)
+        source->setDataPath(*c.file);
 }
 
 QJsonObject StationWeb::portStatus()
@@ -336,6 +419,8 @@ QJsonObject StationWeb::status()
     o.insert(QStringLiteral("time"), ClockText::time(now).trimmed());
     o.insert(QStringLiteral("date"), ClockText::date(now).trimmed());
     o.insert(QStringLiteral("startupPending"), m_hooks.startupPending ? m_hooks.startupPending() : false);
+    // No configuration yet: the page opens on its first-start form.
+    o.insert(QStringLiteral("firstStart"), !QFileInfo::exists(ConfigFile::kFile));
     o.insert(QStringLiteral("busy"), m_engine.busy());
     o.insert(QStringLiteral("statusField"), m_hooks.statusText ? m_hooks.statusText() : QString());
     const QDateTime next = nextScheduledAnnouncement(scheduler, now);
@@ -389,6 +474,14 @@ QString StationWeb::refusal(const SettingsChange &c) const
     }
     if (c.port && (!m_port || !m_port->portList().contains(*c.port)))
         return QStringLiteral("no such port: ") + *c.port;
+    for (const auto &[kind, change] : c.sources) {
+        if (const QString why = sourceRefusal(kind, change); !why.isEmpty())
+            return why;
+    }
+    for (const auto &[kind, entries] : c.favourites) {
+        if (!m_hooks.favourites || !m_hooks.favourites(kind))
+            return QStringLiteral("%1 has no favourites this program can set").arg(sourceName(kind));
+    }
     return QString();
 }
 
@@ -406,6 +499,13 @@ QString StationWeb::applyChecked(const SettingsChange &c)
         m_models.sound.setVoiceFolder(*c.voiceFolder);
     if (c.recorderPath)
         m_models.recorder.setProgramPath(*c.recorderPath);
+    for (const auto &[kind, change] : c.sources)
+        applySource(kind, change);
+    for (const auto &[kind, entries] : c.favourites) {
+        Favourites *fav = m_hooks.favourites(kind);
+        for (int n = 1; n <= entries.size(); ++n)
+            fav->setEntry(n, entries[n - 1]);
+    }
     if (c.soundDevice) {
         m_models.sound.setSystemDevice(*c.soundDevice < 0);
         m_models.sound.setDevice(*c.soundDevice);
@@ -460,6 +560,10 @@ QString StationWeb::applySettings(const SettingsChange &c)
     m_models.port.setLines(lines);
     if (c.volume)
         m_models.sound.setVolume(*c.volume);
+    if (c.balance)
+        m_models.sound.setBalance(*c.balance);
+    if (c.maxVolume)
+        m_models.sound.setMaxVolume(*c.maxVolume);
     if (c.weatherAge)
         m.setStaleness(static_cast<Staleness>(*c.weatherAge));
     if (c.sixteenPoints)

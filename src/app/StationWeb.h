@@ -17,6 +17,8 @@ namespace auravox {
 
 class Announcer;
 class Clock;
+class Favourites;
+class WeatherSource;
 class SerialPortControl;
 struct StationModels;
 
@@ -37,6 +39,10 @@ struct StationWebHooks
     // Chooses a source as the choice does; checks or clears an item of a source.
     std::function<void(SourceKind)> chooseSource;
     std::function<void(SourceKind, WeatherItem, bool)> setItem;
+    // The source's object, whose own settings the page sets (null when the
+    // program has none for it), and the favourites of an Internet source.
+    std::function<WeatherSource *(SourceKind)> source;
+    std::function<Favourites *(SourceKind)> favourites;
 
     // True until the configuration has been loaded.
     std::function<bool()> startupPending;
@@ -78,6 +84,10 @@ private:
     QJsonObject weatherStatus();
     QJsonObject settingsStatus();
     QJsonObject portStatus();
+    QJsonObject sourcesStatus();
+    // Why a source's settings can't be set as asked: empty when they can.
+    QString sourceRefusal(SourceKind kind, const SourceSettingsChange &change) const;
+    void applySource(SourceKind kind, const SourceSettingsChange &change);
     // Why the change is refused (a file that can't be played, a port or a
     // card the program does not list, ...): empty when it can be made.
     QString refusal(const SettingsChange &change) const;

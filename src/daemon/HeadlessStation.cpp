@@ -384,6 +384,10 @@ StationWebHooks HeadlessStation::webHooks()
         if (WeatherSource *s = m_choice.source(kind))
             s->setItemSelected(item, on);
     };
+    h.source = [this](SourceKind kind) { return m_choice.source(kind); };
+    h.favourites = [this](SourceKind kind) -> Favourites * {
+        return kind == SourceKind::Aprs || kind == SourceKind::Metar ? &favourites(kind) : nullptr;
+    };
     h.startupPending = [this] { return m_startupPending; };
     h.statusText = [this] { return m_status; };
     h.save = [this] { return save() ? QString() : m_status; };

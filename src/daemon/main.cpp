@@ -46,6 +46,7 @@ int main(int argc, char **argv)
     deps.programPath = QCoreApplication::applicationFilePath();
     deps.publicFolder = WorkingFolder::publicWeatherFolder();
     deps.webServer = true;
+    deps.webPort = ProgramStart::webPortOverride();
 
     HeadlessStation station(deps);
     QObject::connect(

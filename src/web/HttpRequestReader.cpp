@@ -178,14 +178,24 @@ HttpRequestReader::Result HttpRequestReader::readFraming()
         wantsContinue = !http10;
     }
     m_remaining = lengths.isEmpty() ? 0 : lengths.first().toLongLong();
-    if (m_remaining > m_limits.maxBody)
+    if (m_remaining > bodyLimit())
         return fail(wantsContinue ? 417 : 413,
-                    QStringLiteral("request body too large (%1 bytes at most)").arg(m_limits.maxBody));
+                    QStringLiteral("request body too large (%1 bytes at most)").arg(bodyLimit()));
     m_request.keepAlive = http10 ? hasToken(connection, "keep-alive") : !hasToken(connection, "close");
     m_body = codings.isEmpty() ? Body::Length : Body::ChunkSize;
     m_trailer = 0;
     m_continue = wantsContinue && (m_body != Body::Length || m_remaining > 0);
     return Result::Ready;
+}
+
+qsizetype HttpRequestReader::bodyLimit() const
+{
+    if (m_limits.uploadPath.isEmpty())
+        return m_limits.maxBody;
+    const QByteArray &target = m_request.target;
+    const qsizetype query = target.indexOf('?');
+    return (query < 0 ? target : target.left(query)) == m_limits.uploadPath ? m_limits.maxUploadBody
+                                                                            : m_limits.maxBody;
 }
 
 HttpRequestReader::Result HttpRequestReader::readBody(HttpRequest *request)
@@ -219,8 +229,8 @@ HttpRequestReader::Result HttpRequestReader::readChunks()
             if (digits.size() > 8)
                 return fail(400, QStringLiteral("chunk size out of range"));
             m_remaining = digits.toLongLong(nullptr, 16);
-            if (body.size() + m_remaining > m_limits.maxBody)
-                return fail(413, QStringLiteral("request body too large (%1 bytes at most)").arg(m_limits.maxBody));
+            if (body.size() + m_remaining > bodyLimit())
+                return fail(413, QStringLiteral("request body too large (%1 bytes at most)").arg(bodyLimit()));
             m_body = m_remaining == 0 ? Body::Trailer : Body::ChunkData;
             break;
         }

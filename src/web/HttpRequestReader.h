@@ -31,6 +31,10 @@ public:
     {
         qsizetype maxHead = 64 * 1024; // request line and headers (and a chunked body's trailer)
         qsizetype maxBody = 8 * 1024;
+        // The body of a request to `uploadPath` (its path, before any '?')
+        // may be this large instead.
+        QByteArray uploadPath;
+        qsizetype maxUploadBody = 0;
     };
     enum class Result { NeedMore, Ready, Failed };
 
@@ -56,6 +60,8 @@ private:
     Result readBody(HttpRequest *request);
     Result readChunks();
     bool takeLine(QByteArray *line);
+    // The body limit of the request being read.
+    qsizetype bodyLimit() const;
 
     Limits m_limits;
     QByteArray m_buffer;

@@ -3,6 +3,7 @@
 #include "common/ConfigRegistry.h"
 #include "engine/Scheduler.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 
@@ -70,6 +71,11 @@ void WebListenSettings::declareConfig(ConfigRegistry &r)
     r.add(portKey);
 }
 
+bool SourceSettingsChange::empty() const
+{
+    return !file && !refreshMinutes && !pressureOffset && !trendThreshold && !absolutePressure && !searchCurrentMonth;
+}
+
 bool SettingsChange::empty() const
 {
     const bool noItem = std::none_of(items.begin(), items.end(), [](const auto &i) { return i.has_value(); });
@@ -77,7 +83,8 @@ bool SettingsChange::empty() const
            !time && !goodbye && !pauseSeconds && !source && !celsius && !millibars && !kmh && !millimetres && !port &&
            !useDtr && !useRts && !startOnDsr && !startOnCts && !inhibitOnDcd && !soundDevice && !volume &&
            !headerFile && !helloFile && !goodbyeFile && !voiceFolder && !weatherAge && !sixteenPoints &&
-           !recordWhilePlaying && !releaseCheck && !startAtLogin && !startMinimized && !recorderPath;
+           !recordWhilePlaying && !releaseCheck && !startAtLogin && !startMinimized && !recorderPath && !balance &&
+           !maxVolume && sources.empty() && favourites.empty();
 }
 
 namespace {
@@ -124,6 +131,118 @@ std::optional<QString> parseSetupField(const QString &k, const QJsonValue &v, Se
         if (n < 0 || n > 3)
             return QStringLiteral("\"weatherAge\" must be 0 (always) or 1 to 3 hours");
         c.weatherAge = n;
+    }
+    return QString();
+}
+} // namespace
+
+namespace {
+bool wholeNumber(const QJsonValue &v, int *out)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    if (d != static_cast<double>(static_cast<int>(d)))
+        return false;
+    *out = static_cast<int>(d);
+    return true;
+}
+
+// One source's object of "sources": empty, or why it is refused.
+QString parseSourceSettings(const QString &kindName, const QJsonObject &o, SourceSettingsChange &c, bool *semantic)
+{
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString &k = it.key();
+        const QJsonValue &v = it.value();
+        const QString where = QStringLiteral("\"%1\" of %2").arg(k, kindName);
+        if (k == QLatin1String("file")) {
+            if (!v.isString())
+                return where + QStringLiteral(" must be a text");
+            c.file = v.toString();
+        } else if (k == QLatin1String("absolutePressure") || k == QLatin1String("searchCurrentMonth")) {
+            if (!v.isBool())
+                return where + QStringLiteral(" must be true or false");
+            (k == QLatin1String("absolutePressure") ? c.absolutePressure : c.searchCurrentMonth) = v.toBool();
+        } else if (k == QLatin1String("refreshMinutes") || k == QLatin1String("pressureOffset") ||
+                   k == QLatin1String("trendThreshold")) {
+            int n = 0;
+            if (!wholeNumber(v, &n))
+                return where + QStringLiteral(" must be a whole number");
+            if (k == QLatin1String("refreshMinutes")) {
+                if (n < 1 || n > 60) {
+                    *semantic = true;
+                    return where + QStringLiteral(" must be 1 to 60 minutes");
+                }
+                c.refreshMinutes = n;
+            } else if (k == QLatin1String("trendThreshold")) {
+                if (n < 1) {
+                    *semantic = true;
+                    return where + QStringLiteral(" must be 1 or more");
+                }
+                c.trendThreshold = n;
+            } else {
+                c.pressureOffset = n;
+            }
+        } else {
+            return QStringLiteral("unknown setting \"%1\" of a source").arg(k);
+        }
+    }
+    return QString();
+}
+
+// "sources", "favourites", "balance" and "maxVolume". Nothing when `k` is none
+// of them; else empty, or why the value is refused.
+std::optional<QString> parseSourceField(const QString &k, const QJsonValue &v, SettingsChange &c, bool *semantic)
+{
+    if (k == QLatin1String("balance") || k == QLatin1String("maxVolume")) {
+        int n = 0;
+        if (!wholeNumber(v, &n))
+            return QStringLiteral("\"%1\" must be a whole number").arg(k);
+        *semantic = true;
+        if (k == QLatin1String("balance")) {
+            if (n < -100 || n > 100)
+                return QStringLiteral("\"balance\" must be -100 (left) to 100 (right)");
+            c.balance = n;
+        } else {
+            if (n < 0 || n > 100)
+                return QStringLiteral("\"maxVolume\" must be 0 to 100");
+            c.maxVolume = n;
+        }
+        return QString();
+    }
+    if (k != QLatin1String("sources") && k != QLatin1String("favourites"))
+        return std::nullopt;
+    if (!v.isObject())
+        return QStringLiteral("\"%1\" must be an object by source").arg(k);
+    const QJsonObject o = v.toObject();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const SourceKind kind = sourceFromConfigValue(it.key());
+        if (kind == SourceKind::None) {
+            *semantic = true;
+            return QStringLiteral("\"%1\" names no source: %2").arg(k, it.key());
+        }
+        if (k == QLatin1String("sources")) {
+            if (!it.value().isObject())
+                return QStringLiteral("the settings of %1 must be an object").arg(it.key());
+            if (const QString why = parseSourceSettings(it.key(), it.value().toObject(), c.sources[kind], semantic);
+                !why.isEmpty())
+                return why;
+            continue;
+        }
+        if (kind != SourceKind::Metar && kind != SourceKind::Aprs) {
+            *semantic = true;
+            return QStringLiteral("only METAR and APRS have favourites");
+        }
+        const QJsonArray entries = it.value().toArray();
+        if (!it.value().isArray() || entries.size() > 10)
+            return QStringLiteral("the favourites of %1 must be a list of at most 10 texts").arg(it.key());
+        QStringList texts;
+        for (const QJsonValue &e : entries) {
+            if (!e.isString())
+                return QStringLiteral("the favourites of %1 must be a list of at most 10 texts").arg(it.key());
+            texts << e.toString();
+        }
+        c.favourites[kind] = texts;
     }
     return QString();
 }
@@ -184,6 +303,11 @@ std::optional<SettingsChange> SettingsChange::parse(const QByteArray &body, QStr
         }
         bool semantic = false;
         if (const std::optional<QString> why = parseSetupField(k, v, c, &semantic)) {
+            if (!why->isEmpty())
+                return fail(*why, semantic);
+            continue;
+        }
+        if (const std::optional<QString> why = parseSourceField(k, v, c, &semantic)) {
             if (!why->isEmpty())
                 return fail(*why, semantic);
             continue;

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <optional>
 
 namespace auravox {
@@ -28,6 +29,22 @@ struct WebListenSettings
 
     bool loopbackOnly() const;
     void declareConfig(ConfigRegistry &registry);
+};
+
+// A weather source's own settings, as its window sets them. Which of them a
+// source has is checked when the change is made.
+struct SourceSettingsChange
+{
+    // The history file, report file or address ("" leaves it unset).
+    std::optional<QString> file;
+    std::optional<int> refreshMinutes; // 1..60
+    // The history files': the pressure adjustment (steps of the station's
+    // unit) and the trend threshold (tenths of hPa per hour).
+    std::optional<int> pressureOffset, trendThreshold;
+    std::optional<bool> absolutePressure;   // WS-28xx
+    std::optional<bool> searchCurrentMonth; // Vantage Pro2
+
+    bool empty() const;
 };
 
 // The settings an operator may change from the station page. Every field is
@@ -54,6 +71,13 @@ struct SettingsChange
     std::optional<int> weatherAge;
     std::optional<bool> sixteenPoints, recordWhilePlaying, releaseCheck, startAtLogin, startMinimized;
     std::optional<QString> recorderPath;
+    // The balance (-100 left .. 100 right) and the level gauge's maximum (0..100).
+    std::optional<int> balance, maxVolume;
+    // Each source's own settings, by source.
+    std::map<SourceKind, SourceSettingsChange> sources;
+    // The favourites of the Internet sources (METAR, APRS): the ten entries,
+    // "" for none; fewer than ten leave the others as they are.
+    std::map<SourceKind, QStringList> favourites;
 
     bool empty() const;
 

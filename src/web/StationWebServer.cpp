@@ -5,6 +5,7 @@
 #include "web/HttpRequestReader.h"
 #include "web/LogTail.h"
 #include "web/StationView.h"
+#include "web/WorkingFiles.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,6 +14,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <algorithm>
 
@@ -22,6 +24,7 @@ struct StationWebServer::Request
 {
     QHttpServerRequest::Method method = QHttpServerRequest::Method::Unknown;
     QString path;
+    QString query;
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
     QHostAddress peer;
@@ -230,7 +233,9 @@ void StationWebServer::accept()
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             continue;
         }
-        auto c = std::make_unique<Connection>(HttpRequestReader::Limits{m_options.maxPending, m_options.maxBody});
+        auto c = std::make_unique<Connection>(HttpRequestReader::Limits{m_options.maxPending, m_options.maxBody,
+                                                                         QByteArrayLiteral("/api/upload"),
+                                                                         m_options.maxUpload});
         const quint64 id = m_nextConnection++;
         c->id = id;
         c->socket = socket;
@@ -314,7 +319,9 @@ void StationWebServer::answer(Connection &c, HttpRequest &request)
 {
     Request r;
     r.method = methodOf(request.method);
-    r.path = QUrl::fromEncoded(request.target).path();
+    const QUrl target = QUrl::fromEncoded(request.target);
+    r.path = target.path();
+    r.query = target.query(QUrl::FullyEncoded);
     for (const auto &h : std::as_const(request.headers))
         r.headers.insert(h.first, h.second);
     r.body = std::move(request.body);
@@ -488,7 +495,8 @@ StationWebServer::Reply StationWebServer::route(Request &r)
                                {"/api/login", true, &StationWebServer::login},
                                {"/api/logout", true, &StationWebServer::logout},
                                {"/api/play", true, &StationWebServer::play},
-                               {"/api/settings", true, &StationWebServer::settings}};
+                               {"/api/settings", true, &StationWebServer::settings},
+                               {"/api/upload", true, &StationWebServer::upload}};
     for (const Api &a : kApi) {
         if (r.path != QLatin1String(a.path))
             continue;
@@ -516,12 +524,18 @@ StationWebServer::Reply StationWebServer::serveFile(const Request &r, const QStr
 }
 
 std::optional<StationWebServer::Reply> StationWebServer::refuseChange(const Request &r,
-                                                                       const WebSessions::Session **session)
+                                                                       const WebSessions::Session **session,
+                                                                       const QList<QByteArray> &contentTypes)
 {
     if (!originAllowed(r))
         return error(403, QStringLiteral("a change must come from the station page itself"));
-    if (!r.body.isEmpty() && !r.header("content-type").startsWith("application/json"))
-        return error(415, QStringLiteral("send the body as application/json"));
+    if (contentTypes.isEmpty()) {
+        if (!r.body.isEmpty() && !r.header("content-type").startsWith("application/json"))
+            return error(415, QStringLiteral("send the body as application/json"));
+    } else if (std::none_of(contentTypes.begin(), contentTypes.end(),
+                            [&](const QByteArray &t) { return r.header("content-type").startsWith(t); })) {
+        return error(415, QStringLiteral("send the body as ") + QString::fromLatin1(contentTypes.first()));
+    }
     *session = this->session(r);
     if (!*session)
         return error(401, QStringLiteral("log in with the station password"));
@@ -651,6 +665,23 @@ StationWebServer::Reply StationWebServer::settings(const Request &r)
         return reply;
     }
     reply.body = json(m_view.status().value(QStringLiteral("settings")).toObject());
+    return reply;
+}
+
+StationWebServer::Reply StationWebServer::upload(const Request &r)
+{
+    const WebSessions::Session *s = nullptr;
+    if (auto refusal = refuseChange(r, &s, {"audio/wav", "audio/x-wav", "audio/wave", "application/octet-stream"}))
+        return *refusal;
+    const QString name = QUrlQuery(r.query).queryItemValue(QStringLiteral("name"), QUrl::FullyDecoded);
+    if (name.isEmpty())
+        return error(400, QStringLiteral("name the file: /api/upload?name=header.wav"));
+    if (const QString why = WorkingFiles().storeWave(name, r.body, m_options.maxUpload); !why.isEmpty()) {
+        qCInfo(lcWeb).noquote() << "upload of" << name << "from" << r.peer.toString() << "refused:" << why;
+        return error(422, why);
+    }
+    Reply reply;
+    reply.body = json(QJsonObject{{QStringLiteral("stored"), name}, {QStringLiteral("bytes"), r.body.size()}});
     return reply;
 }
 

@@ -2,6 +2,7 @@
 
 #include "web/WebPassword.h"
 #include "web/WebSessions.h"
+#include "web/WorkingFiles.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -37,6 +38,8 @@ struct WebServerOptions
     // yet had answered (headers and body).
     qsizetype maxBody = 8 * 1024;
     qsizetype maxPending = 64 * 1024;
+    // An uploaded wave's body (POST /api/upload).
+    qsizetype maxUpload = WorkingFiles::kMaxUploadBytes;
     int maxConnections = 32;
     // What one source (see clientSource) may hold of them; when the slots
     // run out a new connection takes the place of the longest-waiting one of
@@ -62,6 +65,7 @@ struct WebServerOptions
 //   GET  /api/status, /api/announcements, /api/log    read
 //   POST /api/login {"password": ...}                  -> session cookie and token
 //   POST /api/logout, /api/play, /api/settings {...}   change (token in X-Auravox-Token)
+//   POST /api/upload?name=header.wav  (the wave's bytes) a wave into the working folder
 //
 // Reading from the loopback address needs no login; everything else needs a
 // session opened with the station password. A change must carry the session's
@@ -118,11 +122,14 @@ private:
     Reply logout(const Request &request);
     Reply play(const Request &request);
     Reply settings(const Request &request);
+    Reply upload(const Request &request);
     Reply statusReply(const Request &request);
     Reply announcements(const Request &request);
     Reply logReply(const Request &request);
     // Null when a change may go on; otherwise the refusal.
-    std::optional<Reply> refuseChange(const Request &request, const WebSessions::Session **session);
+    // `contentTypes`: the body types the change accepts (JSON when empty).
+    std::optional<Reply> refuseChange(const Request &request, const WebSessions::Session **session,
+                                      const QList<QByteArray> &contentTypes = {});
     bool mayRead(const Request &request);
     bool hostAllowed(const Request &request) const;
     bool originAllowed(const Request &request) const;

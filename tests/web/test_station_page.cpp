@@ -1,5 +1,8 @@
 #include "app/StationWeb.h"
 #include "support/MainWindowHarness.h"
+#include "support/WavBuilder.h"
+#include "engine/VolumeControl.h"
+#include "stations/HistorySource.h"
 #include "web/StationWebServer.h"
 #include "web/WebPassword.h"
 
@@ -19,8 +22,10 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTcpSocket>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -426,4 +431,133 @@ TEST(StationPageRemote, AnotherAddressMustLogInEvenToRead)
     EXPECT_EQ(call(QStringLiteral("/api/announcements")), 401);
     EXPECT_EQ(call(QStringLiteral("/api/login"), QJsonDocument(QJsonObject{{QStringLiteral("password"), kPassword}}).toJson()), 200);
     EXPECT_EQ(call(QStringLiteral("/api/status")), 200);
+}
+
+TEST_F(StationPage, AnUploadNeedsTheTokenAndIsRefusedUnlessThePlayerCanPlayIt)
+{
+    WavBuilder wave;
+    wave.data = WavBuilder::samples(8000, 3);
+    const QByteArray good = wave.build();
+    WavBuilder adpcm = wave;
+    adpcm.formatTag = 2;
+    auto upload = [&](const QString &name, const QByteArray &bytes, bool withToken = true,
+                      const QByteArray &type = "audio/wav") {
+        QList<QPair<QByteArray, QByteArray>> headers{{"Content-Type", type}};
+        if (withToken)
+            headers.append({"X-Auravox-Token", token});
+        return request("POST", QStringLiteral("/api/upload?name=") + QString::fromLatin1(QUrl::toPercentEncoding(name)),
+                       bytes, headers);
+    };
+    EXPECT_EQ(upload(QStringLiteral("header.wav"), good).status, 401);
+    login();
+    EXPECT_EQ(upload(QStringLiteral("header.wav"), good, false).status, 403);
+    EXPECT_EQ(upload(QStringLiteral("header.wav"), good, true, "text/plain").status, 415);
+    const Answer notPcm = upload(QStringLiteral("header.wav"), adpcm.build());
+    EXPECT_EQ(notPcm.status, 422);
+    EXPECT_EQ(notPcm.json().value(QStringLiteral("error")).toString(), QStringLiteral("Err: none PCM file"));
+    const Answer out = upload(QStringLiteral("../header.wav"), good);
+    EXPECT_EQ(out.status, 422);
+    EXPECT_EQ(out.json().value(QStringLiteral("error")).toString(),
+              QStringLiteral("the name must stay inside the working folder"));
+    EXPECT_FALSE(QFile::exists(h.folder() + QStringLiteral("/header.wav")));
+    // Past the upload bound the body is not even read: the length says it all.
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, port());
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    raw.write("POST /api/upload?name=header.wav HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: audio/wav\r\n"
+              "X-Auravox-Token: " + token + "\r\nContent-Length: " +
+              QByteArray::number(WebServerOptions().maxUpload + 1) + "\r\n\r\n");
+    QByteArray answer;
+    QEventLoop loop;
+    QObject::connect(&raw, &QTcpSocket::readyRead, &loop, [&] {
+        answer += raw.readAll();
+        if (answer.contains("\r\n\r\n"))
+            loop.quit();
+    });
+    QObject::connect(&raw, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413")) << answer.left(60).toStdString();
+    // Within it, a body larger than a change's limit is taken.
+    WavBuilder long_;
+    long_.data = WavBuilder::samples(64000, 4);
+    EXPECT_EQ(upload(QStringLiteral("long.wav"), long_.build()).status, 200);
+
+    const Answer stored = upload(QStringLiteral("header.wav"), good);
+    ASSERT_EQ(stored.status, 200) << stored.body.toStdString();
+    EXPECT_EQ(readFile(h.folder() + QStringLiteral("/header.wav")), good);
+    // The working folder's waves are offered, and the stored one can be chosen and is played.
+    const QJsonObject settings = get(QStringLiteral("/api/status")).json().value(QStringLiteral("settings")).toObject();
+    EXPECT_TRUE(settings.value(QStringLiteral("waveFiles")).toArray().contains(QStringLiteral("header.wav")));
+    const Answer chosen = post(QStringLiteral("/api/settings"), R"({"headerFile":"header.wav","header":true,"pause":0})");
+    ASSERT_EQ(chosen.status, 200) << chosen.body.toStdString();
+    EXPECT_TRUE(readFile(h.folder() + QStringLiteral("/auravox.ini")).contains("\r\nFICHIER_ENTETE=header.wav\r\n"));
+    h.announce();
+    ASSERT_FALSE(h.wave().sessions().isEmpty());
+    EXPECT_EQ(h.wave().sessions().first().data, wave.data); // the header is the first clip
+}
+
+TEST_F(StationPage, EachSourcesOwnSettingsAreSetOnItsObjectAndSaved)
+{
+    login();
+    const QString history = h.folder() + QStringLiteral("/history.dat");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(AURAVOX_SOURCE_DIR "/tests/fixtures/real/ws2300-history.dat"), history));
+    Ws23Source &ws23 = static_cast<Ws23Source &>(*h.windows().source(SourceKind::Ws23));
+
+    // A history file that is not there is refused with the window's text, and nothing changes.
+    const Answer missing = post(QStringLiteral("/api/settings"),
+                                R"({"sources":{"W23":{"file":"nowhere.dat","refreshMinutes":5}}})");
+    EXPECT_EQ(missing.status, 500);
+    EXPECT_EQ(missing.json().value(QStringLiteral("error")).toString(), QStringLiteral("File error"));
+    EXPECT_EQ(ws23.refreshMinutes(), WeatherSource::kDefaultPeriodMinutes);
+    const Answer tooHigh = post(QStringLiteral("/api/settings"), R"({"sources":{"W23":{"trendThreshold":999}}})");
+    EXPECT_EQ(tooHigh.status, 500);
+    EXPECT_EQ(post(QStringLiteral("/api/settings"), R"({"sources":{"W23":{"refreshMinutes":61}}})").status, 422);
+    EXPECT_EQ(post(QStringLiteral("/api/settings"), R"({"sources":{"W23":{"absolutePressure":false}}})").status, 500);
+    EXPECT_EQ(post(QStringLiteral("/api/settings"), R"({"favourites":{"W23":["x"]}})").status, 422);
+
+    const Answer a = post(QStringLiteral("/api/settings"),
+                          QStringLiteral(R"({"sources":{"W23":{"file":"%1","refreshMinutes":5,"pressureOffset":-3,)"
+                                         R"("trendThreshold":6},"W28":{"absolutePressure":false}},"balance":-40,)"
+                                         R"("favourites":{"METAR":["https://example.org/LFPG //Paris"]}})")
+                              .arg(history)
+                              .toUtf8());
+    ASSERT_EQ(a.status, 200) << a.body.toStdString();
+    EXPECT_EQ(ws23.dataPath(), history);
+    EXPECT_EQ(ws23.refreshMinutes(), 5);
+    EXPECT_EQ(ws23.pressureOffset(), -3);
+    EXPECT_EQ(ws23.trendThreshold(), 6);
+    EXPECT_TRUE(ws23.errorLine().isEmpty());
+    EXPECT_GT(ws23.snapshot().readingTime, 0); // the file taken is read at once, as on a browse
+    // The windows show it.
+    EXPECT_EQ(h.windows().formMeteoW23().findChild<QLineEdit *>(QStringLiteral("EditDat"))->text(), history);
+    EXPECT_EQ(h.windows().formMeteoW23().pressureOffsetEdit()->value(), -3);
+    EXPECT_FALSE(static_cast<Ws28Source &>(*h.windows().source(SourceKind::Ws28)).absolutePressure());
+    EXPECT_EQ(h.windows().formFavMETAR().favourites().entry(1), QStringLiteral("https://example.org/LFPG //Paris"));
+    // The balance alone reaches the sound card, though the volume slider did not move.
+    EXPECT_EQ(h.wave().volume(h.windows().stationWeb().status().value(QStringLiteral("settings")).toObject()
+                                  .value(QStringLiteral("soundDevice")).toInt()),
+              Volume::forPosition(Volume::kDefaultPosition, -40));
+
+    const QByteArray saved = readFile(h.folder() + QStringLiteral("/auravox.ini"));
+    for (const QByteArray &line : {QByteArray("\r\nW23_METPERI=5\r\n"), "\r\nW23_DAT=" + history.toUtf8() + "\r\n",
+                                   QByteArray("\r\nBALANCE=-40\r\n"),
+                                   QByteArray("\r\nMETAR_FAV1=https://example.org/LFPG //Paris\r\n")})
+        EXPECT_TRUE(saved.contains(line)) << line.toStdString();
+    const QJsonObject shown = get(QStringLiteral("/api/status"))
+                                  .json()
+                                  .value(QStringLiteral("settings"))
+                                  .toObject()
+                                  .value(QStringLiteral("sources"))
+                                  .toObject();
+    EXPECT_EQ(shown.value(QStringLiteral("W23")).toObject().value(QStringLiteral("file")).toString(), history);
+    EXPECT_EQ(shown.value(QStringLiteral("METAR")).toObject().value(QStringLiteral("favourites")).toArray().size(), 10);
+}
+
+TEST_F(StationPage, WithoutAConfigurationThePageAsksForTheFirstStart)
+{
+    login();
+    EXPECT_TRUE(get(QStringLiteral("/api/status")).json().value(QStringLiteral("firstStart")).toBool());
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), R"({"period":10,"startHour":7,"endHour":21,"source":"W23"})").status,
+              200);
+    EXPECT_FALSE(get(QStringLiteral("/api/status")).json().value(QStringLiteral("firstStart")).toBool());
 }

@@ -316,6 +316,12 @@ StationWebHooks AppWindows::webHooks()
         if (QCheckBox *box = w ? w->itemBox(item) : nullptr; box && box->isChecked() != on)
             box->click();
     };
+    h.source = [this](SourceKind kind) { return m_sourceChoice.source(kind); };
+    h.favourites = [this](SourceKind kind) -> Favourites * {
+        if (kind == SourceKind::Metar)
+            return &m_formFavMETAR->favourites();
+        return kind == SourceKind::Aprs ? &m_formFavAPRS->favourites() : nullptr;
+    };
     h.startupPending = [this] { return m_form1->startupPending(); };
     h.statusText = [this] { return m_form1->statusFieldText(); };
     h.save = [this] { return m_form1->SaveConfiguration() ? QString() : m_form1->statusFieldText(); };

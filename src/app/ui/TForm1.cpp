@@ -228,7 +228,8 @@ void TForm1::TrackBarVolumeChange()
 {
     m_sliderMoving = true;
     m_models.sound.setVolume(TrackBarVolume->value());
-    m_engine->setVolume(m_models.sound.volume(), m_models.sound.balance());
+    m_balanceApplied = m_models.sound.balance();
+    m_engine->setVolume(m_models.sound.volume(), m_balanceApplied);
     QCoreApplication::processEvents();
     m_sliderMoving = false;
 }

@@ -281,6 +281,8 @@ private:
     bool m_startupPending = true;
     bool m_loadingConfiguration = false;
     bool m_sliderMoving = false;
+    // The balance the slider's handler last gave the device.
+    int m_balanceApplied = 0;
     bool m_iniExistedAtStart = false;
     bool m_logExistedAtStart = false;
     bool m_reduceAtLoad = false;

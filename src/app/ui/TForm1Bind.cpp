@@ -148,7 +148,10 @@ void TForm1::showSoundSettings()
     }
     if (player().selectedDevice() != s.device())
         player().setSelectedDevice(s.device());
-    TrackBarVolume->setValue(s.volume()); // its handler sets the device's level
+    if (TrackBarVolume->value() != s.volume())
+        TrackBarVolume->setValue(s.volume()); // its handler sets the device's level
+    else if (!m_sliderMoving && !m_startupPending && s.balance() != m_balanceApplied)
+        TrackBarVolumeChange(); // the balance alone moved (the station page): the slider does not
 }
 
 void TForm1::showStartupSettings()

@@ -238,6 +238,11 @@ void TFormCOM::choosePort(const QString &name)
     OpenChosenPort();
     m_indicators.showPortCaption(m_control.portName() == TransmitterPort::kNoPortName ? QStringLiteral("COM")
                                                                                       : m_control.portName());
+    // The list shows the port opened, as a click leaves it, so that the next
+    // save keeps it (the selection is what is saved).
+    if (const QList<QListWidgetItem *> items = ListBoxCOM->findItems(m_control.portName(), Qt::MatchExactly);
+        !items.isEmpty() && m_control.isOpen())
+        ListBoxCOM->setCurrentItem(items.first());
     noteSavedPort();
 }
 
