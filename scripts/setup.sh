@@ -18,6 +18,7 @@ packages=(
     clang libclang-rt-14-dev
     chromium
     libfaketime
+    systemd
     xvfb openbox xdotool x11-utils
 )
 # The browser test of the station page runs on node; a node from elsewhere
