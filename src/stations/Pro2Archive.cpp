@@ -118,6 +118,23 @@ QString pro2DateText(double days)
            + t.time().toString(QStringLiteral("hh:mm"));
 }
 
+namespace {
+// Moves `path` on to the current month's archive beside it, when there is one.
+void takeCurrentMonth(QString &path, const QDate &today, int *year, int *month)
+{
+    if (!today.isValid() || (today.year() == *year && today.month() == *month))
+        return;
+    const QString current = QStringLiteral("%1-%2.wlk").arg(today.year()).arg(today.month(), 2, 10, QLatin1Char('0'));
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString candidate = slash < 0 ? current : path.left(slash + 1) + current;
+    if (OutsideFile::probe(candidate) == OutsideFile::Status::Ok) {
+        path = candidate;
+        *year = today.year();
+        *month = today.month();
+    }
+}
+} // namespace
+
 Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, WeatherSnapshot &s, SourceDisplay &d)
 {
     using PL = PlausibilityLimits;
@@ -134,17 +151,8 @@ Pro2Outcome readPro2Archive(QString &path, const Pro2Settings &settings, Weather
     if (!yearAndMonth(name, &year, &month))
         return Pro2Outcome::FileError;
 
-    const QDate today = settings.today;
-    if (settings.searchCurrentMonth && today.isValid() && (today.year() != year || today.month() != month)) {
-        const QString current = QStringLiteral("%1-%2.wlk").arg(today.year()).arg(today.month(), 2, 10, QLatin1Char('0'));
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString candidate = slash < 0 ? current : path.left(slash + 1) + current;
-        if (OutsideFile::probe(candidate) == OutsideFile::Status::Ok) {
-            path = candidate;
-            year = today.year();
-            month = today.month();
-        }
-    }
+    if (settings.searchCurrentMonth)
+        takeCurrentMonth(path, settings.today, &year, &month);
 
     // Only the records a reading uses are read: about one day of them.
     HistoryFile file(Pro2Record::kSize, Pro2Record::kHeaderSize);
