@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
@@ -55,9 +56,12 @@ int runWebPasswordCommand(int argc, char **argv)
         return -1;
 
     QCoreApplication app(argc, argv);
+    // Messages start with the program's own name (auravox or auravoxd).
+    const QByteArray self = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toLocal8Bit();
+    const char *const me = self.isEmpty() ? "auravox" : self.constData();
     const QString folder = WorkingFolder::choose(QCoreApplication::applicationDirPath());
     if (folder.isEmpty() || !QDir::setCurrent(folder)) {
-        std::fprintf(stderr, "auravox: cannot use the working folder %s\n", qPrintable(folder));
+        std::fprintf(stderr, "%s: cannot use the working folder %s\n", me, qPrintable(folder));
         return 1;
     }
     const bool terminal = ::isatty(STDIN_FILENO);
@@ -66,7 +70,7 @@ int runWebPasswordCommand(int argc, char **argv)
     if (terminal)
         std::fputs("Station page password: ", stderr);
     if (!readLine(true, &first)) {
-        std::fputs("auravox: no password given\n", stderr);
+        std::fprintf(stderr, "%s: no password given\n", me);
         return 1;
     }
     // A weak one is refused before it is asked for again.
@@ -74,13 +78,13 @@ int runWebPasswordCommand(int argc, char **argv)
             WebPassword::weakness(QString::fromUtf8(first.data(), static_cast<qsizetype>(first.size())));
         !why.isEmpty()) {
         std::fill(first.begin(), first.end(), '\0');
-        std::fprintf(stderr, "auravox: %s; nothing changed\n", qPrintable(why));
+        std::fprintf(stderr, "%s: %s; nothing changed\n", me, qPrintable(why));
         return 1;
     }
     if (terminal) {
         std::fputs("The same again: ", stderr);
         if (!readLine(true, &second) || second != first) {
-            std::fputs("auravox: the two passwords differ; nothing changed\n", stderr);
+            std::fprintf(stderr, "%s: the two passwords differ; nothing changed\n", me);
             return 1;
         }
     }
@@ -90,12 +94,12 @@ int runWebPasswordCommand(int argc, char **argv)
     QString error;
     const QString path = QDir(folder).filePath(WebPassword::kFileName);
     if (!WebPassword::store(path, password, &error)) {
-        std::fprintf(stderr, "auravox: %s; nothing changed\n", qPrintable(error));
+        std::fprintf(stderr, "%s: %s; nothing changed\n", me, qPrintable(error));
         return 1;
     }
-    std::fprintf(stderr, "auravox: station page password stored in %s (readable by you alone); "
+    std::fprintf(stderr, "%s: station page password stored in %s (readable by you alone); "
                          "logged-in pages must log in again\n",
-                 qPrintable(path));
+                 me, qPrintable(path));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -83,6 +84,21 @@ TEST_P(ProgramCommandLine, HelpVersionAndAWrongOptionAnswerAsTheOtherProgramDoes
     EXPECT_EQ(runToEnd(GetParam(), {QStringLiteral("--no-such-option")}, &out, &err), 64);
     EXPECT_TRUE(err.contains(name.toUtf8() + ": Unknown option 'no-such-option'.\n")) << err.toStdString();
     EXPECT_TRUE(err.contains("Try '" + name.toUtf8() + " --help'")) << err.toStdString();
+}
+
+TEST_P(ProgramCommandLine, ThePasswordCommandSpeaksInTheProgramsOwnName)
+{
+    QTemporaryDir home;
+    QProcess p;
+    p.setProcessEnvironment(programEnvironment(home));
+    p.start(QString::fromLocal8Bit(GetParam()), {QStringLiteral("--set-web-password")});
+    ASSERT_TRUE(p.waitForStarted());
+    p.closeWriteChannel(); // no password comes
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_TRUE(err.contains(programName(GetParam()).toUtf8() + ": no password given\n")) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("auravox_web.pwd")))) << "no password stored";
 }
 
 namespace {
