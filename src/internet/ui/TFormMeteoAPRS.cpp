@@ -128,9 +128,9 @@ void TFormMeteoAPRS::bindUnits()
         {RadioButtonMM, [this] { m_aprs.setRawRain(AprsRainUnit::Millimetre); }},
         {RadioButtonInch, [this] { m_aprs.setRawRain(AprsRainUnit::HundredthsOfInch); }},
     };
-    for (const auto &[button, set] : choices) {
+    for (const auto &choice : choices) {
         // Any click reads the report again in the new unit.
-        connect(button, &QRadioButton::clicked, this, [this, set] {
+        connect(choice.first, &QRadioButton::clicked, this, [this, set = choice.second] {
             set();
             if (!m_busy)
                 ButtonRafraichirClick();
