@@ -2,6 +2,10 @@
 
 #include <hamlib/rig.h>
 
+#include <clocale>
+#include <cstring>
+#include <string>
+
 namespace auravox {
 
 namespace {
@@ -16,11 +20,41 @@ QString errorText(int code)
     const QString text = QString::fromLocal8Bit(rigerror(code));
     return text.section(QLatin1Char('\n'), 0, 0).trimmed();
 }
+
+// Hamlib's rig_open keeps the pointer setlocale gives for LC_NUMERIC, sets "C",
+// and restores the locale from that pointer, which setting "C" has freed (a
+// read of freed memory whenever the program runs in another locale, as it does
+// after Qt has taken the user's). With LC_NUMERIC already "C", the name Hamlib
+// keeps is the C library's static one. Every call into Hamlib runs inside this
+// guard, which restores the user's locale from a copy of its own.
+class NumericLocaleC
+{
+public:
+    NumericLocaleC()
+    {
+        const char *now = std::setlocale(LC_NUMERIC, nullptr);
+        if (now && std::strcmp(now, "C") != 0) {
+            m_saved = now;
+            std::setlocale(LC_NUMERIC, "C");
+        }
+    }
+    ~NumericLocaleC()
+    {
+        if (!m_saved.empty())
+            std::setlocale(LC_NUMERIC, m_saved.c_str());
+    }
+    NumericLocaleC(const NumericLocaleC &) = delete;
+    NumericLocaleC &operator=(const NumericLocaleC &) = delete;
+
+private:
+    std::string m_saved;
+};
 } // namespace
 
 HamlibPtt::HamlibPtt(const RigSettings &settings) : m_settings(settings)
 {
     // Hamlib traces to standard error by default; the journal gets our lines.
+    const NumericLocaleC numericC;
     rig_set_debug(RIG_DEBUG_NONE);
 }
 
@@ -42,6 +76,7 @@ bool HamlibPtt::fail(const char *what, int code)
 
 bool HamlibPtt::connectRig()
 {
+    const NumericLocaleC numericC;
     m_rig = rig_init(static_cast<rig_model_t>(m_settings.model));
     if (!m_rig) {
         m_error = QStringLiteral("%1: Hamlib has no rig model %2").arg(where()).arg(m_settings.model);
@@ -68,6 +103,7 @@ bool HamlibPtt::connectRig()
 
 void HamlibPtt::disconnectRig()
 {
+    const NumericLocaleC numericC;
     if (!m_rig)
         return;
     if (m_connected)
@@ -82,8 +118,10 @@ bool HamlibPtt::open()
     close();
     if (!connectRig())
         return false;
+    m_open = true;
     if (!setPtt(false)) {
         disconnectRig();
+        m_open = false;
         return false;
     }
     return true;
@@ -91,6 +129,8 @@ bool HamlibPtt::open()
 
 void HamlibPtt::close()
 {
+    const NumericLocaleC numericC;
+    m_open = false;
     if (!m_rig)
         return;
     if (m_connected)
@@ -100,19 +140,19 @@ void HamlibPtt::close()
 
 bool HamlibPtt::ready()
 {
+    const NumericLocaleC numericC;
     if (m_connected)
         return true;
     // The rig stopped answering before: open it again (rigctld restarted, the
-    // cable back in). The handle stays, so the device still counts as open.
-    if (rig_open(m_rig) != RIG_OK)
-        return false;
-    m_connected = true;
-    return true;
+    // cable back in) on a new handle, so no state of the failed one carries over.
+    disconnectRig();
+    return connectRig();
 }
 
 bool HamlibPtt::setPtt(bool on)
 {
-    if (!m_rig) {
+    const NumericLocaleC numericC;
+    if (!m_open) {
         m_error = where() + QStringLiteral(": not open");
         return false;
     }
@@ -122,17 +162,18 @@ bool HamlibPtt::setPtt(bool on)
     }
     const int rc = rig_set_ptt(m_rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
     if (rc != RIG_OK) {
-        rig_close(m_rig);
-        m_connected = false;
-        return fail(on ? "set PTT on" : "set PTT off", rc);
+        const bool failed = fail(on ? "set PTT on" : "set PTT off", rc);
+        disconnectRig();
+        return failed;
     }
     return true;
 }
 
 ModemStatus HamlibPtt::inputs()
 {
+    const NumericLocaleC numericC;
     ModemStatus s;
-    if (!m_rig || !m_settings.inhibitOnDcd || !ready())
+    if (!m_open || !m_settings.inhibitOnDcd || !ready())
         return s;
     dcd_t dcd = RIG_DCD_OFF;
     const int rc = rig_get_dcd(m_rig, RIG_VFO_CURR, &dcd);
@@ -146,7 +187,8 @@ ModemStatus HamlibPtt::inputs()
 
 std::optional<QStringList> HamlibPtt::pttFoundUp()
 {
-    if (!m_rig || !ready())
+    const NumericLocaleC numericC;
+    if (!m_open || !ready())
         return std::nullopt;
     ptt_t ptt = RIG_PTT_OFF;
     if (rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt) != RIG_OK)

@@ -20,7 +20,7 @@ public:
 
     bool open() override;
     void close() override;
-    bool isOpen() const override { return m_rig != nullptr; }
+    bool isOpen() const override { return m_open; }
     bool setPtt(bool on) override;
     QString pttName() const override { return QStringLiteral("PTT"); }
     // DCD (the squelch open) as `dcd`; a rig has no start input.
@@ -43,6 +43,8 @@ private:
     RigSettings m_settings;
     s_rig *m_rig = nullptr;
     bool m_connected = false;
+    // Opened and not closed since, whether the rig answers now or not.
+    bool m_open = false;
     QString m_error;
 };
 
