@@ -4,6 +4,7 @@
 #include "common/ConfigRegistry.h"
 #include "common/DateTime.h"
 #include "common/OutsideFile.h"
+#include "weather/StationReading.h"
 
 #include <QDir>
 #include <QTimer>
@@ -72,12 +73,7 @@ void AprsSource::resetCaptions()
 {
     const UnitSettings u = context().units ? *context().units : UnitSettings{};
     SourceDisplay d;
-    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = ").arg(u.temperatureLabel);
-    d.pressure.text = QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel);
-    d.wind.text = QStringLiteral("Wind (%1) = ").arg(u.windLabel);
-    d.gust.text = QStringLiteral("Gust (%1) = ").arg(u.windLabel);
-    d.direction.text = QStringLiteral("Direction (\u00b0) = ");
-    d.humidity.text = QStringLiteral("Humidity (%) =");
+    station::blankReportCaptions(u, d);
     d.rain.text = QStringLiteral("Rain/24h (%1) =").arg(u.rainLabel);
     // Only these four are painted black again; the others keep their colour.
     d.direction.coloured = d.humidity.coloured = d.rain.coloured = false;

@@ -415,12 +415,7 @@ SourceDisplay metarCaptionsAfterFetch(const UnitSettings &u, const SourceDisplay
 {
     SourceDisplay d = shown;
     d.outdoorTemp.red = d.pressure.red = d.wind.red = d.gust.red = false;
-    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = ").arg(u.temperatureLabel);
-    d.pressure.text = QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel);
-    d.wind.text = QStringLiteral("Wind (%1) = ").arg(u.windLabel);
-    d.gust.text = QStringLiteral("Gust (%1) = ").arg(u.windLabel);
-    d.direction.text = QStringLiteral("Direction (\u00b0) = ");
-    d.humidity.text = QStringLiteral("Humidity (%) =");
+    station::blankReportCaptions(u, d);
     d.rain.text = QStringLiteral("Precipitation =");
     d.dateTime = QString();
     return d;

@@ -100,4 +100,14 @@ QString rainCaption(const UnitSettings &u, double rain24h)
     return QStringLiteral("Rain/24h (%1) = %2").arg(u.rainLabel, fixed(rain24h, u.rainFactor == 1 ? 1 : 2));
 }
 
+void blankReportCaptions(const UnitSettings &u, SourceDisplay &d)
+{
+    d.outdoorTemp.text = QStringLiteral("Outdoor T (\u00b0%1) = ").arg(u.temperatureLabel);
+    d.pressure.text = QStringLiteral("Atm. P (%1) = ").arg(u.pressureLabel);
+    d.wind.text = QStringLiteral("Wind (%1) = ").arg(u.windLabel);
+    d.gust.text = QStringLiteral("Gust (%1) = ").arg(u.windLabel);
+    d.direction.text = QStringLiteral("Direction (\u00b0) = ");
+    d.humidity.text = QStringLiteral("Humidity (%) =");
+}
+
 } // namespace auravox::station

@@ -52,6 +52,11 @@ void applyDewPoint(const UnitSettings &units, WeatherSnapshot &s, SourceDisplay 
 // The rain caption: "--" for -1.
 QString rainCaption(const UnitSettings &units, double rain24h);
 
+// The empty captions an Internet source shows before a report is read (the
+// temperature, pressure, wind, gust, direction and humidity; the rain's text
+// is each source's own).
+void blankReportCaptions(const UnitSettings &units, SourceDisplay &d);
+
 } // namespace station
 
 } // namespace auravox
