@@ -21,6 +21,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <iterator>
 #include <mutex>
@@ -41,6 +42,12 @@ constexpr int kDtr = 1;
 constexpr int kRts = 2;
 constexpr int kAnnouncements = 10;
 constexpr int kFrameBytes = 4;
+// Rounds beyond the ten, for those whose edges the watcher saw too coarsely
+// to tell which side of a sample they fell on.
+constexpr int kSpareRounds = 10;
+// Below the sound device's clock, which the lines are measured against.
+constexpr int kWatcherPriority = 10;
+constexpr long kWatcherPauseNs = 200000;
 
 double ms(qint64 ns)
 {
@@ -123,10 +130,16 @@ public:
     // The longest time between the start of one read and the end of the next.
     qint64 longestNs() const { return m_longest; }
     qint64 reads() const { return m_reads; }
+    bool punctual() const { return m_punctual; }
 
 private:
     void run()
     {
+        // In the real-time class the watcher reads every fraction of a
+        // millisecond, loaded machine or not; outside it, it reads as often as
+        // the scheduler lets it.
+        const bool punctual = runInRealTimeClass(kWatcherPriority);
+        m_punctual = punctual;
         const qint64 deadline = monotonicNs() + 900000 * kMsNs;
         int last = -1;
         qint64 lastStart = 0;
@@ -148,7 +161,12 @@ private:
                 m_state = now;
                 ++m_reads;
             }
-            std::this_thread::yield();
+            if (punctual) {
+                const timespec pause{0, kWatcherPauseNs};
+                ::nanosleep(&pause, nullptr);
+            } else {
+                std::this_thread::yield();
+            }
         }
     }
 
@@ -156,6 +174,7 @@ private:
     std::atomic<int> m_state{-1};
     std::atomic<qint64> m_longest{0};
     std::atomic<qint64> m_reads{0};
+    std::atomic<bool> m_punctual{false};
     mutable std::mutex m_mutex;
     std::vector<Edge> m_edges;
     std::thread m_thread;
@@ -269,7 +288,10 @@ TEST_P(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAf
 
     Figures release;
     Figures lead;
-    for (int round = 0; round < kAnnouncements && !HasFatalFailure(); ++round) {
+    int decided = 0;
+    int undecided = 0;
+    for (int round = 0; decided < kAnnouncements && round < kAnnouncements + kSpareRounds && !HasFatalFailure();
+         ++round) {
         SCOPED_TRACE(round + 1);
         const qint64 first = device.data().size() / kFrameBytes;
         const size_t seen = watcher.edges().size();
@@ -295,6 +317,10 @@ TEST_P(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAf
         ASSERT_EQ(edges.size(), 4u) << "DTR and RTS each rise once and fall once, never between clips";
         const qint64 firstPlayed = device.playedAtNs(first);
         const qint64 lastPlayed = device.endedBeforeNs(total);
+        // An edge is known to lie between two reads of the lines. One seen
+        // wholly on the wrong side of a sample is a fault; one whose reads
+        // straddle the sample tells nothing, and the round is played again.
+        bool clear = true;
         for (const int line : {kDtr, kRts}) {
             const char *name = line == kDtr ? "DTR" : "RTS";
             std::vector<Edge> mine;
@@ -302,16 +328,19 @@ TEST_P(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAf
                          [line](const Edge &e) { return e.line == line; });
             ASSERT_EQ(mine.size(), 2u) << name;
             ASSERT_TRUE(mine[0].up && !mine[1].up) << name << " rises, then falls";
-            EXPECT_LT(mine[0].byNs, firstPlayed)
-                << name << " up " << ms(mine[0].byNs - firstPlayed) << " ms after the first sample was played";
-            EXPECT_GE(mine[1].afterNs, lastPlayed)
-                << name << " down " << ms(lastPlayed - mine[1].afterNs) << " ms before the last sample was played";
-            if (line == kDtr) {
+            EXPECT_LT(mine[0].afterNs, firstPlayed)
+                << name << " up " << ms(mine[0].afterNs - firstPlayed) << " ms after the first sample was played";
+            EXPECT_GE(mine[1].byNs, lastPlayed)
+                << name << " down " << ms(lastPlayed - mine[1].byNs) << " ms before the last sample was played";
+            clear = clear && mine[0].byNs < firstPlayed && mine[1].afterNs >= lastPlayed;
+            if (line == kDtr && clear) {
                 lead.add(ms(firstPlayed - mine[0].byNs));
                 release.add(ms(mine[1].afterNs - lastPlayed));
             }
         }
+        ++(clear ? decided : undecided);
     }
+    EXPECT_EQ(decided, kAnnouncements) << undecided << " rounds whose line reads straddled the first or last sample";
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     const bool ended = QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, kHangGuardMs);
@@ -326,7 +355,7 @@ TEST_P(UartClipEnd, TheProgramKeysTheRealPortBeforeTheFirstSampleAndReleasesItAf
 
     std::printf("release after the last sample played (lower bound): %s\n"
                 "lines up before the first sample played (lower bound): %s\n"
-                "line watcher: %lld reads, longest between two %.3f ms\n",
+                "line watcher: %lld reads, longest between two %.3f ms, %s; %d rounds played again\n",
                 qPrintable(release.text()), qPrintable(lead.text()), static_cast<long long>(watcher.reads()),
-                ms(watcher.longestNs()));
+                ms(watcher.longestNs()), watcher.punctual() ? "real-time class" : "ordinary class", undecided);
 }

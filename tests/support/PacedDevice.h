@@ -13,6 +13,13 @@ namespace auravox::test {
 // Nanoseconds on the monotonic clock, the one the devices below keep.
 qint64 monotonicNs();
 
+// Puts the calling thread in the real-time class at `priority` (SCHED_FIFO),
+// so a loaded machine delays it by microseconds rather than a scheduling
+// slice: the threads that stand in for hardware (a sound card's clock, a
+// watcher of a port's lines) are then as punctual as the hardware. False when
+// the system does not allow it (not root); the thread carries on as it was.
+bool runInRealTimeClass(int priority);
+
 // A sound device of the test's that plays in real time and notes when it
 // played each frame. Frames are counted from the first one it was ever given,
 // over every open of the device; each is two 16-bit channels.
