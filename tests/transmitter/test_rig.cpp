@@ -2,6 +2,7 @@
 // (model 1) on 127.0.0.1; the test reads the rig's PTT and steers it with
 // rigctl as the program runs.
 
+#include "transmitter/linux/HamlibPtt.h"
 #include "transmitter/linux/PttDevices.h"
 
 #include "PttRig.h"
@@ -17,7 +18,15 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <csignal>
+#include <mutex>
+#include <thread>
+#include <vector>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 using namespace auravox;
 using namespace auravox::test;
@@ -68,6 +77,7 @@ public:
     }
 
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    quint16 port() const { return m_port; }
     // rigctl's answer to one command on this rigctld.
     QString rigctl(const QStringList &command) const
     {
@@ -89,6 +99,112 @@ public:
 private:
     quint16 m_port = 0;
     QProcess m_process;
+};
+
+// A TCP relay on 127.0.0.1 between the program and rigctld, on a thread of its
+// own, that counts the connections made to it. Frozen, it still takes
+// connections but passes nothing either way, as a rig (or a rigctld) that
+// hangs: every call then waits out its time limit.
+class SilencingRelay
+{
+public:
+    explicit SilencingRelay(quint16 upstream) : m_upstream(upstream)
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(m_listen, reinterpret_cast<sockaddr *>(&a), size) != 0 || ::listen(m_listen, 64) != 0
+            || ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &size) != 0)
+            return;
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~SilencingRelay()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        for (const Link &l : m_links) {
+            ::close(l.client);
+            if (l.server >= 0)
+                ::close(l.server);
+        }
+        ::close(m_listen);
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    int connections() const { return m_connections; }
+    void setFrozen(bool frozen) { m_frozen = frozen; }
+
+private:
+    struct Link
+    {
+        int client = -1;
+        int server = -1; // -1: taken while frozen, never passed on
+    };
+
+    int connectUpstream() const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(m_upstream);
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    void run()
+    {
+        while (!m_stop) {
+            std::vector<pollfd> fds{{m_listen, POLLIN, 0}};
+            std::vector<size_t> owner{0}; // the link each descriptor after the first is half of
+            const bool frozen = m_frozen;
+            for (size_t k = 0; k < m_links.size() && !frozen; ++k) {
+                if (m_links[k].server >= 0) {
+                    fds.push_back({m_links[k].client, POLLIN, 0});
+                    fds.push_back({m_links[k].server, POLLIN, 0});
+                    owner.insert(owner.end(), {k, k});
+                }
+            }
+            if (::poll(fds.data(), fds.size(), 20) <= 0)
+                continue;
+            if (fds[0].revents & POLLIN) {
+                const int client = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) {
+                    ++m_connections;
+                    m_links.push_back({client, frozen ? -1 : connectUpstream()});
+                }
+            }
+            for (size_t i = 1; i < fds.size(); ++i) {
+                Link &l = m_links[owner[i]];
+                if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)) || l.server < 0)
+                    continue;
+                const int other = fds[i].fd == l.client ? l.server : l.client;
+                char buffer[4096];
+                const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    [[maybe_unused]] const ssize_t w = ::write(other, buffer, static_cast<size_t>(n));
+                } else {
+                    ::close(l.server); // one side ended: so does the other
+                    l.server = -1;
+                }
+            }
+        }
+    }
+
+    quint16 m_upstream;
+    quint16 m_port = 0;
+    int m_listen = -1;
+    std::atomic<int> m_connections{0};
+    std::atomic<bool> m_frozen{false};
+    std::atomic<bool> m_stop{false};
+    std::vector<Link> m_links;
+    std::thread m_thread;
 };
 
 std::unique_ptr<MainWindowHarness> stationOnFactory()
@@ -203,6 +319,42 @@ TEST(RigPort, ARigThatStopsAnsweringIsAFailedKeyAndTheReleaseIsRetriedUntilItAns
     EXPECT_EQ(rig.ptt(), QStringLiteral("0"));
     EXPECT_EQ(log.matching({"PTT released on rig model 2", "end of the announcement (the release was retried)"}).size(),
               1);
+}
+
+// A rig that hangs costs each call its whole time limit, on the thread that
+// asks: the program opens it again only after nine times that has passed, and
+// in between every call fails at once with the reason of the last try.
+TEST(RigPort, ARigThatHangsIsOpenedAgainOnlyAfterItsHoldOff)
+{
+    REQUIRE_RIGCTLD(rig);
+    SilencingRelay relay(rig.port());
+    RigSettings settings;
+    settings.port = relay.address();
+    settings.timeoutMs = 300;
+    HamlibPtt ptt(settings);
+    ASSERT_TRUE(ptt.open()) << ptt.lastError().toStdString();
+    EXPECT_EQ(relay.connections(), 1);
+
+    relay.setFrozen(true);
+    EXPECT_FALSE(ptt.inputs().dcd); // waits out its limit, and the rig is dropped
+    EXPECT_EQ(relay.connections(), 1);
+    EXPECT_FALSE(ptt.pttFoundUp()); // opened again: that too waits out its limit
+    EXPECT_EQ(relay.connections(), 2);
+    EXPECT_TRUE(ptt.lastError().contains(QLatin1String("the rig does not answer (opening it again failed: open: ")))
+        << ptt.lastError().toStdString();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_FALSE(ptt.inputs().dcd);
+        EXPECT_FALSE(ptt.pttFoundUp());
+    }
+    EXPECT_FALSE(ptt.setPtt(false));
+    EXPECT_EQ(relay.connections(), 2) << "held off: no call waited on the rig";
+
+    // Answering again, it is opened at the first call after the hold-off.
+    relay.setFrozen(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ptt.setPtt(false); }, 30000)) << ptt.lastError().toStdString();
+    EXPECT_EQ(relay.connections(), 3);
+    rig.rigctl({QStringLiteral("T"), QStringLiteral("1")});
+    EXPECT_EQ(ptt.pttFoundUp(), QStringList{QStringLiteral("PTT")});
 }
 
 // The headless program takes the rig from its file, and leaves it unkeyed

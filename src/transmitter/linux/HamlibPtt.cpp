@@ -2,6 +2,7 @@
 
 #include <hamlib/rig.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -9,6 +10,11 @@
 namespace auravox {
 
 namespace {
+// A failed open that took its time holds the next one off for this many
+// times as long, and never longer than the cap.
+constexpr qint64 kHoldOffFactor = 9;
+constexpr qint64 kHoldOffCapMs = 30000;
+
 void setConf(RIG *rig, const char *name, const QByteArray &value)
 {
     rig_set_conf(rig, rig_token_lookup(rig, name), value.constData());
@@ -70,7 +76,8 @@ QString HamlibPtt::where() const
 
 bool HamlibPtt::fail(const char *what, int code)
 {
-    m_error = QStringLiteral("%1: %2: %3").arg(where(), QLatin1String(what), errorText(code));
+    m_reason = QStringLiteral("%1: %2").arg(QLatin1String(what), errorText(code));
+    m_error = QStringLiteral("%1: %2").arg(where(), m_reason);
     return false;
 }
 
@@ -79,7 +86,8 @@ bool HamlibPtt::connectRig()
     const NumericLocaleC numericC;
     m_rig = rig_init(static_cast<rig_model_t>(m_settings.model));
     if (!m_rig) {
-        m_error = QStringLiteral("%1: Hamlib has no rig model %2").arg(where()).arg(m_settings.model);
+        m_reason = QStringLiteral("Hamlib has no rig model %1").arg(m_settings.model);
+        m_error = QStringLiteral("%1: %2").arg(where(), m_reason);
         return false;
     }
     // Hamlib answers get_ptt from a cache of what it last set: the guard must
@@ -138,15 +146,41 @@ void HamlibPtt::close()
     disconnectRig();
 }
 
+void HamlibPtt::dropIfSilent(int code)
+{
+    // A rig that does not answer, or whose line broke, is opened again before
+    // the next call; one that answers that it can't do this stays open.
+    // (Hamlib returns its codes negated.)
+    const int error = code < 0 ? -code : code;
+    if (error == RIG_ETIMEOUT || error == RIG_EIO || error == RIG_EPROTO)
+        disconnectRig();
+}
+
+bool HamlibPtt::mayTryAgain() const
+{
+    return !m_sinceFailedOpen.isValid() || m_sinceFailedOpen.hasExpired(m_holdOffMs);
+}
+
 bool HamlibPtt::ready()
 {
     const NumericLocaleC numericC;
     if (m_connected)
         return true;
+    if (!mayTryAgain())
+        return false;
     // The rig stopped answering before: open it again (rigctld restarted, the
     // cable back in) on a new handle, so no state of the failed one carries over.
     disconnectRig();
-    return connectRig();
+    QElapsedTimer took;
+    took.start();
+    if (connectRig()) {
+        m_sinceFailedOpen.invalidate();
+        return true;
+    }
+    m_holdOffMs = std::min(took.elapsed() * kHoldOffFactor, kHoldOffCapMs);
+    m_sinceFailedOpen.start();
+    m_error = QStringLiteral("%1: the rig does not answer (opening it again failed: %2)").arg(where(), m_reason);
+    return false;
 }
 
 bool HamlibPtt::setPtt(bool on)
@@ -156,10 +190,8 @@ bool HamlibPtt::setPtt(bool on)
         m_error = where() + QStringLiteral(": not open");
         return false;
     }
-    if (!ready()) {
-        m_error = where() + QStringLiteral(": the rig does not answer (opening it again failed)");
-        return false;
-    }
+    if (!ready())
+        return false; // the error says why, or why the last try failed
     const int rc = rig_set_ptt(m_rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
     if (rc != RIG_OK) {
         const bool failed = fail(on ? "set PTT on" : "set PTT off", rc);
@@ -179,6 +211,7 @@ ModemStatus HamlibPtt::inputs()
     const int rc = rig_get_dcd(m_rig, RIG_VFO_CURR, &dcd);
     if (rc != RIG_OK) {
         fail("get DCD", rc);
+        dropIfSilent(rc);
         return s;
     }
     s.dcd = dcd == RIG_DCD_ON;
@@ -191,8 +224,11 @@ std::optional<QStringList> HamlibPtt::pttFoundUp()
     if (!m_open || !ready())
         return std::nullopt;
     ptt_t ptt = RIG_PTT_OFF;
-    if (rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt) != RIG_OK)
+    const int rc = rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt);
+    if (rc != RIG_OK) {
+        dropIfSilent(rc);
         return std::nullopt;
+    }
     if (ptt == RIG_PTT_OFF)
         return QStringList();
     return QStringList{QStringLiteral("PTT")};

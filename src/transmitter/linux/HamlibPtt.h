@@ -3,6 +3,8 @@
 #include "transmitter/PttDevice.h"
 #include "transmitter/PttSettings.h"
 
+#include <QElapsedTimer>
+
 struct s_rig;
 
 namespace auravox {
@@ -11,7 +13,11 @@ namespace auravox {
 // (rig_get_dcd), for a model on a serial port or rigctld on the network
 // (model 2, "host:port"). Every call waits at most the settings' time limit,
 // with no retry inside Hamlib: a rig that stops answering is a failed call
-// with Hamlib's reason, and the next call opens the rig again first.
+// with Hamlib's reason, and the next call opens the rig again first. Every
+// call runs on the thread that asks, so a rig that takes its whole time limit
+// to fail is opened again only after nine times as long has passed (at most
+// 30 s): the program waits on it a tenth of the time at most, and a rig that
+// refuses at once (rigctld gone) is tried at every call.
 class HamlibPtt final : public PttDevice
 {
 public:
@@ -39,6 +45,10 @@ private:
     // After a failed call: the rig is opened again before the next one.
     bool ready();
     bool fail(const char *what, int code);
+    // After a failed read: the rig is opened again first when it went silent.
+    void dropIfSilent(int code);
+    // Whether opening the rig again may be tried now.
+    bool mayTryAgain() const;
 
     RigSettings m_settings;
     s_rig *m_rig = nullptr;
@@ -46,6 +56,11 @@ private:
     // Opened and not closed since, whether the rig answers now or not.
     bool m_open = false;
     QString m_error;
+    // Hamlib's reason for the last failure, without the rig's name.
+    QString m_reason;
+    // When opening it again last failed, and how long to let pass after that.
+    QElapsedTimer m_sinceFailedOpen;
+    qint64 m_holdOffMs = 0;
 };
 
 } // namespace auravox
