@@ -30,18 +30,21 @@ QString monthClip(int month)
 
 constexpr int kLastWeatherItemStep = AnnounceMachine::kFirstWeatherItemStep + WeatherSpeech::kItemCount - 1;
 
-// The journal's view of the announcements.
-class AnnounceLog final : public AnnounceObserver
+} // namespace
+
+// The journal's view of one machine's announcements.
+class AnnounceMachine::Log final : public AnnounceObserver
 {
 public:
+    explicit Log(const AnnounceMachine &machine) : m_machine(machine) {}
     void announcementStarted(AnnounceOrigin origin) override
     {
-        qCInfo(lcAnnounce).noquote() << QStringLiteral("announcement started by %1").arg(announceOriginText(origin));
+        qCInfo(lcAnnounce).noquote() << QStringLiteral("announcement started by %1").arg(m_machine.originText(origin));
     }
     void announcementRefused(AnnounceOrigin origin, AnnounceRefusal refusal) override
     {
         qCInfo(lcAnnounce).noquote() << QStringLiteral("announcement asked by %1 refused: %2")
-                                            .arg(announceOriginText(origin), announceRefusalText(refusal));
+                                            .arg(m_machine.originText(origin), announceRefusalText(refusal));
     }
     void announcementEnded(bool completed, const QString &statusText) override
     {
@@ -51,10 +54,10 @@ public:
             qCWarning(lcAnnounce).noquote()
                 << "announcement ended by the watchdog reset (a failed or stalled clip):" << statusText;
     }
-};
 
-AnnounceLog g_announceLog;
-} // namespace
+private:
+    const AnnounceMachine &m_machine;
+};
 
 QString announceOriginText(AnnounceOrigin origin)
 {
@@ -90,9 +93,19 @@ QString announceRefusalText(AnnounceRefusal refusal)
 
 AnnounceMachine::AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog,
                                  const ClockFields &fields)
-    : m_host(host), m_player(player), m_clock(clock), m_watchdog(watchdog), m_fields(fields)
+    : m_host(host), m_player(player), m_clock(clock), m_watchdog(watchdog), m_fields(fields),
+      m_log(std::make_unique<Log>(*this))
 {
-    m_observers.push_back(&g_announceLog);
+    m_observers.push_back(m_log.get());
+}
+
+AnnounceMachine::~AnnounceMachine() = default;
+
+QString AnnounceMachine::originText(AnnounceOrigin origin) const
+{
+    if (origin == AnnounceOrigin::Cts || origin == AnnounceOrigin::Dsr)
+        return m_port->startInputName(origin == AnnounceOrigin::Cts);
+    return announceOriginText(origin);
 }
 
 void AnnounceMachine::addObserver(AnnounceObserver *observer)
@@ -103,7 +116,7 @@ void AnnounceMachine::addObserver(AnnounceObserver *observer)
 
 void AnnounceMachine::removeObserver(AnnounceObserver *observer)
 {
-    if (observer != &g_announceLog)
+    if (observer != m_log.get())
         m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
 }
 
@@ -237,8 +250,8 @@ void AnnounceMachine::runSteps(AnnounceOrigin origin)
         default:
             if (m_step >= kFirstWeatherItemStep && m_step <= kLastWeatherItemStep) {
                 if (!m_itemLoaded) {
-                    m_pendingClips = m_weather ? m_weather->weatherItem(m_step - kFirstWeatherItemStep + 1)
-                                               : QStringList();
+                    m_pendingClips =
+                        m_weather ? m_weather->weatherItem(m_step - kFirstWeatherItemStep + 1) : QStringList();
                     m_itemLoaded = true;
                 }
                 if (!m_pendingClips.isEmpty()) {
@@ -283,7 +296,7 @@ bool AnnounceMachine::start(AnnounceOrigin origin)
         return false; // stays busy until the watchdog ends it
 
     if (m_port->isOpen()) {
-        m_port->key(QStringLiteral("announcement started by ") + announceOriginText(origin));
+        m_port->key(QStringLiteral("announcement started by ") + originText(origin));
         // Give the transmitter time to come up before the first clip.
         m_clock.waitPumping(300);
         if (!m_busy.load())

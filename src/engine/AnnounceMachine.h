@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -44,8 +45,11 @@ public:
     // `fields` are the clock fields as the tick last set them, read at every
     // step (a pause can carry the announcement into the next minute); they
     // must outlive the machine.
-    AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog,
-                    const ClockFields &fields);
+    AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog, const ClockFields &fields);
+
+    ~AnnounceMachine();
+    AnnounceMachine(const AnnounceMachine &) = delete;
+    AnnounceMachine &operator=(const AnnounceMachine &) = delete;
 
     void setTransmitter(TransmitterPort *port) { m_port = port ? port : &m_noPort; }
     void setLinks(AnnounceLinks *links) { m_links = links ? links : &m_noLinks; }
@@ -54,6 +58,9 @@ public:
     // told first). The observer must outlive the machine or be removed.
     void addObserver(AnnounceObserver *observer);
     void removeObserver(AnnounceObserver *observer);
+    // What started an announcement, as the log says it: "the schedule", "CTS",
+    // "the start input (line 17)".
+    QString originText(AnnounceOrigin origin) const;
 
     // What the next start comes from: set just before the entry is called.
     // Without it a start counts as the sibling's when its request is set, and
@@ -113,6 +120,8 @@ private:
     LineState m_lines;
     std::optional<AnnounceOrigin> m_nextOrigin;
     std::vector<AnnounceObserver *> m_observers;
+    class Log;
+    std::unique_ptr<Log> m_log;
 
     // Clips of the weather item in progress, still to be played.
     QStringList m_pendingClips;

@@ -21,6 +21,7 @@ public:
     bool isOpen() const override { return m_open; }
     bool setPtt(bool on) override;
     QString pttName() const override { return QStringLiteral("line %1").arg(m_settings.pttLine); }
+    QString startName() const override { return QStringLiteral("line %1").arg(m_settings.startLine); }
     // The start line as `cts`: on while active, and on for one poll after an
     // edge that came and went between two polls.
     ModemStatus inputs() override;

@@ -47,6 +47,9 @@ public:
     virtual bool startsOnCts() const = 0;
     virtual bool startsOnDsr() const = 0;
     virtual bool inhibitsOnDcd() const = 0;
+    // The start input as the log names it ("line 17", "bit 3"); empty for the
+    // serial port, whose CTS and DSR say themselves.
+    virtual QString startName() const { return QString(); }
 
     // The outputs found keyed now ("DTR", "RTS"); empty when none is; nullopt
     // when the device can't read them back (the guard then releases again).

@@ -24,6 +24,13 @@ bool Transmitter::startOnDsr() const
     return m_device && !m_serial ? m_device->startsOnDsr() : m_choice.dsr;
 }
 
+QString Transmitter::startInputName(bool cts) const
+{
+    if (!m_device || m_serial || m_device->startName().isEmpty())
+        return TransmitterPort::startInputName(cts);
+    return QStringLiteral("the start input (%1)").arg(m_device->startName());
+}
+
 bool Transmitter::startOnCts() const
 {
     return m_device && !m_serial ? m_device->startsOnCts() : m_choice.cts;

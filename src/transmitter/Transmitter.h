@@ -67,6 +67,7 @@ public:
     void key(const QString &cause) override;
     void release(const QString &cause) override;
     ModemStatus modemStatus() override;
+    QString startInputName(bool cts) const override;
     bool guardIdleLines() override;
 
 private:

@@ -172,7 +172,9 @@ TEST(Cm108, TheCosBitInhibitsAndTheStartBitStartsOncePerPress)
     auto h = stationOnFactory();
     chooseFob(*h, fob.path());
     LogCapture log;
-    auto starts = [&] { return log.matching({"PTT keyed (GPIO3)", "announcement started by CTS"}).size(); };
+    auto starts = [&] {
+        return log.matching({"PTT keyed (GPIO3)", "announcement started by the start input (bit 0)"}).size();
+    };
 
     fob.sendButtons(0x02); // COS on volume down: the channel is busy
     h->tick();

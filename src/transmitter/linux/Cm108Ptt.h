@@ -28,6 +28,7 @@ public:
     bool isOpen() const override { return m_fd.isValid(); }
     bool setPtt(bool on) override;
     QString pttName() const override { return QStringLiteral("GPIO%1").arg(m_settings.pttGpio); }
+    QString startName() const override { return QStringLiteral("bit %1").arg(m_settings.startBit); }
     ModemStatus inputs() override;
     bool startsOnCts() const override { return m_settings.startBit != Cm108Settings::kNoBit; }
     bool startsOnDsr() const override { return false; }
