@@ -80,10 +80,9 @@ public:
     // Drops DTR and RTS whatever the boxes say and puts the LED out.
     virtual void release(const QString &cause) = 0;
     virtual ModemStatus modemStatus() = 0;
-    // The input a `Cts` or `Dsr` start came from, for the log: "CTS", "DSR",
-    // or the one start input of another kind of device ("the start input
-    // (line 17)").
-    virtual QString startInputName(bool cts) const { return cts ? QStringLiteral("CTS") : QStringLiteral("DSR"); }
+    // The one start input of a device that has no CTS and DSR, for the log
+    // ("the start input (line 17)"); empty when the lines name themselves.
+    virtual QString startInputName() const { return QString(); }
     // Run while no announcement runs: DTR or RTS found up (another program
     // opened the port) are dropped. True when it dropped them.
     virtual bool guardIdleLines() { return false; }

@@ -103,9 +103,9 @@ AnnounceMachine::~AnnounceMachine() = default;
 
 QString AnnounceMachine::originText(AnnounceOrigin origin) const
 {
-    if (origin == AnnounceOrigin::Cts || origin == AnnounceOrigin::Dsr)
-        return m_port->startInputName(origin == AnnounceOrigin::Cts);
-    return announceOriginText(origin);
+    const bool line = origin == AnnounceOrigin::Cts || origin == AnnounceOrigin::Dsr;
+    const QString input = line ? m_port->startInputName() : QString();
+    return input.isEmpty() ? announceOriginText(origin) : input;
 }
 
 void AnnounceMachine::addObserver(AnnounceObserver *observer)

@@ -48,8 +48,6 @@ public:
     AnnounceMachine(AnnounceHost &host, ClipPlayer &player, Clock &clock, QTimer &watchdog, const ClockFields &fields);
 
     ~AnnounceMachine();
-    AnnounceMachine(const AnnounceMachine &) = delete;
-    AnnounceMachine &operator=(const AnnounceMachine &) = delete;
 
     void setTransmitter(TransmitterPort *port) { m_port = port ? port : &m_noPort; }
     void setLinks(AnnounceLinks *links) { m_links = links ? links : &m_noLinks; }

@@ -24,10 +24,10 @@ bool Transmitter::startOnDsr() const
     return m_device && !m_serial ? m_device->startsOnDsr() : m_choice.dsr;
 }
 
-QString Transmitter::startInputName(bool cts) const
+QString Transmitter::startInputName() const
 {
     if (!m_device || m_serial || m_device->startName().isEmpty())
-        return TransmitterPort::startInputName(cts);
+        return QString();
     return QStringLiteral("the start input (%1)").arg(m_device->startName());
 }
 

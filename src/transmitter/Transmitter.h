@@ -67,7 +67,7 @@ public:
     void key(const QString &cause) override;
     void release(const QString &cause) override;
     ModemStatus modemStatus() override;
-    QString startInputName(bool cts) const override;
+    QString startInputName() const override;
     bool guardIdleLines() override;
 
 private:
