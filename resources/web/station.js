@@ -149,6 +149,19 @@ function soundList(s) {
   return [[-1, 'Let the system choose the sound card'], ...s.soundDevices.map((name, i) => [i, name])];
 }
 
+// The fob's HID input bits, as the COM window lists them.
+const PTT_BITS = [[-1, 'none'], [0, 'bit 0 (volume up)'], [1, 'bit 1 (volume down)'], [2, 'bit 2 (playback mute)'],
+  [3, 'bit 3 (record mute)'], [4, 'bit 4'], [5, 'bit 5'], [6, 'bit 6'], [7, 'bit 7']];
+
+function pttInputs(f) {
+  return Array.from(f).filter((i) => /^(cm108|gpio|rig)\./.test(i.name));
+}
+
+// Only the chosen kind's settings are shown.
+function showPttKind(f) {
+  for (const row of document.querySelectorAll('#port-form [data-kind]')) row.hidden = row.dataset.kind !== f.kind.value;
+}
+
 function portList(s) {
   return (s.ports || ['No COM']).map((p) => [p, p]);
 }
@@ -191,6 +204,20 @@ const FILLERS = {
   },
   port(f, s, status) {
     options(f.port, portList(s), s.port);
+    const ptt = s.ptt;
+    for (const select of document.querySelectorAll('#port-form select[data-bits]')) {
+      options(select, PTT_BITS);
+    }
+    f.kind.value = ptt.kind;
+    for (const input of pttInputs(f)) {
+      const [group, field] = input.name.split('.');
+      const value = ptt[group][field];
+      if (input.type === 'checkbox') input.checked = value;
+      else input.value = String(value);
+    }
+    showPttKind(f);
+    $('ptt-state').textContent = ptt.kind === 'SERIAL' ? ''
+      : ptt.open ? 'Open: ' + ptt.device : (ptt.error ? 'Not open: ' + ptt.error : 'Not open');
     f.useDtr.checked = status.port.useDtr;
     f.useRts.checked = status.port.useRts;
     f.startOnDsr.checked = status.port.startOnDsr;
@@ -263,8 +290,24 @@ const CHANGES = {
     return change;
   },
   port(f) {
-    const change = { port: f.port.value };
-    for (const k of ['useDtr', 'useRts', 'startOnDsr', 'startOnCts', 'inhibitOnDcd']) change[k] = f[k].checked;
+    const kind = f.kind.value;
+    const change = { ptt: { kind } };
+    if (kind === 'SERIAL') {
+      change.port = f.port.value;
+      for (const k of ['useDtr', 'useRts', 'startOnDsr', 'startOnCts', 'inhibitOnDcd']) change[k] = f[k].checked;
+      return change;
+    }
+    // The chosen kind's own settings; the server checks them against the port model.
+    const group = kind.toLowerCase();
+    const own = {};
+    for (const input of pttInputs(f).filter((i) => i.name.startsWith(group + '.'))) {
+      const field = input.name.slice(group.length + 1);
+      if (input.type === 'checkbox') own[field] = input.checked;
+      else if (input.type === 'number' || input.tagName === 'SELECT') {
+        own[field] = input.value.trim() === '' ? null : Number(input.value);
+      } else own[field] = input.value;
+    }
+    change.ptt[group] = own;
     return change;
   },
   sound(f) {
@@ -389,6 +432,7 @@ function setup() {
     form.addEventListener('input', () => { state.dirty.add(name); });
     form.addEventListener('change', (ev) => {
       // Another source chosen in the source form shows its own settings.
+      if (name === 'port' && ev.target.name === 'kind') showPttKind(form.elements);
       if (name === 'source' && ev.target.name === 'kind' && state.settings) {
         FILLERS.source(form.elements, state.settings);
         state.dirty.delete(name);

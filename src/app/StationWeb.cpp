@@ -113,6 +113,8 @@ StationWeb::StationWeb(Announcer &engine, StationModels &models, SerialPortContr
     }
     m_history.setWords([this](const QString &clip) { return spokenWords(clip); });
     m_engine.addObserver(&m_history);
+    // What came of the last change of kind or settings, for the page to show.
+    connect(&m_models.port, &PortSettings::deviceApplied, this, [this](const QString &error) { m_pttError = error; });
 }
 
 StationWeb::~StationWeb()
@@ -300,10 +302,24 @@ QJsonObject StationWeb::settingsStatus()
     if (m_port)
         o.insert(QStringLiteral("ports"), QJsonArray::fromStringList(m_port->portList()));
     o.insert(QStringLiteral("port"), m_port ? m_port->portName() : TransmitterPort::kNoPortName);
+    o.insert(QStringLiteral("ptt"), pttStatus());
     const WorkingFiles files;
     o.insert(QStringLiteral("waveFiles"), QJsonArray::fromStringList(files.waveFiles()));
     o.insert(QStringLiteral("folders"), QJsonArray::fromStringList(files.folders()));
     o.insert(QStringLiteral("sources"), sourcesStatus());
+    return o;
+}
+
+QJsonObject StationWeb::pttStatus()
+{
+    const PttSettings &ptt = m_models.port.ptt();
+    QJsonObject o = pttToJson(ptt);
+    // The other kinds' device; the serial port's state is the port's own.
+    const bool other = ptt.kind != PttKind::Serial;
+    const bool open = other && m_port && m_port->transmitter().isOtherKind() && m_port->isOpen();
+    o.insert(QStringLiteral("open"), open);
+    o.insert(QStringLiteral("device"), open ? m_port->transmitter().where() : QString());
+    o.insert(QStringLiteral("error"), other ? m_pttError : QString());
     return o;
 }
 
@@ -474,6 +490,11 @@ QString StationWeb::refusal(const SettingsChange &c) const
     }
     if (c.port && (!m_port || !m_port->portList().contains(*c.port)))
         return QStringLiteral("no such port: ") + *c.port;
+    if (c.ptt) {
+        PttSettings ptt;
+        if (const QString why = changedPtt(*c.ptt, &ptt); !why.isEmpty())
+            return why;
+    }
     for (const auto &[kind, change] : c.sources) {
         if (const QString why = sourceRefusal(kind, change); !why.isEmpty())
             return why;
@@ -483,6 +504,16 @@ QString StationWeb::refusal(const SettingsChange &c) const
             return QStringLiteral("%1 has no favourites this program can set").arg(sourceName(kind));
     }
     return QString();
+}
+
+QString StationWeb::changedPtt(const QJsonObject &change, PttSettings *ptt) const
+{
+    *ptt = m_models.port.ptt();
+    if (const QString why = applyPttJson(change, ptt); !why.isEmpty())
+        return why;
+    // The kind chosen must be usable as the COM window's "Use" asks.
+    const QStringList problems = ptt->problems();
+    return problems.join(QLatin1Char(' '));
 }
 
 QString StationWeb::applyChecked(const SettingsChange &c)
@@ -510,7 +541,20 @@ QString StationWeb::applyChecked(const SettingsChange &c)
         m_models.sound.setSystemDevice(*c.soundDevice < 0);
         m_models.sound.setDevice(*c.soundDevice);
     }
-    if (c.port) {
+    if (c.ptt) {
+        PttSettings ptt;
+        changedPtt(*c.ptt, &ptt);
+        // Only a change opens the device again, as it is opened once per
+        // change of the file (the page sends its whole form on each save).
+        m_models.port.setPtt(ptt);
+    }
+    if (c.port && m_models.port.ptt().kind != PttKind::Serial) {
+        // The serial port's choice is kept for when the serial port is
+        // chosen again, as the COM window keeps it; nothing is opened now.
+        if (m_port)
+            m_port->setPortName(*c.port);
+        m_models.port.setSavedPort(*c.port == TransmitterPort::kNoPortName ? QStringLiteral("0") : c.port->mid(3));
+    } else if (c.port) {
         m_models.port.requestPort(*c.port);
         if (*c.port != TransmitterPort::kNoPortName && !(m_port->portName() == *c.port && m_port->isOpen()))
             return QStringLiteral("COM port error");

@@ -20,6 +20,7 @@ class Clock;
 class Favourites;
 class WeatherSource;
 class SerialPortControl;
+struct PttSettings;
 struct StationModels;
 
 // What the page needs of the weather sources and of the program around it,
@@ -84,6 +85,10 @@ private:
     QJsonObject weatherStatus();
     QJsonObject settingsStatus();
     QJsonObject portStatus();
+    QJsonObject pttStatus();
+    // The port model's kind and settings as `change` would make them: empty,
+    // or why they are refused.
+    QString changedPtt(const QJsonObject &change, PttSettings *ptt) const;
     QJsonObject sourcesStatus();
     // Why a source's settings can't be set as asked: empty when they can.
     QString sourceRefusal(SourceKind kind, const SourceSettingsChange &change) const;
@@ -105,6 +110,7 @@ private:
     std::unique_ptr<LogTail> m_tail;
     std::unique_ptr<StationWebServer> m_server;
     QHash<QString, QString> m_words;
+    QString m_pttError;
 };
 
 } // namespace auravox

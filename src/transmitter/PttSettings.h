@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace auravox {
@@ -73,5 +75,41 @@ struct PttSettings
     // says what to fix; empty when they can be used.
     QStringList problems() const;
 };
+
+// One setting of the kinds: its key in "auravox.ini", its name on the station
+// page (under its kind's name: "rig", "port"), and what it takes. The file and
+// the page read and set the settings through these alone.
+struct PttField
+{
+    enum class Type { Kind, Text, Number, Flag, UsbId };
+    // The kind the setting belongs to (Serial for PTT_TYPE= itself).
+    PttKind kind;
+    const char *key;  // "RIG_PORT="
+    const char *name; // "port"
+    Type type;
+    int low = 0, high = 0; // the range of a number
+    std::function<QString(const PttSettings &)> get;
+    // False, with the settings untouched: not a value this setting takes.
+    std::function<bool(PttSettings &, const QString &)> set;
+
+    // What it takes, for a refusal: "a whole number from 1 to 8".
+    QString takes() const;
+};
+
+// Every setting, in the order of their keys in the file: PTT_TYPE= first,
+// then the fob's, the GPIO line's and the rig's.
+const QList<PttField> &pttFields();
+// The page's name of a kind's group of settings: "cm108", "gpio", "rig"
+// (empty for the serial port, whose settings are the port and its boxes).
+QString pttGroupName(PttKind kind);
+
+// The settings as the station page reads them: {"kind": "RIG", "cm108": {..},
+// "gpio": {..}, "rig": {"model": 2, "port": "127.0.0.1:4532", ..}}, numbers
+// and flags as JSON numbers and booleans.
+QJsonObject pttToJson(const PttSettings &settings);
+// Applies the page's change (the same shape, any part of it) to `settings`:
+// empty, or why a value is refused (then `settings` is as it was). Whether the
+// settings fit together is PttSettings::problems().
+QString applyPttJson(const QJsonObject &change, PttSettings *settings);
 
 } // namespace auravox

@@ -81,7 +81,7 @@ bool SettingsChange::empty() const
     const bool noItem = std::none_of(items.begin(), items.end(), [](const auto &i) { return i.has_value(); });
     return noItem && !periodMinutes && !startHour && !endHour && !header && !hello && !date && !dateUS && !timeIs &&
            !time && !goodbye && !pauseSeconds && !source && !celsius && !millibars && !kmh && !millimetres && !port &&
-           !useDtr && !useRts && !startOnDsr && !startOnCts && !inhibitOnDcd && !soundDevice && !volume &&
+           !useDtr && !useRts && !startOnDsr && !startOnCts && !inhibitOnDcd && !ptt && !soundDevice && !volume &&
            !headerFile && !helloFile && !goodbyeFile && !voiceFolder && !weatherAge && !sixteenPoints &&
            !recordWhilePlaying && !releaseCheck && !startAtLogin && !startMinimized && !recorderPath && !balance &&
            !maxVolume && sources.empty() && favourites.empty();
@@ -110,6 +110,12 @@ std::optional<QString> parseSetupField(const QString &k, const QJsonValue &v, Se
         if (!v.isString())
             return QStringLiteral("\"%1\" must be a text").arg(k);
         c.*(t->field) = v.toString();
+        return QString();
+    }
+    if (k == QLatin1String("ptt")) {
+        if (!v.isObject())
+            return QStringLiteral("\"ptt\" must be an object: the kind and its settings");
+        c.ptt = v.toObject();
         return QString();
     }
     if (k != QLatin1String("soundDevice") && k != QLatin1String("volume") && k != QLatin1String("weatherAge"))

@@ -63,6 +63,10 @@ struct SettingsChange
     // The port by name ("COM3", "No COM") and its five line boxes.
     std::optional<QString> port;
     std::optional<bool> useDtr, useRts, startOnDsr, startOnCts, inhibitOnDcd;
+    // The kind of transmitter port and its settings, as the port model reads
+    // them: {"kind": "RIG", "rig": {"port": "host:4532"}}; what it holds is
+    // checked by the program, against the model's own ranges.
+    std::optional<QJsonObject> ptt;
     // The sound card (-1: the system's), the volume (0, the loudest, to 10).
     std::optional<int> soundDevice, volume;
     // Files of the working folder ("" for none; the voice folder: the built-in voice).

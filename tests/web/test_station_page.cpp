@@ -3,11 +3,14 @@
 #include "support/WavBuilder.h"
 #include "engine/VolumeControl.h"
 #include "stations/HistorySource.h"
+#include "transmitter/PttDevice.h"
+#include "transmitter/PttSettings.h"
 #include "web/StationWebServer.h"
 #include "web/WebPassword.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -37,6 +40,42 @@ namespace {
 const QDateTime kSundayMorning(QDate(2026, 3, 1), QTime(10, 5, 30));
 const QString kPassword = QStringLiteral("hilltop-repeater");
 
+// A keying device of the other kinds that opens (or fails, for a device
+// named "/dev/missing") and notes the settings it was opened with.
+class RecordingPttDevice final : public PttDevice
+{
+public:
+    RecordingPttDevice(const PttSettings &settings, QList<PttSettings> *opened) : m_settings(settings), m_opened(opened)
+    {
+    }
+    bool open() override
+    {
+        if (m_settings.cm108.device == QLatin1String("/dev/missing")) {
+            m_error = QStringLiteral("/dev/missing: No such file or directory");
+            return false;
+        }
+        m_opened->append(m_settings);
+        return m_open = true;
+    }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    bool setPtt(bool) override { return true; }
+    QString pttName() const override { return QStringLiteral("PTT"); }
+    ModemStatus inputs() override { return {}; }
+    bool startsOnCts() const override { return false; }
+    bool startsOnDsr() const override { return false; }
+    bool inhibitsOnDcd() const override { return false; }
+    std::optional<QStringList> pttFoundUp() override { return QStringList(); }
+    QString where() const override { return QStringLiteral("recorded ") + pttKindName(m_settings.kind); }
+    QString lastError() const override { return m_error; }
+
+private:
+    PttSettings m_settings;
+    QList<PttSettings> *m_opened;
+    bool m_open = false;
+    QString m_error;
+};
+
 struct Answer
 {
     int status = 0;
@@ -54,6 +93,9 @@ protected:
               deps.webServer = true;
               deps.webPort = 0;
               deps.webOptions.sweepMs = 10; // the clock's bounds are looked at soon after it moves
+              deps.pttDevices = [this](const PttSettings &p) {
+                  return std::make_unique<RecordingPttDevice>(p, &opened);
+              };
           })
     {
         net.setProxy(QNetworkProxy::NoProxy);
@@ -113,6 +155,7 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.first()).center());
     }
 
+    QList<PttSettings> opened; // the other kinds' devices opened, in order
     MainWindowHarness h;
     QNetworkAccessManager net;
     QByteArray token;
@@ -560,4 +603,149 @@ TEST_F(StationPage, WithoutAConfigurationThePageAsksForTheFirstStart)
     ASSERT_EQ(post(QStringLiteral("/api/settings"), R"({"period":10,"startHour":7,"endHour":21,"source":"W23"})").status,
               200);
     EXPECT_FALSE(get(QStringLiteral("/api/status")).json().value(QStringLiteral("firstStart")).toBool());
+}
+
+namespace {
+QByteArray iniOf(MainWindowHarness &h)
+{
+    return readFile(h.folder() + QStringLiteral("/auravox.ini"));
+}
+} // namespace
+
+TEST_F(StationPage, EachPortKindIsSetReadBackSavedAndReopensTheTransmitter)
+{
+    login();
+    h.com().show(); // a desktop window open on the port follows the page
+    struct Case
+    {
+        const char *body;
+        PttKind kind;
+        const char *group, *field;
+        QJsonValue shown;
+        QByteArray keys; // the kind's keys as saved, in their order
+    };
+    const Case cases[] = {
+        {R"({"ptt":{"kind":"RIG","rig":{"model":2,"port":"radio.local:4532","inhibitOnDcd":false,"timeoutMs":500}}})",
+         PttKind::Rig, "rig", "port", QStringLiteral("radio.local:4532"),
+         "\r\nPTT_TYPE=RIG\r\nRIG_PORT=radio.local:4532\r\nRIG_DCD=0\r\nRIG_TIMEOUT=500\r\n"},
+        {R"({"ptt":{"kind":"CM108","cm108":{"device":" /dev/hidraw3 ","pttGpio":4,"inhibitBit":-1,"startBit":0}}})",
+         PttKind::Cm108, "cm108", "device", QStringLiteral("/dev/hidraw3"),
+         "\r\nPTT_TYPE=CM108\r\nCM108_DEVICE=/dev/hidraw3\r\nCM108_GPIO=4\r\nCM108_INHIBIT=-1\r\nCM108_START=0\r\n"
+         "RIG_PORT=radio.local:4532\r\n"},
+        {R"({"ptt":{"kind":"GPIO","gpio":{"chip":"gpiochip1","pttLine":17,"pttActiveLow":true,"inhibitLine":27}}})",
+         PttKind::Gpio, "gpio", "pttLine", 17,
+         "\r\nPTT_TYPE=GPIO\r\nCM108_DEVICE=/dev/hidraw3\r\nCM108_GPIO=4\r\nCM108_INHIBIT=-1\r\nCM108_START=0\r\n"
+         "GPIO_CHIP=gpiochip1\r\nGPIO_PTT=17\r\nGPIO_PTT_LOW=1\r\nGPIO_INHIBIT=27\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.body);
+        const Answer a = post(QStringLiteral("/api/settings"), c.body);
+        ASSERT_EQ(a.status, 200) << a.body.toStdString();
+        const QJsonObject replied = a.json().value(QStringLiteral("ptt")).toObject();
+        EXPECT_EQ(replied.value(QStringLiteral("kind")).toString(), pttKindName(c.kind));
+        EXPECT_EQ(replied.value(QLatin1String(c.group)).toObject().value(QLatin1String(c.field)), c.shown);
+        EXPECT_TRUE(iniOf(h).contains(c.keys)) << iniOf(h).toStdString();
+
+        // The device of the kind is opened once the change is made, as after the window's "Use".
+        const qsizetype before = opened.size();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(opened.size(), before + 1);
+        EXPECT_EQ(opened.last(), h.windows().models().port.ptt());
+        EXPECT_EQ(opened.last().kind, c.kind);
+        EXPECT_TRUE(h.windows().serialPort().transmitter().isOtherKind());
+        const QJsonObject shown =
+            get(QStringLiteral("/api/status")).json().value(QStringLiteral("settings")).toObject().value(QStringLiteral("ptt")).toObject();
+        EXPECT_TRUE(shown.value(QStringLiteral("open")).toBool());
+        EXPECT_EQ(shown.value(QStringLiteral("device")).toString(), QStringLiteral("recorded ") + pttKindName(c.kind));
+        EXPECT_EQ(h.find<QComboBox>("ComboBoxPttKind")->currentIndex(), static_cast<int>(c.kind));
+        // The serial port's controls are off while another kind keys.
+        EXPECT_FALSE(h.find<QListWidget>("ListBoxCOM")->isEnabled());
+    }
+    EXPECT_EQ(h.find<QLineEdit>("EditRigPort")->text(), QStringLiteral("radio.local:4532"));
+    EXPECT_EQ(h.find<QLineEdit>("EditCm108Device")->text(), QStringLiteral("/dev/hidraw3"));
+    EXPECT_EQ(h.find<QSpinBox>("SpinGpioPtt")->value(), 17);
+    EXPECT_TRUE(h.find<QCheckBox>("CheckGpioPttLow")->isChecked());
+
+    // The same settings sent again (the page sends its whole form) open nothing again.
+    const qsizetype before = opened.size();
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), cases[2].body).status, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened.size(), before);
+
+    // A device that can't be opened says why on the page.
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), R"({"ptt":{"kind":"CM108","cm108":{"device":"/dev/missing"}}})").status,
+              200);
+    QCoreApplication::processEvents();
+    const QJsonObject failed =
+        get(QStringLiteral("/api/status")).json().value(QStringLiteral("settings")).toObject().value(QStringLiteral("ptt")).toObject();
+    EXPECT_FALSE(failed.value(QStringLiteral("open")).toBool());
+    EXPECT_TRUE(failed.value(QStringLiteral("error")).toString().contains(QStringLiteral("/dev/missing")));
+
+    // Back to the serial port: the port chosen meanwhile is opened, the other device closed.
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), R"({"ptt":{"kind":"SERIAL"},"port":"COM2"})").status, 200);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(h.windows().serialPort().transmitter().isOtherKind());
+    EXPECT_TRUE(h.windows().serialPort().isOpen());
+    EXPECT_EQ(h.windows().serialPort().portName(), QStringLiteral("COM2"));
+    EXPECT_TRUE(h.find<QListWidget>("ListBoxCOM")->isEnabled());
+    EXPECT_TRUE(iniOf(h).contains("\r\nCOM=2\r\n"));
+    EXPECT_FALSE(iniOf(h).contains("PTT_TYPE="));
+}
+
+TEST_F(StationPage, BadPortSettingsAreRefusedWithTheModelsReasonAndNothingIsSaved)
+{
+    login();
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), R"({"ptt":{"kind":"RIG","rig":{"port":"/dev/ttyUSB0"}}})").status,
+              200);
+    QCoreApplication::processEvents();
+    const QByteArray saved = iniOf(h);
+    const PttSettings kept = h.windows().models().port.ptt();
+    const qsizetype openedBefore = opened.size();
+    const QString period = h.find<QLineEdit>("Edit1")->text();
+    const std::pair<const char *, const char *> cases[] = {
+        {R"({"ptt":{"kind":"CM108","cm108":{"pttGpio":9}}})", "ptt.cm108.pttGpio must be a whole number from 1 to 8"},
+        {R"({"ptt":{"cm108":{"startBit":8}}})", "ptt.cm108.startBit must be -1 (none) or a whole number from 0 to 7"},
+        {R"({"ptt":{"cm108":{"id":"0d8c"}}})", "ptt.cm108.id must be two hex numbers, vendor:product (0d8c:013c)"},
+        {R"({"ptt":{"rig":{"timeoutMs":20}}})", "ptt.rig.timeoutMs must be a whole number from 50 to 10000"},
+        {R"({"ptt":{"rig":{"baud":"fast"}}})", "ptt.rig.baud must be a whole number from 0 to 4000000"},
+        {R"({"ptt":{"rig":{"inhibitOnDcd":1}}})", "ptt.rig.inhibitOnDcd must be true or false"},
+        {R"({"ptt":{"rig":{"speed":9600}}})", "unknown setting ptt.rig.speed"},
+        {R"({"ptt":{"kind":"FM"}})", "ptt.kind must be SERIAL, CM108, GPIO or RIG"},
+        {R"({"ptt":{"serial":{}}})", "unknown setting ptt.serial: ptt takes kind, cm108, gpio and rig"},
+        // Each value in range, but not together: the model's own sentences.
+        {R"({"period":15,"ptt":{"kind":"GPIO"}})", "Choose the PTT line's offset on the GPIO chip."},
+        {R"({"ptt":{"kind":"GPIO","gpio":{"pttLine":4,"startLine":4}}})", "An input line can't be the PTT line."},
+        {R"({"ptt":{"kind":"RIG","rig":{"port":" "}}})", "Name the rig's serial device, or host:port for rigctld."},
+    };
+    for (const auto &[body, reason] : cases) {
+        SCOPED_TRACE(body);
+        const Answer a = post(QStringLiteral("/api/settings"), body);
+        EXPECT_EQ(a.status, 500);
+        EXPECT_EQ(a.json().value(QStringLiteral("error")).toString(), QLatin1String(reason));
+    }
+    EXPECT_EQ(post(QStringLiteral("/api/settings"), R"({"ptt":"RIG"})").status, 400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(iniOf(h), saved);
+    EXPECT_EQ(h.windows().models().port.ptt(), kept);
+    EXPECT_EQ(h.find<QLineEdit>("Edit1")->text(), period); // nothing of a refused change is made
+    EXPECT_EQ(opened.size(), openedBefore);
+}
+
+TEST_F(StationPage, TheSerialPortsSettingsAreSavedAsBeforeWhenTheKindStaysSerial)
+{
+    login();
+    const QByteArray lines = R"("port":"COM1","useDtr":false,"useRts":true,"startOnDsr":false,"startOnCts":true,)"
+                             R"("inhibitOnDcd":false)";
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), "{" + lines + "}").status, 200);
+    const QByteArray before = iniOf(h);
+    ASSERT_TRUE(before.contains("\r\nCOM=1\r\nDTR=0\r\nDSR=0\r\nDCD=0\r\n")) << before.toStdString();
+    ASSERT_EQ(post(QStringLiteral("/api/settings"), R"({"ptt":{"kind":"SERIAL"},)" + lines + "}").status, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(iniOf(h), before);
+    EXPECT_TRUE(opened.isEmpty());
+    const QJsonObject shown =
+        get(QStringLiteral("/api/status")).json().value(QStringLiteral("settings")).toObject().value(QStringLiteral("ptt")).toObject();
+    EXPECT_EQ(shown.value(QStringLiteral("kind")).toString(), QStringLiteral("SERIAL"));
+    EXPECT_EQ(shown.value(QStringLiteral("rig")).toObject().value(QStringLiteral("port")).toString(),
+              QStringLiteral("127.0.0.1:4532")); // the other kinds' defaults, for the form
 }
