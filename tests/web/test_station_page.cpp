@@ -89,7 +89,7 @@ class StationPage : public ::testing::Test
 {
 protected:
     StationPage()
-        : h(kSundayMorning, true, nullptr, QString(), false, [](AppDeps &deps) {
+        : h(kSundayMorning, true, nullptr, QString(), false, [this](AppDeps &deps) {
               deps.webServer = true;
               deps.webPort = 0;
               deps.webOptions.sweepMs = 10; // the clock's bounds are looked at soon after it moves
@@ -639,6 +639,7 @@ TEST_F(StationPage, EachPortKindIsSetReadBackSavedAndReopensTheTransmitter)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.body);
+        const qsizetype before = opened.size();
         const Answer a = post(QStringLiteral("/api/settings"), c.body);
         ASSERT_EQ(a.status, 200) << a.body.toStdString();
         const QJsonObject replied = a.json().value(QStringLiteral("ptt")).toObject();
@@ -647,7 +648,6 @@ TEST_F(StationPage, EachPortKindIsSetReadBackSavedAndReopensTheTransmitter)
         EXPECT_TRUE(iniOf(h).contains(c.keys)) << iniOf(h).toStdString();
 
         // The device of the kind is opened once the change is made, as after the window's "Use".
-        const qsizetype before = opened.size();
         QCoreApplication::processEvents();
         ASSERT_EQ(opened.size(), before + 1);
         EXPECT_EQ(opened.last(), h.windows().models().port.ptt());
@@ -719,6 +719,7 @@ TEST_F(StationPage, BadPortSettingsAreRefusedWithTheModelsReasonAndNothingIsSave
     };
     for (const auto &[body, reason] : cases) {
         SCOPED_TRACE(body);
+        h.clock().advanceSeconds(2); // within the page's rate of changes
         const Answer a = post(QStringLiteral("/api/settings"), body);
         EXPECT_EQ(a.status, 500);
         EXPECT_EQ(a.json().value(QStringLiteral("error")).toString(), QLatin1String(reason));
