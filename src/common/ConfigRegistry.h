@@ -25,7 +25,10 @@ constexpr int Sound = 1100;
 constexpr int Release = 1200;
 constexpr int Serial = 1300;
 constexpr int Voice = 1400; // the operator's voice folder
-constexpr int Ptt = 1500;   // the other kinds of transmitter port than the serial lines
+constexpr int Web = 2000;   // the station page
+// The other kinds of transmitter port than the serial lines: newer than every
+// other key, so a file with them still reads as before up to them.
+constexpr int Ptt = 2100;
 } // namespace ConfigSection
 
 // One key of the configuration file.

@@ -14,8 +14,7 @@ namespace auravox {
 namespace {
 const std::array<const char *, kWeatherItemCount> kItemKeys{"TEMPINT", "TEMPEXT", "PRESATM", "PRETEND", "VITVENT",
                                                            "VITRAFA", "DIRVENT", "TRES",    "PLUIE",   "HUMIDI"};
-// After every key of the older versions.
-constexpr int kWebSection = 2000;
+constexpr int kWebSection = ConfigSection::Web;
 } // namespace
 
 QString weatherItemKey(WeatherItem item)

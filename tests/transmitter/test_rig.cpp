@@ -50,13 +50,16 @@ public:
     static bool installed() { return !QStandardPaths::findExecutable(QStringLiteral("rigctld")).isEmpty(); }
 
     // Starts it and waits until it takes connections (it says nothing when it
-    // is ready): true when it does.
-    bool start()
+    // is ready): true when it does. Without `catPtt` the dummy rig is left
+    // with no PTT and no squelch of its own, as rigctld starts it by default:
+    // it refuses every key.
+    bool start(bool catPtt = true)
     {
-        m_process.start(QStringLiteral("rigctld"),
-                        {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"), QStringLiteral("RIG"),
-                         QStringLiteral("-D"), QStringLiteral("RIG"), QStringLiteral("-T"), QStringLiteral("127.0.0.1"),
-                         QStringLiteral("-t"), QString::number(m_port)});
+        QStringList args{QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"), QStringLiteral("127.0.0.1"),
+                         QStringLiteral("-t"), QString::number(m_port)};
+        if (catPtt)
+            args << QStringLiteral("-P") << QStringLiteral("RIG") << QStringLiteral("-D") << QStringLiteral("RIG");
+        m_process.start(QStringLiteral("rigctld"), args);
         if (!m_process.waitForStarted())
             return false;
         return QTest::qWaitFor(
@@ -231,6 +234,19 @@ QString chooseRig(MainWindowHarness &h, const Rigctld &rig, bool dcd)
         GTEST_SKIP() << "rigctld is not installed (Debian's libhamlib-utils)";                                         \
     Rigctld rig;                                                                                                       \
     ASSERT_TRUE(rig.start())
+
+// The reason is Hamlib's own word for what the rig said, not the debug trace
+// Hamlib keeps beside it.
+TEST(RigPort, ARigThatCannotKeyIsRefusedWithHamlibsReason)
+{
+    if (!Rigctld::installed())
+        GTEST_SKIP() << "rigctld is not installed (Debian's libhamlib-utils)";
+    Rigctld rig;
+    ASSERT_TRUE(rig.start(false));
+    auto h = stationOnFactory();
+    EXPECT_EQ(chooseRig(*h, rig, false),
+              QStringLiteral("rig model 2 at %1: set PTT off: Invalid parameter").arg(rig.address()));
+}
 
 TEST(RigPort, KeyedThreeHundredMillisecondsBeforeTheFirstClipAndReleasedAfterTheLast)
 {

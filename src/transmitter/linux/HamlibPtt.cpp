@@ -20,11 +20,13 @@ void setConf(RIG *rig, const char *name, const QByteArray &value)
     rig_set_conf(rig, rig_token_lookup(rig, name), value.constData());
 }
 
-// Hamlib's text for an error code, without the debug trace some versions add.
+// Hamlib's text for an error code. rigerror() puts its saved debug trace
+// ahead of the text since Hamlib 4.5 ("rig_get_mode(2539): freqSubB=0, ..."
+// where "Invalid parameter" was meant); rigerror2() gives the text alone.
 QString errorText(int code)
 {
-    const QString text = QString::fromLocal8Bit(rigerror(code));
-    return text.section(QLatin1Char('\n'), 0, 0).trimmed();
+    const char *text = rigerror2(code);
+    return text ? QString::fromLocal8Bit(text).trimmed() : QStringLiteral("Hamlib error %1").arg(code);
 }
 
 // Hamlib's rig_open keeps the pointer setlocale gives for LC_NUMERIC, sets "C",
