@@ -12,8 +12,14 @@
 # (tests/packaging/check_packages.sh). Needs no npm registry.
 # Install with: sudo apt install ./build-package/auravox-headless_*.deb
 #          (and ./build-package/auravox_*.deb for the desktop program)
+#   scripts/package.sh --arch arm64|armhf   the same packages cross-built for a
+#       Raspberry Pi in a Debian 12 chroot, in build-cross/<arch>/ (scripts/cross.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = --arch ]; then
+    [ $# -eq 2 ] || { echo "usage: package.sh [--arch arm64|armhf]" >&2; exit 2; }
+    exec "$root/scripts/cross.sh" package "$2"
+fi
 build=${AURAVOX_PACKAGE_DIR:-$root/build-package}
 "$root/scripts/setup.sh" --no-browser-test
 # The checkers are needed for packaging only.

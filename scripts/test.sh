@@ -5,8 +5,15 @@
 #                                UndefinedBehaviorSanitizer (build-asan/), and
 #                                every fuzz target for a bounded time on its
 #                                corpus (AURAVOX_FUZZ_SECONDS, default 10)
+#   scripts/test.sh --cross ARCH the common, engine, transmitter and configuration
+#                                tests cross-built for arm64 or armhf and run
+#                                under qemu-user (scripts/cross.sh), alone
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = --cross ]; then
+    [ $# -eq 2 ] || { echo "usage: test.sh --cross arm64|armhf" >&2; exit 2; }
+    exec "$root/scripts/cross.sh" test "$2"
+fi
 hardening=0
 for arg in "$@"; do
     case "$arg" in
