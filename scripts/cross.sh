@@ -6,7 +6,7 @@
 #       packages in build-cross/<arch>/ (lintian silent, tests/packaging/check_packages.sh),
 #       then, under qemu-user, auravoxd --version and an offscreen start of the
 #       desktop program from the packages' files
-#   scripts/cross.sh test arm64|armhf      the tests as well (build-cross/<arch>-tests/),
+#   scripts/cross.sh test arm64|armhf      the tests as well (in the same build-cross/<arch>/),
 #       and the common, engine, transmitter and configuration tests run under qemu-user
 # The chroot (debootstrap minbase, made once and kept) is build-cross/bookworm,
 # or $AURAVOX_CROSS_CHROOT; the foreign architectures are added inside it only,
@@ -102,9 +102,11 @@ fi
 
 # The build: no Qt WebEngine (the embedded login browser is an amd64 extra),
 # warnings as errors as in CI, ccache shared by both architectures.
+# Both runs share one build folder: the test run adds the tests' targets to the
+# program's objects (the options touch no compile line of the program).
 tests=OFF
 build=$arch
-[ "$what" = package ] || { tests=ON build=$arch-tests; }
+[ "$what" = package ] || tests=ON
 start=$(seconds)
 echo "== cross-building for $arch in build-cross/$build"
 configure=(cmake -S /src -B "/cross/$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
