@@ -76,26 +76,39 @@ path-exclude /usr/share/locale/*
 EOF
     touch "$chroot/.auravox-sources"
 fi
+# qemu-user from bookworm-backports: 7.2, bookworm's own, refuses the clone()
+# with CLONE_PIDFD that Qt's QProcess starts a program with, so no test could
+# start rigctld or the program itself under it.
+if [ ! -f "$chroot/etc/apt/sources.list.d/backports.list" ]; then
+    echo "deb $mirror bookworm-backports main" >"$chroot/etc/apt/sources.list.d/backports.list"
+    rm -f "$chroot"/.auravox-arm64 "$chroot"/.auravox-armhf
+fi
 
 # What the build needs: the build machine's tools (Qt's moc, rcc and uic with
 # their CMake files among them), the cross compilers, and the libraries
 # scripts/setup.sh installs, for the target (with its pkg-config). qemu-user-static runs the
 # target's programs; rigctld (amd64) is the rig the transmitter tests talk to.
 host_packages=(cmake ninja-build ccache pkg-config python3 dpkg-dev file
-    qt6-base-dev qt6-base-dev-tools qemu-user-static libhamlib-utils fonts-dejavu-core)
+    qt6-base-dev qt6-base-dev-tools libhamlib-utils fonts-dejavu-core)
 target_packages=(crossbuild-essential-"$arch")
 for p in pkg-config qt6-base-dev qt6-httpserver-dev qt6-websockets-dev libasound2-dev libgpiod-dev libhamlib-dev \
     libgtest-dev libgmock-dev; do
     target_packages+=("$p:$arch")
 done
-wanted="${host_packages[*]} ${target_packages[*]}"
+packages="${host_packages[*]} ${target_packages[*]}"
+wanted="$packages qemu-user-static from bookworm-backports"
 if [ "$(cat "$chroot/.auravox-$arch" 2>/dev/null)" != "$wanted" ]; then
     start=$(seconds)
     echo "== installing the build dependencies for $arch in the chroot"
     in_chroot sh -ec "
         dpkg --add-architecture $arch
-        apt-get update -q
-        apt-get install -y -q --no-install-recommends $wanted"
+        # A mirror in the middle of a sync fails an index for a while: once
+        # more, then on with the indexes of the last update (the install
+        # below fails if they lack a package).
+        apt-get update -q || { sleep 60; apt-get update -q; } ||
+            echo 'cross.sh: warning: apt-get update failed; the last indexes are used' >&2
+        apt-get install -y -q --no-install-recommends $packages
+        apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static"
     echo "$wanted" >"$chroot/.auravox-$arch"
     echo "== installed in $(elapsed "$start")"
 fi
@@ -138,7 +151,7 @@ if [ "$what" = test ]; then
         failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log")
         skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) test.*/\1/p' "$log")
         echo "$name $*: ${passed:-0} passed, ${failed:-0} failed, ${skipped:-0} skipped (build-cross/$build/$name.log)"
-        grep -E '^\[  (FAILED|SKIPPED) \] [A-Za-z]' "$log" | sort -u || true
+        grep -E '^\[  (FAILED  |SKIPPED )\] [A-Za-z]' "$log" | sort -u || true
     done
     echo "== tests run in $(elapsed "$start")"
     exit "$status"
@@ -176,7 +189,8 @@ in_chroot "/usr/bin/$qemu" -L / "$run/root/usr/bin/auravoxd" --version
 echo "== $qemu: auravox, offscreen"
 in_chroot sh -c '
     run=$1 qemu=$2
-    AURAVOX_HOME=$run/home QT_QPA_PLATFORM=offscreen "$qemu" -L / "$run/root/usr/bin/auravox" 2>"$run/auravox.log" &
+    mkdir -p -m 700 "$run/xdg"
+    AURAVOX_HOME=$run/home XDG_RUNTIME_DIR=$run/xdg QT_QPA_PLATFORM=offscreen "$qemu" -L / "$run/root/usr/bin/auravox" 2>"$run/auravox.log" &
     pid=$!
     i=0
     until grep -q "running in" "$run/auravox.log"; do
