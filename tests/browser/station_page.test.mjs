@@ -5,26 +5,17 @@
 // folder, the page is also photographed there at desktop and phone widths.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import { existsSync, mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { haveChromium, launchBrowser, loadPuppeteer, skipWithout, startStation, stopStation } from './station.mjs';
 
-const CHROMIUM = process.env.AURAVOX_CHROMIUM || '/usr/bin/chromium';
 const PROGRAM = process.env.AURAVOX_PROGRAM;
 const PASSWORD = 'browser-test-password';
 
-if (!existsSync(CHROMIUM)) {
-  console.log(`SKIP: no chromium at ${CHROMIUM} (scripts/setup.sh installs Debian's)`);
-  process.exit(77);
-}
-let puppeteer;
-try {
-  puppeteer = (await import('puppeteer-core')).default;
-} catch (e) {
-  console.error('puppeteer-core is missing: run scripts/setup.sh (npm ci in tests/browser)');
-  process.exit(1);
-}
+skipWithout([haveChromium()]);
+const puppeteer = await loadPuppeteer();
 assert.ok(PROGRAM && existsSync(PROGRAM), 'AURAVOX_PROGRAM must name the built program');
 
 function stationFolders() {
@@ -48,35 +39,17 @@ function environment(dirs) {
            AURAVOX_SIBLING_SUFFIX: `browser${process.pid}`, AURAVOX_MONITOR_SIMULATOR: '1' };
 }
 
-function startStation(env) {
-  const child = spawn(PROGRAM, [], { env, stdio: ['ignore', 'ignore', 'pipe'] });
-  let log = '';
-  const url = new Promise((resolve, reject) => {
-    child.stderr.on('data', (chunk) => {
-      log += chunk;
-      const m = log.match(/station page at (http:\/\/127\.0\.0\.1:\d+\/)/);
-      if (m) resolve(m[1]);
-    });
-    child.on('exit', (code) => reject(new Error(`auravox ended (${code}) before listening:\n${log}`)));
-  });
-  return { child, url, log: () => log };
-}
-
 test('the station page shows the station and plays the message', { timeout: 90000 }, async () => {
   const dirs = stationFolders();
   const env = environment(dirs);
   const set = spawnSync(PROGRAM, ['--set-web-password'], { env, input: PASSWORD + '\n', encoding: 'utf8' });
   assert.equal(set.status, 0, set.stderr);
 
-  const station = startStation(env);
+  const station = startStation(PROGRAM, env);
   let browser;
   try {
     const url = await station.url;
-    browser = await puppeteer.launch({
-      executablePath: CHROMIUM, headless: true,
-      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-             '--disable-component-update', '--no-first-run', '--disable-sync', `--user-data-dir=${dirs.chrome}`],
-    });
+    browser = await launchBrowser(puppeteer, dirs.chrome);
     const page = await browser.newPage();
     await page.setViewport({ width: 1280, height: 900 });
     await page.goto(url, { waitUntil: 'domcontentloaded' });
@@ -113,8 +86,7 @@ test('the station page shows the station and plays the message', { timeout: 9000
     }
   } finally {
     if (browser) await browser.close();
-    station.child.kill('SIGTERM');
-    await new Promise((resolve) => (station.child.exitCode !== null ? resolve() : station.child.on('exit', resolve)));
+    await stopStation(station);
     rmSync(dirs.root, { recursive: true, force: true });
   }
 });

@@ -13,28 +13,16 @@ import { existsSync, mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync
 import { createServer, connect } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { haveChromium, launchBrowser, loadPuppeteer, skipWithout, startStation, stopStation } from './station.mjs';
 
-const CHROMIUM = process.env.AURAVOX_CHROMIUM || '/usr/bin/chromium';
 const PROGRAM = process.env.AURAVOX_PROGRAM;
 const PASSWORD = 'browser-ptt-password';
 const INI = '[AURAVOX V2.2.3]\r\nTEMPEXT=Y\r\nPRESATM=Y\r\nMETPERI=1\r\nMETCOMM=1\r\nMETEO=MON\r\n' +
   'FORMMETEO=N\r\nWEB_PORT=0\r\n';
 
 const which = (name) => spawnSync('sh', ['-c', `command -v ${name}`]).status === 0;
-for (const [found, what] of [[existsSync(CHROMIUM), `chromium at ${CHROMIUM}`], [which('rigctld'), 'rigctld'],
-                             [which('rigctl'), 'rigctl']]) {
-  if (!found) {
-    console.log(`SKIP: no ${what} (scripts/setup.sh installs it)`);
-    process.exit(77);
-  }
-}
-let puppeteer;
-try {
-  puppeteer = (await import('puppeteer-core')).default;
-} catch (e) {
-  console.error('puppeteer-core is missing: run scripts/setup.sh (npm ci in tests/browser)');
-  process.exit(1);
-}
+skipWithout([haveChromium(), [which('rigctld'), 'rigctld'], [which('rigctl'), 'rigctl']]);
+const puppeteer = await loadPuppeteer();
 assert.ok(PROGRAM && existsSync(PROGRAM), 'AURAVOX_PROGRAM must name the built program');
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -74,21 +62,6 @@ async function startRig() {
   return { child, address: `127.0.0.1:${port}`, ptt };
 }
 
-function startStation(env) {
-  const child = spawn(PROGRAM, [], { env, stdio: ['ignore', 'ignore', 'pipe'] });
-  let log = '';
-  const url = new Promise((resolve, reject) => {
-    child.stderr.on('data', (chunk) => {
-      log += chunk;
-      const m = log.match(/station page at (http:\/\/127\.0\.0\.1:\d+\/)/);
-      if (m) resolve(m[1]);
-    });
-    child.on('exit', (code) => reject(new Error(`${PROGRAM} ended (${code}) before listening:\n${log}`)));
-  });
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  return { child, url, exited, log: () => log };
-}
-
 async function setValue(page, selector, value) {
   await page.$eval(selector, (el, v) => {
     el.value = v;
@@ -125,15 +98,11 @@ test('the page switches the station to a rig, which the message then keys and re
   assert.equal(set.status, 0, set.stderr);
 
   const rig = await startRig();
-  const station = startStation(env);
+  const station = startStation(PROGRAM, env);
   let browser;
   try {
     const url = await station.url;
-    browser = await puppeteer.launch({
-      executablePath: CHROMIUM, headless: true,
-      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-             '--disable-component-update', '--no-first-run', '--disable-sync', `--user-data-dir=${dirs.chrome}`],
-    });
+    browser = await launchBrowser(puppeteer, dirs.chrome);
     const page = await browser.newPage();
     const scriptErrors = [];
     page.on('pageerror', (e) => scriptErrors.push(e.message));
@@ -190,10 +159,7 @@ test('the page switches the station to a rig, which the message then keys and re
     assert.deepEqual(scriptErrors, []);
   } finally {
     if (browser) await browser.close();
-    if (station.child.exitCode === null) {
-      station.child.kill('SIGTERM');
-      await station.exited;
-    }
+    await stopStation(station);
     rig.child.kill();
     rmSync(root, { recursive: true, force: true });
   }

@@ -15,15 +15,15 @@
 // so the schedule speaks within a minute.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import { copyFileSync, existsSync, mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { haveChromium, launchBrowser, loadPuppeteer, skipWithout, startStation, stopStation } from './station.mjs';
 
 const HERE = dirname(fileURLToPath(import.meta.url));
 const SOURCE_DIR = join(HERE, '..', '..');
-const CHROMIUM = process.env.AURAVOX_CHROMIUM || '/usr/bin/chromium';
 const FAKETIME = process.env.AURAVOX_FAKETIME || '/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1';
 const PROGRAMS = [process.env.AURAVOX_DAEMON, process.env.AURAVOX_PROGRAM].filter(Boolean);
 const PASSWORD = 'browser-setup-password';
@@ -33,19 +33,8 @@ const BALANCE = 20; // the right channel 20 % lower
 // which the source marks and the speech leaves out, and no wind).
 const ITEMS = ['TEMPINT', 'PRESATM', 'PRETEND'];
 
-for (const [path, what] of [[CHROMIUM, 'chromium'], [FAKETIME, 'libfaketime']]) {
-  if (!existsSync(path)) {
-    console.log(`SKIP: no ${what} at ${path} (scripts/setup.sh installs it)`);
-    process.exit(77);
-  }
-}
-let puppeteer;
-try {
-  puppeteer = (await import('puppeteer-core')).default;
-} catch (e) {
-  console.error('puppeteer-core is missing: run scripts/setup.sh (npm ci in tests/browser)');
-  process.exit(1);
-}
+skipWithout([haveChromium(), [existsSync(FAKETIME), `libfaketime at ${FAKETIME}`]]);
+const puppeteer = await loadPuppeteer();
 assert.ok(PROGRAMS.length && PROGRAMS.every((p) => existsSync(p)),
           'AURAVOX_DAEMON and/or AURAVOX_PROGRAM must name the built programs');
 
@@ -132,21 +121,8 @@ function environment(dirs) {
 
 function start(program, env) {
   // 10:04:20 on the program's wall clock: the five-minute mark 40 s away.
-  const child = spawn(program, [], {
-    env: { ...env, LD_PRELOAD: FAKETIME, FAKETIME: '@2026-03-01 10:04:20', FAKETIME_DONT_FAKE_MONOTONIC: '1',
-           FAKETIME_NO_CACHE: '1' },
-    stdio: ['ignore', 'ignore', 'pipe'] });
-  let log = '';
-  const url = new Promise((resolve, reject) => {
-    child.stderr.on('data', (chunk) => {
-      log += chunk;
-      const m = log.match(/station page at (http:\/\/127\.0\.0\.1:\d+\/)/);
-      if (m) resolve(m[1]);
-    });
-    child.on('exit', (code) => reject(new Error(`${program} ended (${code}) before listening:\n${log}`)));
-  });
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  return { child, url, exited, log: () => log };
+  return startStation(program, { ...env, LD_PRELOAD: FAKETIME, FAKETIME: '@2026-03-01 10:04:20',
+                                 FAKETIME_DONT_FAKE_MONOTONIC: '1', FAKETIME_NO_CACHE: '1' });
 }
 
 async function readJson(url) {
@@ -191,11 +167,7 @@ async function setUpStation(program, tag, onlyPort) {
   let browser;
   try {
     const url = await station.url;
-    browser = await puppeteer.launch({
-      executablePath: CHROMIUM, headless: true,
-      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-             '--disable-component-update', '--no-first-run', '--disable-sync', `--user-data-dir=${dirs.chrome}`],
-    });
+    browser = await launchBrowser(puppeteer, dirs.chrome);
     const page = await browser.newPage();
     const scriptErrors = [];
     page.on('pageerror', (e) => scriptErrors.push(e.message));
@@ -289,15 +261,11 @@ async function setUpStation(program, tag, onlyPort) {
     assert.equal(entry.outcome, 'done', JSON.stringify(entry));
     await browser.close();
     browser = null;
-    station.child.kill('SIGTERM');
-    await station.exited;
+    await stopStation(station);
     return { dirs, entry, port, weather: status.weather, ini: readFileSync(join(dirs.home, 'auravox.ini')), capture: readFileSync(dirs.capture) };
   } finally {
     if (browser) await browser.close();
-    if (station.child.exitCode === null) {
-      station.child.kill('SIGTERM');
-      await station.exited;
-    }
+    await stopStation(station);
   }
 }
 
