@@ -14,7 +14,6 @@ namespace auravox {
 namespace {
 const std::array<const char *, kWeatherItemCount> kItemKeys{"TEMPINT", "TEMPEXT", "PRESATM", "PRETEND", "VITVENT",
                                                            "VITRAFA", "DIRVENT", "TRES",    "PLUIE",   "HUMIDI"};
-constexpr int kWebSection = ConfigSection::Web;
 } // namespace
 
 QString weatherItemKey(WeatherItem item)
@@ -35,7 +34,7 @@ bool WebListenSettings::loopbackOnly() const
 void WebListenSettings::declareConfig(ConfigRegistry &r)
 {
     ConfigKey on;
-    on.section = kWebSection;
+    on.section = ConfigSection::Web;
     on.position = 10;
     on.key = QStringLiteral("WEB=");
     on.save = [this] { return enabled ? QStringList() : QStringList{QStringLiteral("WEB=N")}; };
@@ -43,7 +42,7 @@ void WebListenSettings::declareConfig(ConfigRegistry &r)
     r.add(on);
 
     ConfigKey addr;
-    addr.section = kWebSection;
+    addr.section = ConfigSection::Web;
     addr.position = 20;
     addr.key = QStringLiteral("WEB_ADDRESS=");
     addr.save = [this] {
@@ -56,7 +55,7 @@ void WebListenSettings::declareConfig(ConfigRegistry &r)
     r.add(addr);
 
     ConfigKey portKey;
-    portKey.section = kWebSection;
+    portKey.section = ConfigSection::Web;
     portKey.position = 30;
     portKey.key = QStringLiteral("WEB_PORT=");
     portKey.save = [this] {

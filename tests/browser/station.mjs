@@ -1,8 +1,11 @@
 // What the browser tests share: the program started as an operator starts it,
 // its station page's address read from its log, and Debian's chromium,
 // headless, driven by puppeteer-core.
-import { spawn } from 'node:child_process';
-import { existsSync } from 'node:fs';
+import assert from 'node:assert/strict';
+import { spawn, spawnSync } from 'node:child_process';
+import { existsSync, mkdtempSync, mkdirSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
 
 export const CHROMIUM = process.env.AURAVOX_CHROMIUM || '/usr/bin/chromium';
 
@@ -25,6 +28,34 @@ export async function loadPuppeteer() {
     console.error('puppeteer-core is missing: run scripts/setup.sh (npm ci in tests/browser)');
     process.exit(1);
   }
+}
+
+// A station's own folders under a fresh temporary root: its working folder
+// (home), the user's home with an .asoundrc that sends ALSA's default device
+// to `alsaFile` (the null device unless a capture is wanted), the runtime and
+// public folders and chromium's profile.
+export function stationFolders(prefix, alsaFile = '/dev/null') {
+  const root = mkdtempSync(join(tmpdir(), prefix));
+  const dirs = { root, home: join(root, 'station'), user: join(root, 'user'), run: join(root, 'run'),
+                 pub: join(root, 'public'), chrome: join(root, 'chrome') };
+  for (const d of ['home', 'user', 'run', 'pub', 'chrome']) mkdirSync(dirs[d], { recursive: true });
+  writeFileSync(join(dirs.user, '.asoundrc'),
+    `pcm.!default {\n type file\n slave.pcm "null"\n file "${alsaFile}"\n format "raw"\n}\n`);
+  return dirs;
+}
+
+// The environment a station runs in: its folders, offscreen, a sibling name
+// of its own (`tag`), and `extra`.
+export function stationEnvironment(dirs, tag, extra = {}) {
+  return { ...process.env, AURAVOX_HOME: dirs.home, HOME: dirs.user, XDG_RUNTIME_DIR: dirs.run,
+           XDG_CONFIG_HOME: join(dirs.user, '.config'), AURAVOX_PUBLIC_DIR: dirs.pub, QT_QPA_PLATFORM: 'offscreen',
+           AURAVOX_SIBLING_SUFFIX: `${tag}${process.pid}`, ...extra };
+}
+
+// The station page's password, set as an operator sets it.
+export function setWebPassword(program, env, password) {
+  const set = spawnSync(program, ['--set-web-password'], { env, input: password + '\n', encoding: 'utf8' });
+  assert.equal(set.status, 0, set.stderr);
 }
 
 // The program in its environment; `url` resolves to its station page's

@@ -5,11 +5,10 @@
 // folder, the page is also photographed there at desktop and phone widths.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
-import { existsSync, mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { existsSync, rmSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { haveChromium, launchBrowser, loadPuppeteer, skipWithout, startStation, stopStation } from './station.mjs';
+import { haveChromium, launchBrowser, loadPuppeteer, setWebPassword, skipWithout, stationEnvironment, stationFolders, startStation,
+         stopStation } from './station.mjs';
 
 const PROGRAM = process.env.AURAVOX_PROGRAM;
 const PASSWORD = 'browser-test-password';
@@ -18,14 +17,8 @@ skipWithout([haveChromium()]);
 const puppeteer = await loadPuppeteer();
 assert.ok(PROGRAM && existsSync(PROGRAM), 'AURAVOX_PROGRAM must name the built program');
 
-function stationFolders() {
-  const root = mkdtempSync(join(tmpdir(), 'auravox-browser-'));
-  const dirs = { root, home: join(root, 'station'), user: join(root, 'user'), run: join(root, 'run'),
-                 pub: join(root, 'public'), chrome: join(root, 'chrome') };
-  for (const d of Object.values(dirs)) mkdirSync(d, { recursive: true });
-  // The sound goes to ALSA's null device through the file plugin: no sound card needed.
-  writeFileSync(join(dirs.user, '.asoundrc'),
-    'pcm.!default {\n type file\n slave.pcm "null"\n file "/dev/null"\n format "raw"\n}\n');
+function stationWithMonitor() {
+  const dirs = stationFolders('auravox-browser-');
   // A simulated Davis Monitor II on COM1, three items ticked, the page on a free port.
   writeFileSync(join(dirs.home, 'auravox.ini'),
     '[AURAVOX V2.2.3]\r\nTEMPEXT=Y\r\nPRESATM=Y\r\nVITVENT=Y\r\nMETPERI=1\r\nMETCOMM=1\r\nMETEO=MON\r\n' +
@@ -33,17 +26,10 @@ function stationFolders() {
   return dirs;
 }
 
-function environment(dirs) {
-  return { ...process.env, AURAVOX_HOME: dirs.home, HOME: dirs.user, XDG_RUNTIME_DIR: dirs.run,
-           XDG_CONFIG_HOME: join(dirs.user, '.config'), AURAVOX_PUBLIC_DIR: dirs.pub, QT_QPA_PLATFORM: 'offscreen',
-           AURAVOX_SIBLING_SUFFIX: `browser${process.pid}`, AURAVOX_MONITOR_SIMULATOR: '1' };
-}
-
 test('the station page shows the station and plays the message', { timeout: 90000 }, async () => {
-  const dirs = stationFolders();
-  const env = environment(dirs);
-  const set = spawnSync(PROGRAM, ['--set-web-password'], { env, input: PASSWORD + '\n', encoding: 'utf8' });
-  assert.equal(set.status, 0, set.stderr);
+  const dirs = stationWithMonitor();
+  const env = stationEnvironment(dirs, 'browser', { AURAVOX_MONITOR_SIMULATOR: '1' });
+  setWebPassword(PROGRAM, env, PASSWORD);
 
   const station = startStation(PROGRAM, env);
   let browser;

@@ -9,11 +9,11 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, spawnSync } from 'node:child_process';
-import { existsSync, mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer, connect } from 'node:net';
-import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { haveChromium, launchBrowser, loadPuppeteer, skipWithout, startStation, stopStation } from './station.mjs';
+import { haveChromium, launchBrowser, loadPuppeteer, setWebPassword, skipWithout, stationEnvironment, stationFolders, startStation,
+         stopStation } from './station.mjs';
 
 const PROGRAM = process.env.AURAVOX_PROGRAM;
 const PASSWORD = 'browser-ptt-password';
@@ -83,19 +83,11 @@ async function savePort(page) {
 const shown = (page, kind) => page.$$eval(`#port-form [data-kind=${kind}]`, (rows) => rows.map((r) => !r.hidden));
 
 test('the page switches the station to a rig, which the message then keys and releases', { timeout: 180000 }, async () => {
-  const root = mkdtempSync(join(tmpdir(), 'auravox-ptt-'));
-  const dirs = { home: join(root, 'station'), user: join(root, 'user'), run: join(root, 'run'),
-                 pub: join(root, 'public'), chrome: join(root, 'chrome') };
-  for (const d of Object.values(dirs)) mkdirSync(d, { recursive: true });
-  writeFileSync(join(dirs.user, '.asoundrc'),
-    'pcm.!default {\n type file\n slave.pcm "null"\n file "/dev/null"\n format "raw"\n}\n');
+  const dirs = stationFolders('auravox-ptt-');
   const iniPath = join(dirs.home, 'auravox.ini');
   writeFileSync(iniPath, INI);
-  const env = { ...process.env, AURAVOX_HOME: dirs.home, HOME: dirs.user, XDG_RUNTIME_DIR: dirs.run,
-                XDG_CONFIG_HOME: join(dirs.user, '.config'), AURAVOX_PUBLIC_DIR: dirs.pub, QT_QPA_PLATFORM: 'offscreen',
-                AURAVOX_SIBLING_SUFFIX: `ptt${process.pid}`, AURAVOX_MONITOR_SIMULATOR: '1' };
-  const set = spawnSync(PROGRAM, ['--set-web-password'], { env, input: PASSWORD + '\n', encoding: 'utf8' });
-  assert.equal(set.status, 0, set.stderr);
+  const env = stationEnvironment(dirs, 'ptt', { AURAVOX_MONITOR_SIMULATOR: '1' });
+  setWebPassword(PROGRAM, env, PASSWORD);
 
   const rig = await startRig();
   const station = startStation(PROGRAM, env);
@@ -161,6 +153,6 @@ test('the page switches the station to a rig, which the message then keys and re
     if (browser) await browser.close();
     await stopStation(station);
     rig.child.kill();
-    rmSync(root, { recursive: true, force: true });
+    rmSync(dirs.root, { recursive: true, force: true });
   }
 });

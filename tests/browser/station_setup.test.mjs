@@ -15,12 +15,12 @@
 // so the schedule speaks within a minute.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
 import { copyFileSync, existsSync, mkdtempSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { haveChromium, launchBrowser, loadPuppeteer, skipWithout, startStation, stopStation } from './station.mjs';
+import { haveChromium, launchBrowser, loadPuppeteer, setWebPassword, skipWithout, startStation, stationEnvironment,
+         stopStation } from './station.mjs';
 
 const HERE = dirname(fileURLToPath(import.meta.url));
 const SOURCE_DIR = join(HERE, '..', '..');
@@ -114,9 +114,7 @@ function folders(tag) {
 }
 
 function environment(dirs) {
-  return { ...process.env, AURAVOX_HOME: dirs.home, HOME: dirs.user, XDG_RUNTIME_DIR: dirs.run,
-           XDG_CONFIG_HOME: join(dirs.user, '.config'), AURAVOX_PUBLIC_DIR: dirs.pub, QT_QPA_PLATFORM: 'offscreen',
-           AURAVOX_SIBLING_SUFFIX: `setup${process.pid}`, AURAVOX_WEB_PORT: '0', TZ: 'UTC' };
+  return stationEnvironment(dirs, 'setup', { AURAVOX_WEB_PORT: '0', TZ: 'UTC' });
 }
 
 function start(program, env) {
@@ -156,8 +154,7 @@ async function submit(page, form, button) {
 async function setUpStation(program, tag, onlyPort) {
   const dirs = folders(tag);
   const env = environment(dirs);
-  const set = spawnSync(program, ['--set-web-password'], { env, input: PASSWORD + '\n', encoding: 'utf8' });
-  assert.equal(set.status, 0, set.stderr);
+  setWebPassword(program, env, PASSWORD);
   // The station's history file, as its weather software leaves it.
   copyFileSync(join(SOURCE_DIR, 'tests', 'fixtures', 'real', 'ws2300-history.dat'), join(dirs.home, 'history.dat'));
   const wavePath = join(dirs.root, 'my-header.wav');
