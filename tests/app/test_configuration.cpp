@@ -169,6 +169,46 @@ TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)
     EXPECT_EQ(readFile(s.ini()), saved);
 }
 
+// Where the main window is first shown, and whether it moved once shown: a
+// window moved after mapping jumps by its title bar under a window manager
+// that has framed it (or, framed late, stays there).
+struct FirstPlace : QObject
+{
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        auto *w = qobject_cast<QWidget *>(parent());
+        if (event->type() == QEvent::Show && !shown) {
+            shown = true;
+            at = w->pos();
+        } else if (event->type() == QEvent::Move && shown) {
+            ++movesAfterShow;
+        }
+        return false;
+    }
+    bool shown = false;
+    QPoint at;
+    int movesAfterShow = 0;
+};
+
+TEST(Configuration, TheMainWindowIsFirstShownWhereTheFilePlacesItAndStaysThere)
+{
+    for (const char *reduce : {"REDUCE=N", "REDUCE=Y"}) {
+        SCOPED_TRACE(reduce);
+        Station s(lines({"[AURAVOX V2.2.3]", "TOP=260", "LEFT=420", reduce}));
+        MainWindowHarness h(kStart, false, nullptr, s.dir.path());
+        FirstPlace place;
+        place.setParent(&h.form());
+        h.form().installEventFilter(&place);
+        h.load();
+        ASSERT_TRUE(place.shown);
+        EXPECT_EQ(place.at, QPoint(420, 260));
+        EXPECT_EQ(place.movesAfterShow, 0);
+        EXPECT_EQ(h.form().isMinimized(), reduce[7] == 'Y');
+        h.form().removeEventFilter(&place);
+        place.setParent(nullptr);
+    }
+}
+
 TEST(Configuration, QuittingFromTheMenuSaves)
 {
     Station s{QByteArray()};

@@ -224,6 +224,10 @@ signals:
     // The main window has closed (the configuration is saved): the program ends.
     void closed();
 
+public:
+    // Placed by its frame whenever it is mapped again (see placeByFrame).
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -27,13 +27,17 @@
 
 namespace auravox {
 
+void TForm1::setVisible(bool visible)
+{
+    if (visible && isHidden())
+        placeByFrame(this);
+    QMainWindow::setVisible(visible);
+}
+
 void TForm1::LoadConfiguration()
 {
     m_loadRunning = true;
     m_engine->stopTicking();
-    placeByFrame(this); // TOP= and LEFT= place the frame of a shown window
-    show();
-    QCoreApplication::processEvents();
     setWindowTitle(QStringLiteral("AURAVOX V") + kVersion);
     m_loadingConfiguration = true;
     if (m_com)
@@ -48,6 +52,15 @@ void TForm1::LoadConfiguration()
             m_registry->apply(lines);
         }
     }
+    // Shown only now, where TOP= and LEFT= put it, and mapped with that
+    // position. Moved once mapped, the window would depend on the window
+    // manager having framed it already: until then a frame position is taken
+    // for the client area's, and a slow manager left the window lower by its
+    // title bar (and saved it there). "Minimize when starting" has shown it
+    // minimized already.
+    if (!CheckBoxReduire->isChecked())
+        show();
+    QCoreApplication::processEvents();
     if (m_logExistedAtStart && m_engine->loadLog())
         showLog(log().lines());
     runWindowAction(Window::MonitorStartup);
