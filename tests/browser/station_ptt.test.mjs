@@ -33,7 +33,7 @@ async function until(check, what, limit = 30000) {
   for (;;) {
     const got = await check();
     if (got) return got;
-    if (Date.now() > end) assert.fail(`gave up waiting for ${what}`);
+    if (Date.now() > end) assert.fail(`gave up waiting for ${typeof what === 'function' ? what() : what}`);
     await pause(50);
   }
 }
@@ -122,11 +122,16 @@ test('the page switches the station to a rig, which the message then keys and re
     assert.equal(readFileSync(iniPath, 'latin1').includes('PTT_TYPE='), false);
 
     // rigctld's address: saved after every other key, the model left out (rigctld's, the default).
+    // Hamlib's dummy rig turns its squelch over at every read, so it inhibits nothing here.
     await setValue(page, '#port-form [name="rig.port"]', rig.address);
+    await page.$eval('#port-form [name="rig.inhibitOnDcd"]', (box) => {
+      box.checked = false;
+      box.dispatchEvent(new Event('change', { bubbles: true }));
+    });
     assert.equal(await savePort(page), 'Saved.');
     const lines = readFileSync(iniPath, 'latin1').split('\r\n').filter(Boolean);
     const ptt = lines.findIndex((l) => l.startsWith('PTT_TYPE='));
-    assert.deepEqual(lines.slice(ptt), ['PTT_TYPE=RIG', `RIG_PORT=${rig.address}`], lines.join('\n'));
+    assert.deepEqual(lines.slice(ptt), ['PTT_TYPE=RIG', `RIG_PORT=${rig.address}`, 'RIG_DCD=0'], lines.join('\n'));
     for (const old of INI.split('\r\n').filter((l) => l && !l.startsWith('[')))
       assert.ok(lines.indexOf(old) >= 0 && lines.indexOf(old) < ptt, `${old} stays, before the new keys`);
 
@@ -142,7 +147,7 @@ test('the page switches the station to a rig, which the message then keys and re
     assert.equal(rig.ptt(), '0');
     await page.waitForFunction(() => !document.getElementById('play-button').disabled, { timeout: 10000 });
     await page.click('#play-button');
-    await until(() => rig.ptt() === '1', 'the rig to be keyed');
+    await until(() => rig.ptt() === '1', () => `the rig to be keyed:\n${station.log()}`);
     await page.waitForFunction(() => [...document.querySelectorAll('#history li')]
       .some((li) => li.textContent.includes('station page') && li.textContent.includes('done')), { timeout: 60000 });
     await until(() => rig.ptt() === '0', 'the rig to be released');
