@@ -105,10 +105,15 @@ ceiling=-1.0         # highest true peak, dBTP
 # +5 dB: more of the clip's level where the channel keeps its consonants,
 # which carries better through noise at 12 dB SNR; +6 dB does better still
 # there but loses at 20 dB, +4 dB gains nothing at 12 dB), then a compressor
-# (about 2:1 above -40 dB, 6 dB soft knee, 5 ms attack) that lifts the soft
-# consonants.
+# (about 2:1 above -40 dB, 6 dB soft knee) that lifts the soft consonants.
+# Its 2 ms attack and 60 ms release follow a word's consonants closely enough
+# to lift them by themselves: tools/voice_check scored 86.9 / 85.9 % at 20 dB
+# and 71.0 / 68.1 % at 12 dB (mean / worst seed) against 85.5 / 84.8 and
+# 67.3 / 64.9 with 5 and 80 ms, clean 100 % with both.  A 1 ms attack, a
+# 40 or 80 ms release, or a steeper curve (-45 dB knee, 0 dB to -11) each
+# lost at 20 dB or in clean speech what it gained at 12 dB.
 shape=(highpass 180 highpass 180 equalizer 2500 1.2q +9 equalizer 1800 1.5q +5)
-squeeze=(compand 0.005,0.08 6:-70,-70,-40,-30,-20,-16,0,-10 -2 -30 0.005)
+squeeze=(compand 0.002,0.06 6:-70,-70,-40,-30,-20,-16,0,-10 -2 -30 0.002)
 # The /s/ of "six" lies mostly above the channel's 3 kHz edge: what is left
 # of it at 2.5-3 kHz, with the /k/ burst before it, is all that keeps "sixty"
 # from "fifty" and "sixteen" from "fifteen".  A lift there on those clips alone
