@@ -331,7 +331,7 @@ check_header() {    # canonical 44-byte PCM mono 16 kHz 16-bit, nothing else
 # finish IN OUT LABEL : trim silence, fade, level and write a 16-bit clip from
 # a float working file, speeding it up if it does not fit.
 finish() {
-    local in="$1" out="$2" label="$3" n0 n1 n2 start end bytes tries=0 factor i p g
+    local in="$1" out="$2" label="$3" n0 n1 n2 start end bytes tries=0 factor p g
     while :; do
         n0=$(samples_after "$in")
         n1=$(samples_after "$in" silence 1 0.005 "$thresh")
@@ -345,7 +345,7 @@ finish() {
         sox -R "$work/lev.wav" -b 16 -e signed-integer "$out"
         # Rounded and dithered to 16 bits, a clip can peak a little above its
         # float master: measured again, and lowered by what it went over.
-        read -r i p < <(loudness "$out")
+        read -r _ p < <(loudness "$out")
         if awk -v p="$p" -v c="$ceiling" 'BEGIN { exit !(p > c) }'; then
             g=$(awk -v p="$p" -v c="$ceiling" 'BEGIN { printf "%.2f", c - p - 0.05 }')
             sox -R "$work/lev.wav" -b 16 -e signed-integer "$out" gain "$g"

@@ -174,17 +174,19 @@ TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)
 // that has framed it (or, framed late, stays there).
 struct FirstPlace : QObject
 {
+    explicit FirstPlace(QWidget *w) : window(w) { window->installEventFilter(this); }
+    ~FirstPlace() override { window->removeEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
     {
-        auto *w = qobject_cast<QWidget *>(parent());
         if (event->type() == QEvent::Show && !shown) {
             shown = true;
-            at = w->pos();
+            at = window->pos();
         } else if (event->type() == QEvent::Move && shown) {
             ++movesAfterShow;
         }
         return false;
     }
+    QWidget *window;
     bool shown = false;
     QPoint at;
     int movesAfterShow = 0;
@@ -196,16 +198,12 @@ TEST(Configuration, TheMainWindowIsFirstShownWhereTheFilePlacesItAndStaysThere)
         SCOPED_TRACE(reduce);
         Station s(lines({"[AURAVOX V2.2.3]", "TOP=260", "LEFT=420", reduce}));
         MainWindowHarness h(kStart, false, nullptr, s.dir.path());
-        FirstPlace place;
-        place.setParent(&h.form());
-        h.form().installEventFilter(&place);
+        FirstPlace place(&h.form());
         h.load();
         ASSERT_TRUE(place.shown);
         EXPECT_EQ(place.at, QPoint(420, 260));
         EXPECT_EQ(place.movesAfterShow, 0);
         EXPECT_EQ(h.form().isMinimized(), reduce[7] == 'Y');
-        h.form().removeEventFilter(&place);
-        place.setParent(nullptr);
     }
 }
 

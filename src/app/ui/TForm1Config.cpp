@@ -53,11 +53,9 @@ void TForm1::LoadConfiguration()
         }
     }
     // Shown only now, where TOP= and LEFT= put it, and mapped with that
-    // position. Moved once mapped, the window would depend on the window
-    // manager having framed it already: until then a frame position is taken
-    // for the client area's, and a slow manager left the window lower by its
-    // title bar (and saved it there). "Minimize when starting" has shown it
-    // minimized already.
+    // position: a window moved once mapped goes there in two steps (its client
+    // area first, then its frame) and shows for a moment higher by its title
+    // bar. "Minimize when starting" has shown it minimized already.
     if (!CheckBoxReduire->isChecked())
         show();
     QCoreApplication::processEvents();
