@@ -22,12 +22,17 @@ bool ConfigFile::load(const ConfigRegistry &registry, QStringList *lines, const 
 }
 
 bool ConfigFile::save(const ConfigRegistry &registry, QStringList *lines, const QString &file,
-                      const QString &tempFile)
+                      const QString &tempFile, QString *why)
 {
     const QStringList written = registry.lines(header());
     if (lines)
         *lines = written;
-    return TextFile::writeLinesAtomically(file, tempFile, written, kPermissions);
+    return TextFile::writeLinesAtomically(file, tempFile, written, kPermissions, why);
+}
+
+QString ConfigFile::saveFailure(const QString &why)
+{
+    return QStringLiteral("%1 (%2); the file keeps the settings it had").arg(kSaveError, why);
 }
 
 } // namespace auravox

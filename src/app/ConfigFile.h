@@ -13,14 +13,20 @@ namespace ConfigFile {
 inline const QString kFile = QStringLiteral("auravox.ini");
 inline const QString kTempFile = QStringLiteral("auravox.~in");
 constexpr unsigned kPermissions = 0400; // it can hold the APRS password
+// The status text of a save that failed.
+inline const QString kSaveError = QStringLiteral("Err: auravox.ini");
 
 // "[AURAVOX V<version>]".
 QString header();
 // Applies the file's lines to the registry; false (nothing applied) when it can't be read.
 bool load(const ConfigRegistry &registry, QStringList *lines = nullptr, const QString &file = kFile);
-// Writes the registry's lines; false when the file can't be written.
+// Writes the registry's lines; false when the file can't be written, and
+// then `why` (when given) says why.
 bool save(const ConfigRegistry &registry, QStringList *lines = nullptr, const QString &file = kFile,
-          const QString &tempFile = kTempFile);
+          const QString &tempFile = kTempFile, QString *why = nullptr);
+// The log's line for a save that failed: the status text, why, and what the
+// operator keeps.
+QString saveFailure(const QString &why);
 } // namespace ConfigFile
 
 } // namespace auravox

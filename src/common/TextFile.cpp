@@ -8,6 +8,8 @@
 #include <QFileInfo>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -117,23 +119,34 @@ bool readLines(const QString &path, QStringList *lines)
 }
 
 bool writeLinesAtomically(const QString &path, const QString &tempPath, const QStringList &lines,
-                          unsigned permissions)
+                          unsigned permissions, QString *why)
 {
     const QByteArray temp = QFile::encodeName(tempPath);
     const QByteArray target = QFile::encodeName(path);
+    // The reason is taken from errno before the clean-up can change it.
+    const auto fail = [&](const char *step, const QString &file) {
+        if (why)
+            *why = QStringLiteral("can't %1 %2: %3").arg(QLatin1String(step), file,
+                                                         QString::fromLocal8Bit(std::strerror(errno)));
+        ::unlink(temp.constData());
+        return false;
+    };
     ::unlink(temp.constData()); // a temporary file left by an interrupted save
     UniqueFd fd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (fd.get() < 0)
-        return false;
-    if (!writeAll(fd.get(), joinLines(lines)) || ::fsync(fd.get()) != 0
-        || ::fchmod(fd.get(), static_cast<mode_t>(permissions)) != 0 || !fd.close()) {
-        ::unlink(temp.constData());
-        return false;
-    }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        ::unlink(temp.constData());
+    if (fd.get() < 0) {
+        // Not unlinked: what holds the name is not ours.
+        if (why)
+            *why = QStringLiteral("can't create %1: %2").arg(tempPath, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    if (!writeAll(fd.get(), joinLines(lines)) || ::fsync(fd.get()) != 0)
+        return fail("write", tempPath);
+    if (::fchmod(fd.get(), static_cast<mode_t>(permissions)) != 0)
+        return fail("set the permissions of", tempPath);
+    if (!fd.close())
+        return fail("write", tempPath);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        return fail("replace", path);
     // Make the rename itself durable.
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -24,8 +24,9 @@ bool readLines(const QString &path, QStringList *lines);
 // exists whole: the data goes to `tempPath`, is flushed and synced, then
 // renamed over `path` in one step, and the folder is synced. `permissions` are
 // set on the file before the rename (e.g. 0400). False when any step fails;
-// then `path` is untouched.
+// then `path` is untouched and `why`, when given, says which step failed and
+// the system's reason ("can't write auravox.~in: No space left on device").
 bool writeLinesAtomically(const QString &path, const QString &tempPath, const QStringList &lines,
-                          unsigned permissions = 0644);
+                          unsigned permissions = 0644, QString *why = nullptr);
 
 } // namespace auravox::TextFile

@@ -309,9 +309,10 @@ bool HeadlessStation::save()
         qCInfo(lcConfig) << "not saved: the configuration has not been loaded yet";
         return false;
     }
-    if (!ConfigFile::save(m_config)) {
-        showStatus(QStringLiteral("Err: auravox.ini"));
-        qCWarning(lcConfig) << "Err: auravox.ini";
+    QString why;
+    if (!ConfigFile::save(m_config, nullptr, ConfigFile::kFile, ConfigFile::kTempFile, &why)) {
+        showStatus(ConfigFile::kSaveError);
+        qCWarning(lcConfig).noquote() << ConfigFile::saveFailure(why);
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "app/Autostart.h"
 #include "common/TextFile.h"
 #include "engine/VolumeControl.h"
+#include "support/LogCapture.h"
 #include "support/MainWindowHarness.h"
 #include "support/QtPrinters.h"
 #include "support/WavBuilder.h"
@@ -147,10 +148,14 @@ TEST(Configuration, AFailedSaveBeepsAndKeepsTheOldFile)
     const QByteArray before = readFile(s.ini());
     // The temporary file's name is taken by a folder: the write can't happen.
     ASSERT_TRUE(QDir(s.dir.path()).mkdir(QStringLiteral("auravox.~in")));
+    LogCapture log;
     EXPECT_FALSE(h.form().SaveConfiguration());
     EXPECT_EQ(h.prompts().beeps, 1);
     EXPECT_EQ(h.find<QLineEdit>("EditData")->text(), QStringLiteral("Err: auravox.ini"));
     EXPECT_EQ(readFile(s.ini()), before);
+    EXPECT_EQ(log.matching({"Err: auravox.ini (can't create auravox.~in: File exists)"}).size(), 1)
+        << log.lines.join('\n').toStdString();
+    EXPECT_TRUE(QFileInfo(s.dir.filePath(QStringLiteral("auravox.~in"))).isDir()) << "what holds the name is left";
 }
 
 TEST(Configuration, ReduceAtStartDoesNotSaveButTheMinimizeButtonDoes)

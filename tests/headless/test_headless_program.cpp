@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -145,6 +146,23 @@ TEST(HeadlessProgram, TheStopReleasesTheTransmitterAndSavesOnceButNotBeforeTheLo
     QFile::remove(ConfigFile::kFile);
     d.station->stop();
     EXPECT_FALSE(QFile::exists(ConfigFile::kFile)) << "once";
+}
+
+// With no screen the journal is where an operator learns why the settings
+// were not saved.
+TEST(HeadlessProgram, ASaveThatFailsAtTheStopLogsWhyAndLeavesNoTemporaryFile)
+{
+    LogCapture log;
+    Daemon d{QByteArray()};
+    d.station->announcer().tick();
+    ASSERT_TRUE(QDir().mkdir(ConfigFile::kFile)); // the file's name is taken by a folder
+    d.station->stop();
+    EXPECT_EQ(d.station->statusText(), QStringLiteral("Err: auravox.ini"));
+    EXPECT_EQ(log.matching({"Err: auravox.ini (can't replace auravox.ini: Is a directory); "
+                            "the file keeps the settings it had"}).size(), 1)
+        << log.lines.join('\n').toStdString();
+    EXPECT_FALSE(QFile::exists(ConfigFile::kTempFile));
+    EXPECT_TRUE(QFileInfo(ConfigFile::kFile).isDir());
 }
 
 TEST(HeadlessProgram, AMessageAndTheLoginPageGoToTheStatusAndTheLog)

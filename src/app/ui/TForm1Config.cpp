@@ -109,11 +109,13 @@ bool TForm1::SaveConfiguration()
     if (m_com)
         m_com->noteSavedPort();
     QStringList lines;
-    const bool saved = ConfigFile::save(*m_registry, &lines, kIniFile, kIniTempFile);
+    QString why;
+    const bool saved = ConfigFile::save(*m_registry, &lines, kIniFile, kIniTempFile, &why);
     MemoFileInit->setPlainText(lines.join(QLatin1Char('\n')));
     if (!saved) {
+        qCWarning(lcConfig).noquote() << ConfigFile::saveFailure(why);
         m_prompts.beep();
-        showStatus(QStringLiteral("Err: auravox.ini"));
+        showStatus(ConfigFile::kSaveError);
         return false;
     }
     return true;
