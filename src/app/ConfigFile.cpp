@@ -1,6 +1,7 @@
 #include "app/ConfigFile.h"
 
 #include "common/ConfigRegistry.h"
+#include "common/Log.h"
 #include "common/TextFile.h"
 
 namespace auravox {
@@ -22,17 +23,16 @@ bool ConfigFile::load(const ConfigRegistry &registry, QStringList *lines, const 
 }
 
 bool ConfigFile::save(const ConfigRegistry &registry, QStringList *lines, const QString &file,
-                      const QString &tempFile, QString *why)
+                      const QString &tempFile)
 {
     const QStringList written = registry.lines(header());
     if (lines)
         *lines = written;
-    return TextFile::writeLinesAtomically(file, tempFile, written, kPermissions, why);
-}
-
-QString ConfigFile::saveFailure(const QString &why)
-{
-    return QStringLiteral("%1 (%2); the file keeps the settings it had").arg(kSaveError, why);
+    QString why;
+    if (TextFile::writeLinesAtomically(file, tempFile, written, kPermissions, &why))
+        return true;
+    qCWarning(lcConfig).noquote() << QStringLiteral("%1 (%2); the file keeps the settings it had").arg(kSaveError, why);
+    return false;
 }
 
 } // namespace auravox

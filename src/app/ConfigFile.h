@@ -20,13 +20,10 @@ inline const QString kSaveError = QStringLiteral("Err: auravox.ini");
 QString header();
 // Applies the file's lines to the registry; false (nothing applied) when it can't be read.
 bool load(const ConfigRegistry &registry, QStringList *lines = nullptr, const QString &file = kFile);
-// Writes the registry's lines; false when the file can't be written, and
-// then `why` (when given) says why.
+// Writes the registry's lines; false when the file can't be written, and then
+// the log says why (the status text, the failed step and the system's reason).
 bool save(const ConfigRegistry &registry, QStringList *lines = nullptr, const QString &file = kFile,
-          const QString &tempFile = kTempFile, QString *why = nullptr);
-// The log's line for a save that failed: the status text, why, and what the
-// operator keeps.
-QString saveFailure(const QString &why);
+          const QString &tempFile = kTempFile);
 } // namespace ConfigFile
 
 } // namespace auravox

@@ -124,21 +124,21 @@ bool writeLinesAtomically(const QString &path, const QString &tempPath, const QS
     const QByteArray temp = QFile::encodeName(tempPath);
     const QByteArray target = QFile::encodeName(path);
     // The reason is taken from errno before the clean-up can change it.
-    const auto fail = [&](const char *step, const QString &file) {
+    const auto refuse = [why](const char *step, const QString &file) {
         if (why)
             *why = QStringLiteral("can't %1 %2: %3").arg(QLatin1String(step), file,
                                                          QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    };
+    const auto fail = [&](const char *step, const QString &file) {
+        refuse(step, file);
         ::unlink(temp.constData());
         return false;
     };
     ::unlink(temp.constData()); // a temporary file left by an interrupted save
     UniqueFd fd(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (fd.get() < 0) {
-        // Not unlinked: what holds the name is not ours.
-        if (why)
-            *why = QStringLiteral("can't create %1: %2").arg(tempPath, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    if (fd.get() < 0)
+        return refuse("create", tempPath); // not unlinked: what holds the name is not ours
     if (!writeAll(fd.get(), joinLines(lines)) || ::fsync(fd.get()) != 0)
         return fail("write", tempPath);
     if (::fchmod(fd.get(), static_cast<mode_t>(permissions)) != 0)

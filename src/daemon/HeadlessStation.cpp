@@ -309,10 +309,8 @@ bool HeadlessStation::save()
         qCInfo(lcConfig) << "not saved: the configuration has not been loaded yet";
         return false;
     }
-    QString why;
-    if (!ConfigFile::save(m_config, nullptr, ConfigFile::kFile, ConfigFile::kTempFile, &why)) {
+    if (!ConfigFile::save(m_config)) {
         showStatus(ConfigFile::kSaveError);
-        qCWarning(lcConfig).noquote() << ConfigFile::saveFailure(why);
         return false;
     }
     return true;

@@ -109,11 +109,9 @@ bool TForm1::SaveConfiguration()
     if (m_com)
         m_com->noteSavedPort();
     QStringList lines;
-    QString why;
-    const bool saved = ConfigFile::save(*m_registry, &lines, kIniFile, kIniTempFile, &why);
+    const bool saved = ConfigFile::save(*m_registry, &lines, kIniFile, kIniTempFile);
     MemoFileInit->setPlainText(lines.join(QLatin1Char('\n')));
     if (!saved) {
-        qCWarning(lcConfig).noquote() << ConfigFile::saveFailure(why);
         m_prompts.beep();
         showStatus(ConfigFile::kSaveError);
         return false;
